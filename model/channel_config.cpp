@@ -1,0 +1,110 @@
+#include "channel_config.h"
+
+#include <algorithm>
+
+namespace mx {
+
+namespace {
+
+// Field order of a record, as it is stored; indexed by SwitchField.
+constexpr std::array<SwitchMask ChannelSwitches::*, SwitchFieldCount> FieldMembers = {
+    &ChannelSwitches::Disabled,      &ChannelSwitches::Latching,
+    &ChannelSwitches::Momentary,     &ChannelSwitches::AlwaysOn,
+    &ChannelSwitches::PgmSuppresses, &ChannelSwitches::Tb1Suppresses,
+    &ChannelSwitches::Tb2Suppresses, &ChannelSwitches::Tb3Suppresses,
+    &ChannelSwitches::Tb4Suppresses, &ChannelSwitches::PgmDelatches,
+    &ChannelSwitches::Tb1Delatches,  &ChannelSwitches::Tb2Delatches,
+    &ChannelSwitches::Tb3Delatches,  &ChannelSwitches::Tb4Delatches,
+};
+
+constexpr std::size_t indexOf(SwitchField field) { return static_cast<std::size_t>(field); }
+
+std::uint8_t channelBit(int channel) { return static_cast<std::uint8_t>(1U << channel); }
+
+std::uint8_t& recallMask(RecallSettings& recall, RecallField field) {
+    return field == RecallField::MicGain ? recall.MicGainRecall : recall.FaderRecall;
+}
+
+std::uint8_t withBit(std::uint8_t byte, std::uint8_t bit, bool on) {
+    return on ? static_cast<std::uint8_t>(byte | bit) : static_cast<std::uint8_t>(byte & ~bit);
+}
+
+} // namespace
+
+SwitchMask& fieldOf(ChannelSwitches& record, SwitchField field) {
+    return record.*FieldMembers.at(indexOf(field));
+}
+
+SwitchMask fieldOf(const ChannelSwitches& record, SwitchField field) {
+    return record.*FieldMembers.at(indexOf(field));
+}
+
+std::optional<bool> testSwitch(const SwitchTable& table, int channel, SwitchField field,
+                               SwitchMask switchValue) {
+    if (!isChannel(channel) || !isSwitch(switchValue)) {
+        return std::nullopt;
+    }
+    return (fieldOf(table.Channels[static_cast<std::size_t>(channel)], field) & switchValue) != 0;
+}
+
+bool setSwitch(SwitchTable& table, int channel, SwitchField field, SwitchMask switchValue,
+               bool on) {
+    if (!isChannel(channel) || !isSwitch(switchValue)) {
+        return false;
+    }
+    SwitchMask& byte = fieldOf(table.Channels[static_cast<std::size_t>(channel)], field);
+    byte = withBit(byte, switchValue, on);
+    return true;
+}
+
+std::optional<bool> testRecall(const RecallSettings& recall, int channel, RecallField field) {
+    if (!isChannel(channel)) {
+        return std::nullopt;
+    }
+    const std::uint8_t mask =
+        field == RecallField::MicGain ? recall.MicGainRecall : recall.FaderRecall;
+    return (mask & channelBit(channel)) != 0;
+}
+
+bool setRecall(RecallSettings& recall, int channel, RecallField field, bool on) {
+    if (!isChannel(channel)) {
+        return false;
+    }
+    std::uint8_t& mask = recallMask(recall, field);
+    mask = withBit(mask, channelBit(channel), on);
+    return true;
+}
+
+SwitchBlock toBlock(const SwitchTable& table) {
+    SwitchBlock block{};
+    std::size_t offset = 0;
+    for (const ChannelSwitches& record : table.Channels) {
+        for (const SwitchField field : AllSwitchFields) {
+            block[offset++] = fieldOf(record, field);
+        }
+    }
+    return block;
+}
+
+RecallBlock toBlock(const RecallSettings& recall) {
+    return {recall.MicGainRecall, recall.FaderRecall};
+}
+
+void overwriteFromBlock(SwitchTable& table, std::span<const std::uint8_t> bytes) {
+    const std::size_t count = std::min(bytes.size(), SwitchBlockSize);
+    for (std::size_t offset = 0; offset < count; ++offset) {
+        ChannelSwitches& record = table.Channels[offset / SwitchFieldCount];
+        fieldOf(record, AllSwitchFields[offset % SwitchFieldCount]) = bytes[offset];
+    }
+}
+
+void overwriteFromBlock(RecallSettings& recall, std::span<const std::uint8_t> bytes) {
+    if (!bytes.empty()) {
+        recall.MicGainRecall = bytes[0];
+    }
+    if (bytes.size() > 1) {
+        recall.FaderRecall = bytes[1];
+    }
+}
+
+} // namespace mx

@@ -1,0 +1,153 @@
+#pragma once
+
+// The configuration of the control unit's eight microphone channels: for each
+// channel fourteen switch masks, plus two channel masks for what is recalled
+// at start-up. Plain data; every bit change goes through the functions below,
+// which check the channel index and never touch the unnamed bits 32 and 64.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace mx {
+
+// One bit per switch of a channel. Bits 32 and 64 name no switch: whatever a
+// file holds there is kept and written back unchanged.
+using SwitchMask = std::uint8_t;
+
+inline constexpr SwitchMask SwitchPgm = 1;
+inline constexpr SwitchMask SwitchTb1 = 2;
+inline constexpr SwitchMask SwitchTb2 = 4;
+inline constexpr SwitchMask SwitchTb3 = 8;
+inline constexpr SwitchMask SwitchTb4 = 16;
+inline constexpr SwitchMask SwitchPhPwr = 128;
+
+// The six switches in their display order; each value is also the index of
+// the switch's check box in every group of the window.
+inline constexpr std::array<SwitchMask, 6> AllSwitches = {SwitchPgm, SwitchTb1, SwitchTb2,
+                                                          SwitchTb3, SwitchTb4, SwitchPhPwr};
+
+constexpr bool isSwitch(int value) {
+    for (const SwitchMask s : AllSwitches) {
+        if (value == s) {
+            return true;
+        }
+    }
+    return false;
+}
+
+inline constexpr int ChannelCount = 8;
+
+constexpr bool isChannel(int channel) { return channel >= 0 && channel < ChannelCount; }
+
+// The fourteen switch masks of one channel, in file order.
+struct ChannelSwitches {
+    SwitchMask Disabled = 0;
+    SwitchMask Latching = 0;
+    SwitchMask Momentary = 0;
+    SwitchMask AlwaysOn = 0;
+    SwitchMask PgmSuppresses = 0;
+    SwitchMask Tb1Suppresses = 0;
+    SwitchMask Tb2Suppresses = 0;
+    SwitchMask Tb3Suppresses = 0;
+    SwitchMask Tb4Suppresses = 0;
+    SwitchMask PgmDelatches = 0;
+    SwitchMask Tb1Delatches = 0;
+    SwitchMask Tb2Delatches = 0;
+    SwitchMask Tb3Delatches = 0;
+    SwitchMask Tb4Delatches = 0;
+
+    friend bool operator==(const ChannelSwitches&, const ChannelSwitches&) = default;
+};
+
+// Names one of the fourteen masks; the value is the mask's byte offset within
+// its channel's record.
+enum class SwitchField : std::uint8_t {
+    Disabled,
+    Latching,
+    Momentary,
+    AlwaysOn,
+    PgmSuppresses,
+    Tb1Suppresses,
+    Tb2Suppresses,
+    Tb3Suppresses,
+    Tb4Suppresses,
+    PgmDelatches,
+    Tb1Delatches,
+    Tb2Delatches,
+    Tb3Delatches,
+    Tb4Delatches,
+};
+
+inline constexpr std::size_t SwitchFieldCount = 14;
+
+inline constexpr std::array<SwitchField, SwitchFieldCount> AllSwitchFields = {
+    SwitchField::Disabled,      SwitchField::Latching,      SwitchField::Momentary,
+    SwitchField::AlwaysOn,      SwitchField::PgmSuppresses, SwitchField::Tb1Suppresses,
+    SwitchField::Tb2Suppresses, SwitchField::Tb3Suppresses, SwitchField::Tb4Suppresses,
+    SwitchField::PgmDelatches,  SwitchField::Tb1Delatches,  SwitchField::Tb2Delatches,
+    SwitchField::Tb3Delatches,  SwitchField::Tb4Delatches,
+};
+
+SwitchMask& fieldOf(ChannelSwitches& record, SwitchField field);
+SwitchMask fieldOf(const ChannelSwitches& record, SwitchField field);
+
+// The switch masks of all eight channels; index 0 is "Channel 1".
+struct SwitchTable {
+    std::array<ChannelSwitches, ChannelCount> Channels{};
+
+    friend bool operator==(const SwitchTable&, const SwitchTable&) = default;
+};
+
+static_assert(sizeof(ChannelSwitches) == SwitchFieldCount, "a record is fourteen bytes");
+static_assert(sizeof(SwitchTable) == ChannelCount * SwitchFieldCount, "the table has no gaps");
+
+// Which channels recall their settings at start-up: channel index n is bit
+// value 2 to the power n.
+struct RecallSettings {
+    std::uint8_t MicGainRecall = 0;
+    std::uint8_t FaderRecall = 0;
+
+    friend bool operator==(const RecallSettings&, const RecallSettings&) = default;
+};
+
+enum class RecallField : std::uint8_t { MicGain, Fader };
+
+// The whole model that is loaded, edited and saved together.
+struct ChannelConfig {
+    SwitchTable Switches;
+    RecallSettings Recall;
+
+    friend bool operator==(const ChannelConfig&, const ChannelConfig&) = default;
+};
+
+// Bit operations. A channel outside 0..7, or a switch value that is not one of
+// the six switches, is refused: tests give no answer and changes report false
+// and leave every byte as it was, so a caller with no channel selected can
+// simply ignore the result.
+std::optional<bool> testSwitch(const SwitchTable& table, int channel, SwitchField field,
+                               SwitchMask switchValue);
+bool setSwitch(SwitchTable& table, int channel, SwitchField field, SwitchMask switchValue,
+               bool on);
+
+std::optional<bool> testRecall(const RecallSettings& recall, int channel, RecallField field);
+bool setRecall(RecallSettings& recall, int channel, RecallField field, bool on);
+
+// Whole-model blocks in file order: records for channel 0 to 7, each its
+// fourteen masks in field order; then the two recall masks.
+inline constexpr std::size_t SwitchBlockSize = ChannelCount * SwitchFieldCount;
+inline constexpr std::size_t RecallBlockSize = 2;
+using SwitchBlock = std::array<std::uint8_t, SwitchBlockSize>;
+using RecallBlock = std::array<std::uint8_t, RecallBlockSize>;
+
+SwitchBlock toBlock(const SwitchTable& table);
+RecallBlock toBlock(const RecallSettings& recall);
+
+// Copies bytes over the block from offset 0. Bytes beyond the end of a shorter
+// input keep their values, and any input beyond the block is ignored.
+void overwriteFromBlock(SwitchTable& table, std::span<const std::uint8_t> bytes);
+void overwriteFromBlock(RecallSettings& recall, std::span<const std::uint8_t> bytes);
+
+} // namespace mx
