@@ -17,9 +17,13 @@ constexpr std::array<SwitchMask ChannelSwitches::*, SwitchFieldCount> FieldMembe
     &ChannelSwitches::Tb3Delatches,  &ChannelSwitches::Tb4Delatches,
 };
 
-constexpr std::size_t indexOf(SwitchField field) { return static_cast<std::size_t>(field); }
+constexpr std::size_t indexOf(SwitchField field) {
+    return static_cast<std::size_t>(field);
+}
 
-std::uint8_t channelBit(int channel) { return static_cast<std::uint8_t>(1U << channel); }
+std::uint8_t channelBit(int channel) {
+    return static_cast<std::uint8_t>(1U << channel);
+}
 
 std::uint8_t& recallMask(RecallSettings& recall, RecallField field) {
     return field == RecallField::MicGain ? recall.MicGainRecall : recall.FaderRecall;

@@ -40,7 +40,9 @@ constexpr bool isSwitch(int value) {
 
 inline constexpr int ChannelCount = 8;
 
-constexpr bool isChannel(int channel) { return channel >= 0 && channel < ChannelCount; }
+constexpr bool isChannel(int channel) {
+    return channel >= 0 && channel < ChannelCount;
+}
 
 // The fourteen switch masks of one channel, in file order.
 struct ChannelSwitches {
@@ -129,8 +131,7 @@ struct ChannelConfig {
 // simply ignore the result.
 std::optional<bool> testSwitch(const SwitchTable& table, int channel, SwitchField field,
                                SwitchMask switchValue);
-bool setSwitch(SwitchTable& table, int channel, SwitchField field, SwitchMask switchValue,
-               bool on);
+bool setSwitch(SwitchTable& table, int channel, SwitchField field, SwitchMask switchValue, bool on);
 
 std::optional<bool> testRecall(const RecallSettings& recall, int channel, RecallField field);
 bool setRecall(RecallSettings& recall, int channel, RecallField field, bool on);

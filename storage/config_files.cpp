@@ -38,8 +38,7 @@ private:
 };
 
 FileError failure(const std::string& path, FileOperation operation, int errorNumber) {
-    return FileError{path, operation, errorNumber,
-                     std::system_category().message(errorNumber)};
+    return FileError{path, operation, errorNumber, std::system_category().message(errorNumber)};
 }
 
 std::string inFolder(const std::string& folder, const char* fileName) {
@@ -91,8 +90,7 @@ std::optional<FileError> readPrefix(const std::string& path, std::span<std::uint
 // Writes the block over the start of the file, creating it when absent and
 // keeping whatever lies beyond the block. Success means the bytes reached the
 // disk: a partial write is continued, and the sync and close are checked.
-std::optional<FileError> writePrefix(const std::string& path,
-                                     std::span<const std::uint8_t> block) {
+std::optional<FileError> writePrefix(const std::string& path, std::span<const std::uint8_t> block) {
     FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
     if (file.get() < 0) {
         return failure(path, FileOperation::Open, errno);
@@ -147,7 +145,9 @@ std::string FileError::message() const {
            std::to_string(errorNumber) + ", " + description + ".";
 }
 
-std::string switchFilePath(const std::string& folder) { return inFolder(folder, SwitchFileName); }
+std::string switchFilePath(const std::string& folder) {
+    return inFolder(folder, SwitchFileName);
+}
 
 std::string settingsFilePath(const std::string& folder) {
     return inFolder(folder, SettingsFileName);

@@ -23,7 +23,8 @@ Bytes readFile(const fs::path& path) {
 
 void writeFile(const fs::path& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 Bytes counting(std::size_t size, std::uint8_t first = 0) {
