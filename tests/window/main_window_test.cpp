@@ -1,0 +1,526 @@
+#include "channel_list.h"
+#include "main_window.h"
+
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QStyleOptionButton>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+#include <numeric>
+
+namespace mx {
+namespace {
+
+struct GroupExpectation {
+    const char* frame;
+    const char* caption;
+    const char* name;
+    SwitchField field;
+    SwitchMask greyed;
+    std::array<int, 6> focus;
+};
+
+// The window as it is designed: group boxes top to bottom, greyed members and
+// the focus numbers of "PGM", "TB 1" … "TB 4", "PH PWR".
+const std::array<GroupExpectation, 14> Groups = {{
+    {"Frame4",
+     "Disabled (MX only)",
+     "Disabled",
+     SwitchField::Disabled,
+     0,
+     {15, 16, 17, 18, 19, 20}},
+    {"Frame1", "Latching", "Latching", SwitchField::Latching, 0, {1, 2, 3, 4, 5, 7}},
+    {"Frame3", "Momentary", "Momentary", SwitchField::Momentary, 128, {8, 9, 10, 11, 12, 13}},
+    {"Frame5", "Always on", "AlwaysOn", SwitchField::AlwaysOn, 0, {27, 22, 23, 24, 25, 26}},
+    {"Frame11",
+     "PGM Suppresses (latched)",
+     "PgmSuppresses",
+     SwitchField::PgmSuppresses,
+     129,
+     {40, 45, 44, 43, 42, 41}},
+    {"Frame12",
+     "TB 1 Suppresses (latched)",
+     "Tb1Suppresses",
+     SwitchField::Tb1Suppresses,
+     130,
+     {46, 47, 48, 49, 50, 51}},
+    {"Frame13",
+     "TB 2 Suppresses (latched)",
+     "Tb2Suppresses",
+     SwitchField::Tb2Suppresses,
+     132,
+     {87, 86, 85, 84, 83, 82}},
+    {"Frame14",
+     "TB 3 Suppresses (latched)",
+     "Tb3Suppresses",
+     SwitchField::Tb3Suppresses,
+     136,
+     {88, 89, 90, 91, 92, 93}},
+    {"Frame15",
+     "TB 4 Suppresses (latched)",
+     "Tb4Suppresses",
+     SwitchField::Tb4Suppresses,
+     144,
+     {94, 95, 96, 97, 98, 99}},
+    {"Frame6",
+     "PGM Delatches",
+     "PgmDelatches",
+     SwitchField::PgmDelatches,
+     129,
+     {57, 52, 53, 54, 55, 56}},
+    {"Frame7",
+     "TB 1 Delatches",
+     "Tb1Delatches",
+     SwitchField::Tb1Delatches,
+     130,
+     {58, 63, 62, 61, 60, 59}},
+    {"Frame8",
+     "TB 2 Delatches",
+     "Tb2Delatches",
+     SwitchField::Tb2Delatches,
+     132,
+     {69, 64, 65, 66, 67, 68}},
+    {"Frame9",
+     "TB 3 Delatches",
+     "Tb3Delatches",
+     SwitchField::Tb3Delatches,
+     136,
+     {70, 75, 74, 73, 72, 71}},
+    {"Frame10",
+     "TB 4 Delatches",
+     "Tb4Delatches",
+     SwitchField::Tb4Delatches,
+     144,
+     {81, 76, 77, 78, 79, 80}},
+}};
+
+const std::array<const char*, 6> MemberCaptions = {"PGM", "TB 1", "TB 2", "TB 3", "TB 4", "PH PWR"};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window_ = std::make_unique<MainWindow>();
+        window_->show();
+        QApplication::setActiveWindow(window_.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    }
+
+    MainWindow& window() { return *window_; }
+    QCheckBox* box(SwitchField field, SwitchMask index) { return window_->member(field, index); }
+    template <typename T> T* named(const char* name) {
+        return window_->findChild<T*>(QString::fromLatin1(name));
+    }
+
+    // Loads a configuration with a different value in every byte.
+    void loadDistinctConfig() {
+        SwitchBlock bytes{};
+        std::iota(bytes.begin(), bytes.end(), std::uint8_t{0x85});
+        overwriteFromBlock(window_->config().Switches, bytes);
+        window_->config().Recall = {0xA5, 0x3C};
+    }
+
+    static void clickIndicator(QCheckBox* box) {
+        QStyleOptionButton option;
+        option.initFrom(box);
+        const QRect indicator =
+            box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+        QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, indicator.center());
+    }
+
+    std::unique_ptr<MainWindow> window_;
+};
+
+TEST_F(MainWindowTest, StandsWithTheDesignedCaptionSizeAndIcon) {
+    EXPECT_EQ(window().objectName(), "Form1");
+    EXPECT_EQ(window().windowTitle(), "TVK vMX Config     File path:  ");
+    EXPECT_EQ(window().size(), QSize(480, 577));
+    EXPECT_FALSE(window().windowIcon().isNull());
+
+    const QImage icon(":/icons/mx_config.png");
+    EXPECT_EQ(icon.size(), QSize(32, 32));
+    EXPECT_EQ(icon.format(), QImage::Format_Indexed8);
+    EXPECT_LE(icon.colorCount(), 256);
+
+    EXPECT_TRUE(window().findChildren<QLabel*>().isEmpty());
+    for (const QWidget* child : window().findChildren<QWidget*>()) {
+        if (child->objectName() != "RecallMicGain") {
+            EXPECT_TRUE(child->toolTip().isEmpty()) << child->objectName().toStdString();
+        }
+    }
+}
+
+TEST_F(MainWindowTest, GroupBoxesAndMembersStandWhereDesigned) {
+    for (std::size_t row = 0; row < Groups.size(); ++row) {
+        const GroupExpectation& g = Groups[row];
+        const auto* frame = named<QGroupBox>(g.frame);
+        ASSERT_NE(frame, nullptr) << g.frame;
+        EXPECT_EQ(frame->title(), g.caption);
+        EXPECT_EQ(frame->geometry(), QRect(8, 8 + 40 * static_cast<int>(row), 377, 41));
+
+        const std::array<QRect, 6> places = {QRect(24, 16, 49, 17),  QRect(80, 16, 49, 17),
+                                             QRect(136, 16, 49, 17), QRect(192, 16, 49, 17),
+                                             QRect(248, 16, 49, 17), QRect(304, 16, 65, 17)};
+        for (std::size_t i = 0; i < AllSwitches.size(); ++i) {
+            const QCheckBox* member = box(g.field, AllSwitches[i]);
+            ASSERT_NE(member, nullptr);
+            EXPECT_EQ(member->parentWidget(), frame);
+            EXPECT_EQ(member->objectName(), g.name);
+            EXPECT_EQ(member->text(), MemberCaptions[i]);
+            EXPECT_EQ(member->geometry(), places[i]) << g.name << " " << MemberCaptions[i];
+            EXPECT_FALSE(member->isChecked());
+        }
+        EXPECT_EQ(frame->findChildren<QCheckBox*>().size(), 6);
+    }
+
+    const auto expectAt = [this](const char* name, const char* parent, QRect geometry) {
+        const QWidget* widget = named<QWidget>(name);
+        ASSERT_NE(widget, nullptr) << name;
+        EXPECT_EQ(widget->parentWidget()->objectName(), parent) << name;
+        EXPECT_EQ(widget->geometry(), geometry) << name;
+    };
+    expectAt("Frame16", "Form1", QRect(392, 8, 81, 137));
+    expectAt("Frame2", "Form1", QRect(392, 152, 81, 113));
+    expectAt("Frame17", "Form1", QRect(392, 272, 81, 65));
+    expectAt("ShowList", "Frame16", QRect(8, 16, 65, 108));
+    expectAt("OpenCommand", "Frame2", QRect(8, 16, 65, 25));
+    expectAt("SaveCommand", "Frame2", QRect(8, 48, 65, 25));
+    expectAt("SaveAsCommand", "Frame2", QRect(8, 80, 65, 25));
+    expectAt("RecallMicGain", "Frame17", QRect(8, 16, 65, 13));
+    expectAt("RecallFader", "Frame17", QRect(8, 40, 65, 13));
+
+    EXPECT_EQ(named<QGroupBox>("Frame16")->title(), "Show");
+    EXPECT_EQ(named<QGroupBox>("Frame2")->title(), "Files");
+    EXPECT_EQ(named<QGroupBox>("Frame17")->title(), "Recall");
+    EXPECT_EQ(named<QPushButton>("OpenCommand")->text(), "Open");
+    EXPECT_EQ(named<QPushButton>("SaveCommand")->text(), "Save");
+    EXPECT_EQ(named<QPushButton>("SaveAsCommand")->text(), "Save As");
+    EXPECT_EQ(named<QCheckBox>("RecallMicGain")->text(), "Mic gain");
+    EXPECT_EQ(named<QCheckBox>("RecallFader")->text(), "Fader");
+    EXPECT_EQ(named<QCheckBox>("RecallMicGain")->toolTip(),
+              "Recall mic gains and ph pwr at startup");
+
+    const ChannelList* list = window().channelList();
+    ASSERT_EQ(list->count(), 8);
+    for (int row = 0; row < 8; ++row) {
+        EXPECT_EQ(list->item(row)->text(), QString("Channel %1").arg(row + 1));
+    }
+    EXPECT_FALSE(list->isSortingEnabled());
+    EXPECT_EQ(window().selectedChannel(), -1);
+}
+
+TEST_F(MainWindowTest, ResizingMovesAndStretchesNothing) {
+    std::vector<QRect> before;
+    const auto widgets = window().findChildren<QWidget*>();
+    for (const QWidget* w : widgets) {
+        before.push_back(w->geometry());
+    }
+    window().resize(900, 800);
+    window().showMaximized();
+    QApplication::processEvents();
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        EXPECT_EQ(widgets[static_cast<qsizetype>(i)]->geometry(), before[i]);
+    }
+}
+
+TEST_F(MainWindowTest, OnlyTheDesignedMembersAreGreyed) {
+    for (const GroupExpectation& g : Groups) {
+        for (const SwitchMask s : AllSwitches) {
+            EXPECT_EQ(box(g.field, s)->isEnabled(), (g.greyed & s) == 0) << g.name << " " << int(s);
+        }
+    }
+    for (const QWidget* child : window().findChildren<QWidget*>()) {
+        if (!child->isEnabled()) {
+            EXPECT_EQ(qobject_cast<const QCheckBox*>(child) != nullptr, true);
+        }
+    }
+}
+
+TEST_F(MainWindowTest, TabWalksTheFocusNumbersAndWrapsBothWays) {
+    std::map<int, QWidget*> byNumber;
+    for (const GroupExpectation& g : Groups) {
+        for (std::size_t i = 0; i < AllSwitches.size(); ++i) {
+            if ((g.greyed & AllSwitches[i]) == 0) {
+                byNumber[g.focus[i]] = box(g.field, AllSwitches[i]);
+            }
+        }
+    }
+    byNumber[39] = window().channelList();
+    byNumber[101] = named<QWidget>("OpenCommand");
+    byNumber[102] = named<QWidget>("SaveCommand");
+    byNumber[103] = named<QWidget>("SaveAsCommand");
+    byNumber[105] = named<QWidget>("RecallMicGain");
+    byNumber[106] = named<QWidget>("RecallFader");
+    std::vector<QWidget*> order;
+    for (const auto& [number, widget] : byNumber) {
+        order.push_back(widget);
+    }
+    ASSERT_EQ(order.size(), 63U + 6U); // 84 members less 21 greyed, plus six
+
+    ASSERT_EQ(QApplication::focusWidget(), box(SwitchField::Latching, SwitchPgm));
+    for (std::size_t step = 1; step <= order.size(); ++step) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), order[step % order.size()])
+            << "tab " << step << " at " << QApplication::focusWidget()->objectName().toStdString()
+            << " " << QApplication::focusWidget()->property("text").toString().toStdString();
+    }
+    for (std::size_t step = order.size(); step > 0; --step) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        ASSERT_EQ(QApplication::focusWidget(), order[step - 1]) << "back tab " << step;
+    }
+}
+
+TEST_F(MainWindowTest, RefreshShowsTheSelectedChannelsBits) {
+    ChannelConfig& config = window().config();
+    for (const SwitchField field : AllSwitchFields) {
+        fieldOf(config.Switches.Channels[2], field) = 0x60;
+        fieldOf(config.Switches.Channels[4], field) = 0xFF;
+    }
+    config.Switches.Channels[4].Latching = SwitchTb2;
+    config.Recall = {0x80, 0x80};
+
+    window().selectChannel(4);
+    for (const SwitchField field : AllSwitchFields) {
+        for (const SwitchMask s : AllSwitches) {
+            const bool expected = field == SwitchField::Latching ? s == SwitchTb2 : true;
+            EXPECT_EQ(box(field, s)->isChecked(), expected);
+            EXPECT_NE(box(field, s)->checkState(), Qt::PartiallyChecked);
+        }
+    }
+    EXPECT_FALSE(window().recallBox(RecallField::MicGain)->isChecked());
+
+    window().selectChannel(2);
+    for (const SwitchField field : AllSwitchFields) {
+        for (const SwitchMask s : AllSwitches) {
+            EXPECT_FALSE(box(field, s)->isChecked());
+        }
+    }
+    window().selectChannel(7);
+    EXPECT_TRUE(window().recallBox(RecallField::MicGain)->isChecked());
+    EXPECT_TRUE(window().recallBox(RecallField::Fader)->isChecked());
+    EXPECT_FALSE(box(SwitchField::Disabled, SwitchPgm)->isChecked());
+}
+
+TEST_F(MainWindowTest, RefreshLeavesTheModelByteForByte) {
+    loadDistinctConfig();
+    const ChannelConfig before = window().config();
+    for (const int channel : {1, 0, 7, 3, 4, 2, 6, 5, 0}) {
+        window().selectChannel(channel);
+        EXPECT_EQ(window().selectedChannel(), channel);
+        EXPECT_EQ(box(SwitchField::Tb3Delatches, SwitchTb3)->isChecked(),
+                  (before.Switches.Channels[channel].Tb3Delatches & SwitchTb3) != 0);
+    }
+    EXPECT_EQ(window().config(), before);
+}
+
+TEST_F(MainWindowTest, AClickChangesOneBitOfTheSelectedChannelOnly) {
+    window().selectChannel(0);
+    QCheckBox* tb1 = box(SwitchField::Tb3Delatches, SwitchTb1);
+    clickIndicator(tb1);
+    EXPECT_TRUE(tb1->isChecked());
+    SwitchBlock expected{};
+    expected[12] = 0x02;
+    EXPECT_EQ(toBlock(window().config().Switches), expected);
+    clickIndicator(tb1);
+    EXPECT_EQ(toBlock(window().config().Switches), SwitchBlock{});
+
+    window().config().Switches.Channels[3].Latching = 0xE0;
+    window().selectChannel(3);
+    clickIndicator(box(SwitchField::Latching, SwitchPgm));
+    EXPECT_EQ(window().config().Switches.Channels[3].Latching, 0xE1);
+    clickIndicator(box(SwitchField::Latching, SwitchPhPwr));
+    EXPECT_EQ(window().config().Switches.Channels[3].Latching, 0x61);
+
+    // Space on the focused member works like a click.
+    QCheckBox* tb4 = box(SwitchField::AlwaysOn, SwitchTb4);
+    tb4->setFocus();
+    QTest::keyClick(tb4, Qt::Key_Space);
+    EXPECT_EQ(window().config().Switches.Channels[3].AlwaysOn, SwitchTb4);
+
+    expected = {};
+    expected[14 * 3 + 1] = 0x61;
+    expected[14 * 3 + 3] = SwitchTb4;
+    EXPECT_EQ(toBlock(window().config().Switches), expected);
+
+    // An edit survives moving to another channel and back.
+    window().selectChannel(5);
+    EXPECT_FALSE(box(SwitchField::Latching, SwitchPgm)->isChecked());
+    window().selectChannel(3);
+    EXPECT_TRUE(box(SwitchField::Latching, SwitchPgm)->isChecked());
+}
+
+TEST_F(MainWindowTest, RecallBoxesSetTheSelectedChannelsBit) {
+    window().config().Recall = {0x11, 0x00};
+    window().selectChannel(5);
+    clickIndicator(window().recallBox(RecallField::Fader));
+    EXPECT_EQ(window().config().Recall, (RecallSettings{0x11, 0x20}));
+    clickIndicator(window().recallBox(RecallField::MicGain));
+    EXPECT_EQ(window().config().Recall, (RecallSettings{0x31, 0x20}));
+    clickIndicator(window().recallBox(RecallField::Fader));
+    EXPECT_EQ(window().config().Recall, (RecallSettings{0x31, 0x00}));
+    EXPECT_EQ(toBlock(window().config().Switches), SwitchBlock{});
+}
+
+TEST_F(MainWindowTest, GreyedMembersShowTheirBitButIgnoreClicks) {
+    window().config().Switches.Channels[0].Tb3Delatches = SwitchTb3;
+    window().config().Switches.Channels[0].Tb2Suppresses = SwitchPhPwr;
+    window().selectChannel(0);
+    const ChannelConfig before = window().config();
+
+    QCheckBox* tb3 = box(SwitchField::Tb3Delatches, SwitchTb3);
+    EXPECT_TRUE(tb3->isChecked());
+    EXPECT_FALSE(tb3->isEnabled());
+    clickIndicator(tb3);
+    clickIndicator(box(SwitchField::Tb2Suppresses, SwitchTb2));
+    clickIndicator(box(SwitchField::Tb2Suppresses, SwitchPhPwr));
+    clickIndicator(box(SwitchField::Momentary, SwitchPhPwr));
+    EXPECT_TRUE(tb3->isChecked());
+    EXPECT_TRUE(box(SwitchField::Tb2Suppresses, SwitchPhPwr)->isChecked());
+    EXPECT_FALSE(box(SwitchField::Tb2Suppresses, SwitchTb2)->isChecked());
+    EXPECT_EQ(window().config(), before);
+}
+
+TEST_F(MainWindowTest, AnAccessibleToggleReachesTheModel) {
+    window().selectChannel(2);
+    QAccessibleInterface* accessible =
+        QAccessible::queryAccessibleInterface(box(SwitchField::Momentary, SwitchTb2));
+    ASSERT_NE(accessible, nullptr);
+    ASSERT_NE(accessible->actionInterface(), nullptr);
+    accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_EQ(window().config().Switches.Channels[2].Momentary, SwitchTb2);
+
+    QAccessibleInterface* fader =
+        QAccessible::queryAccessibleInterface(window().recallBox(RecallField::Fader));
+    fader->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_EQ(window().config().Recall.FaderRecall, 0x04);
+}
+
+TEST_F(MainWindowTest, WithoutASelectedChannelNothingChanges) {
+    loadDistinctConfig();
+    const ChannelConfig before = window().config();
+    window().ShowList_Click();
+    for (const SwitchField field : AllSwitchFields) {
+        EXPECT_FALSE(box(field, SwitchPgm)->isChecked());
+    }
+    clickIndicator(box(SwitchField::Disabled, SwitchTb1));
+    clickIndicator(window().recallBox(RecallField::MicGain));
+    window().Group_Click(SwitchField::Latching, SwitchPgm);
+    EXPECT_EQ(window().config(), before);
+}
+
+TEST_F(MainWindowTest, EveryChannelAndCaptionIsVisibleInFull) {
+    ChannelList* list = window().channelList();
+    EXPECT_FALSE(list->verticalScrollBar()->isVisible());
+    EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
+    const QRect viewport = list->viewport()->rect();
+    for (int row = 0; row < list->count(); ++row) {
+        const QRect item = list->visualItemRect(list->item(row));
+        EXPECT_TRUE(viewport.contains(item)) << row;
+        // Item text is drawn one pixel in from each side (the style's focus
+        // margin is zero), and would be elided beyond that.
+        const int textWidth = list->fontMetrics().horizontalAdvance(list->item(row)->text());
+        EXPECT_LE(textWidth, item.width() - 2) << row;
+    }
+
+    for (QCheckBox* box : window().findChildren<QCheckBox*>()) {
+        QStyleOptionButton option;
+        option.initFrom(box);
+        option.text = box->text();
+        const QRect indicator =
+            box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+        const QRect contents =
+            box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
+        EXPECT_TRUE(box->rect().contains(indicator)) << box->text().toStdString();
+        EXPECT_LE(box->fontMetrics().horizontalAdvance(box->text()), contents.width())
+            << box->objectName().toStdString() << " " << box->text().toStdString();
+    }
+    for (const QPushButton* button : window().findChildren<QPushButton*>()) {
+        const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+        EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()),
+                  button->width() - 2 * margin)
+            << button->text().toStdString();
+    }
+    for (const QGroupBox* frame : window().findChildren<QGroupBox*>()) {
+        EXPECT_LE(frame->fontMetrics().horizontalAdvance(frame->title()), frame->width() - 8);
+    }
+}
+
+TEST_F(MainWindowTest, TheSelectionCannotBeTakenAway) {
+    ChannelList* list = window().channelList();
+    window().selectChannel(2);
+    const QPoint itemCentre = list->visualItemRect(list->item(2)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, itemCentre);
+    EXPECT_EQ(window().selectedChannel(), 2);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, itemCentre);
+    EXPECT_EQ(window().selectedChannel(), 2);
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_EQ(window().selectedChannel(), 2);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      list->visualItemRect(list->item(6)).center());
+    EXPECT_EQ(window().selectedChannel(), 6);
+}
+
+TEST_F(MainWindowTest, ArrowKeysMoveTheChannelAndRefresh) {
+    window().config().Switches.Channels[4].Disabled = SwitchTb4;
+    window().selectChannel(3);
+    ChannelList* list = window().channelList();
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(window().selectedChannel(), 4);
+    EXPECT_TRUE(box(SwitchField::Disabled, SwitchTb4)->isChecked());
+    QTest::keyClick(list, Qt::Key_Up);
+    EXPECT_EQ(window().selectedChannel(), 3);
+    EXPECT_FALSE(box(SwitchField::Disabled, SwitchTb4)->isChecked());
+}
+
+TEST_F(MainWindowTest, EnterPressesOnlyTheFocusedButtonAndEscapeDoesNothing) {
+    QSignalSpy open(&window(), &MainWindow::openClicked);
+    QSignalSpy save(&window(), &MainWindow::saveClicked);
+    QSignalSpy saveAs(&window(), &MainWindow::saveAsClicked);
+    for (const QPushButton* button : window().findChildren<QPushButton*>()) {
+        EXPECT_FALSE(button->isDefault());
+        EXPECT_FALSE(button->autoDefault());
+    }
+
+    QTest::keyClick(box(SwitchField::Latching, SwitchPgm), Qt::Key_Return);
+    EXPECT_EQ(open.count() + save.count() + saveAs.count(), 0);
+
+    auto* saveButton = named<QPushButton>("SaveCommand");
+    saveButton->setFocus();
+    QTest::keyClick(saveButton, Qt::Key_Return);
+    QTest::keyClick(saveButton, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(save.count(), 2);
+    QTest::keyClick(named<QPushButton>("SaveAsCommand"), Qt::Key_Space);
+    EXPECT_EQ(saveAs.count(), 1);
+    EXPECT_EQ(open.count(), 0);
+
+    QTest::keyClick(saveButton, Qt::Key_Escape);
+    QTest::keyClick(&window(), Qt::Key_Escape);
+    EXPECT_TRUE(window().isVisible());
+    EXPECT_EQ(save.count(), 2);
+}
+
+TEST_F(MainWindowTest, TheCloseGuardCanKeepTheWindowOpen) {
+    int asked = 0;
+    bool allow = false;
+    window().setCloseGuard([&] {
+        ++asked;
+        return allow;
+    });
+    EXPECT_FALSE(window().close());
+    EXPECT_TRUE(window().isVisible());
+    allow = true;
+    EXPECT_TRUE(window().close());
+    EXPECT_EQ(asked, 2);
+}
+
+} // namespace
+} // namespace mx

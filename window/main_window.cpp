@@ -1,0 +1,374 @@
+#include "main_window.h"
+
+#include "channel_list.h"
+#include "command_button.h"
+#include "compact_style.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QIcon>
+#include <QStyleFactory>
+#include <QStyledItemDelegate>
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace mx {
+
+namespace {
+
+// Geometry is designed in twips, 15 to a pixel at 96 dots per inch; Qt scales
+// these device-independent pixels on high-density screens.
+constexpr int px(int twips) {
+    return twips / 15;
+}
+
+QRect twipsRect(int left, int top, int width, int height) {
+    return {px(left), px(top), px(width), px(height)};
+}
+
+constexpr int ClientWidth = 7200;
+constexpr int ClientHeight = 8655;
+
+struct SwitchGroupSpec {
+    const char* frame;
+    const char* caption;
+    const char* name;
+    SwitchField field;
+    // Members that show their bit but cannot be changed here.
+    SwitchMask greyed;
+    // Focus numbers of "PGM", "TB 1", "TB 2", "TB 3", "TB 4", "PH PWR".
+    std::array<int, 6> focus;
+};
+
+// In record order, top to bottom.
+constexpr std::array<SwitchGroupSpec, SwitchFieldCount> SwitchGroups = {{
+    {"Frame4",
+     "Disabled (MX only)",
+     "Disabled",
+     SwitchField::Disabled,
+     0,
+     {15, 16, 17, 18, 19, 20}},
+    {"Frame1", "Latching", "Latching", SwitchField::Latching, 0, {1, 2, 3, 4, 5, 7}},
+    {"Frame3",
+     "Momentary",
+     "Momentary",
+     SwitchField::Momentary,
+     SwitchPhPwr,
+     {8, 9, 10, 11, 12, 13}},
+    {"Frame5", "Always on", "AlwaysOn", SwitchField::AlwaysOn, 0, {27, 22, 23, 24, 25, 26}},
+    {"Frame11",
+     "PGM Suppresses (latched)",
+     "PgmSuppresses",
+     SwitchField::PgmSuppresses,
+     SwitchPgm | SwitchPhPwr,
+     {40, 45, 44, 43, 42, 41}},
+    {"Frame12",
+     "TB 1 Suppresses (latched)",
+     "Tb1Suppresses",
+     SwitchField::Tb1Suppresses,
+     SwitchTb1 | SwitchPhPwr,
+     {46, 47, 48, 49, 50, 51}},
+    {"Frame13",
+     "TB 2 Suppresses (latched)",
+     "Tb2Suppresses",
+     SwitchField::Tb2Suppresses,
+     SwitchTb2 | SwitchPhPwr,
+     {87, 86, 85, 84, 83, 82}},
+    {"Frame14",
+     "TB 3 Suppresses (latched)",
+     "Tb3Suppresses",
+     SwitchField::Tb3Suppresses,
+     SwitchTb3 | SwitchPhPwr,
+     {88, 89, 90, 91, 92, 93}},
+    {"Frame15",
+     "TB 4 Suppresses (latched)",
+     "Tb4Suppresses",
+     SwitchField::Tb4Suppresses,
+     SwitchTb4 | SwitchPhPwr,
+     {94, 95, 96, 97, 98, 99}},
+    {"Frame6",
+     "PGM Delatches",
+     "PgmDelatches",
+     SwitchField::PgmDelatches,
+     SwitchPgm | SwitchPhPwr,
+     {57, 52, 53, 54, 55, 56}},
+    {"Frame7",
+     "TB 1 Delatches",
+     "Tb1Delatches",
+     SwitchField::Tb1Delatches,
+     SwitchTb1 | SwitchPhPwr,
+     {58, 63, 62, 61, 60, 59}},
+    {"Frame8",
+     "TB 2 Delatches",
+     "Tb2Delatches",
+     SwitchField::Tb2Delatches,
+     SwitchTb2 | SwitchPhPwr,
+     {69, 64, 65, 66, 67, 68}},
+    {"Frame9",
+     "TB 3 Delatches",
+     "Tb3Delatches",
+     SwitchField::Tb3Delatches,
+     SwitchTb3 | SwitchPhPwr,
+     {70, 75, 74, 73, 72, 71}},
+    {"Frame10",
+     "TB 4 Delatches",
+     "Tb4Delatches",
+     SwitchField::Tb4Delatches,
+     SwitchTb4 | SwitchPhPwr,
+     {81, 76, 77, 78, 79, 80}},
+}};
+
+struct MemberSpec {
+    SwitchMask index;
+    const char* caption;
+    int left;
+    int width;
+};
+
+// The same six members, in one row, in every group.
+constexpr std::array<MemberSpec, 6> Members = {{
+    {SwitchPgm, "PGM", 360, 735},
+    {SwitchTb1, "TB 1", 1200, 735},
+    {SwitchTb2, "TB 2", 2040, 735},
+    {SwitchTb3, "TB 3", 2880, 735},
+    {SwitchTb4, "TB 4", 3720, 735},
+    {SwitchPhPwr, "PH PWR", 4560, 975},
+}};
+
+constexpr int GroupLeft = 120;
+constexpr int GroupTop = 120;
+constexpr int GroupPitch = 600;
+constexpr int GroupWidth = 5655;
+constexpr int GroupHeight = 615;
+constexpr int MemberTop = 240;
+constexpr int MemberHeight = 255;
+
+constexpr int ShowListFocus = 39;
+constexpr int OpenFocus = 101;
+constexpr int SaveFocus = 102;
+constexpr int SaveAsFocus = 103;
+constexpr int RecallMicGainFocus = 105;
+constexpr int RecallFaderFocus = 106;
+
+// Eight rows of the default font are taller than the list; a row of 13 px
+// shows all eight channels without scrolling.
+class ChannelRowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    static constexpr int RowHeight = 13;
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(RowHeight);
+        return size;
+    }
+};
+
+} // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
+    setObjectName("Form1");
+    setWindowTitle(Caption);
+    setWindowIcon(QIcon(":/icons/mx_config.png"));
+    resize(px(ClientWidth), px(ClientHeight));
+
+    style_ = new CompactStyle(QStyleFactory::create(QApplication::style()->name()));
+    style_->setParent(this);
+
+    buildSwitchGroups();
+    buildRightColumn();
+    for (QWidget* child : findChildren<QWidget*>()) {
+        child->setStyle(style_);
+    }
+    applyFocusOrder();
+    member(SwitchField::Latching, SwitchPgm)->setFocus();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildSwitchGroups() {
+    for (std::size_t row = 0; row < SwitchGroups.size(); ++row) {
+        const SwitchGroupSpec& spec = SwitchGroups[row];
+        auto* frame = new QGroupBox(spec.caption, this);
+        frame->setObjectName(spec.frame);
+        frame->setGeometry(twipsRect(GroupLeft, GroupTop + GroupPitch * static_cast<int>(row),
+                                     GroupWidth, GroupHeight));
+
+        auto& boxes = members_[static_cast<std::size_t>(spec.field)];
+        for (std::size_t i = 0; i < Members.size(); ++i) {
+            const MemberSpec& m = Members[i];
+            auto* box = new QCheckBox(m.caption, frame);
+            box->setObjectName(spec.name);
+            box->setGeometry(twipsRect(m.left, MemberTop, m.width, MemberHeight));
+            box->setEnabled((spec.greyed & m.index) == 0);
+            boxes[i] = box;
+            // toggled, not clicked: an assistive technology's toggle action
+            // raises only toggled, and its change must reach the model too.
+            const SwitchField field = spec.field;
+            const SwitchMask index = m.index;
+            connect(box, &QCheckBox::toggled, this, [this, field, index] {
+                if (!refreshing_) {
+                    Group_Click(field, index);
+                }
+            });
+        }
+    }
+}
+
+void MainWindow::buildRightColumn() {
+    auto* showFrame = new QGroupBox("Show", this);
+    showFrame->setObjectName("Frame16");
+    showFrame->setGeometry(twipsRect(5880, 120, 1215, 2055));
+
+    showList_ = new ChannelList(showFrame);
+    showList_->setObjectName("ShowList");
+    showList_->setGeometry(twipsRect(120, 240, 975, 1620));
+    showList_->setSelectionMode(QAbstractItemView::SingleSelection);
+    showList_->setSortingEnabled(false);
+    showList_->setUniformItemSizes(true);
+    showList_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    showList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    showList_->setItemDelegate(new ChannelRowDelegate(showList_));
+    for (int channel = 1; channel <= ChannelCount; ++channel) {
+        showList_->addItem(QString("Channel %1").arg(channel));
+    }
+    // selectionChanged comes after the selection has moved, unlike the
+    // current-row signals, so the refresh reads the new channel.
+    connect(showList_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MainWindow::ShowList_Click);
+
+    auto* filesFrame = new QGroupBox("Files", this);
+    filesFrame->setObjectName("Frame2");
+    filesFrame->setGeometry(twipsRect(5880, 2280, 1215, 1695));
+    const auto makeButton = [filesFrame](const char* name, const char* caption, int top) {
+        auto* button = new CommandButton(caption, filesFrame);
+        button->setObjectName(name);
+        button->setGeometry(twipsRect(120, top, 975, 375));
+        button->setAutoDefault(false);
+        button->setDefault(false);
+        return button;
+    };
+    openCommand_ = makeButton("OpenCommand", "Open", 240);
+    saveCommand_ = makeButton("SaveCommand", "Save", 720);
+    saveAsCommand_ = makeButton("SaveAsCommand", "Save As", 1200);
+    connect(openCommand_, &QPushButton::clicked, this, &MainWindow::openClicked);
+    connect(saveCommand_, &QPushButton::clicked, this, &MainWindow::saveClicked);
+    connect(saveAsCommand_, &QPushButton::clicked, this, &MainWindow::saveAsClicked);
+
+    auto* recallFrame = new QGroupBox("Recall", this);
+    recallFrame->setObjectName("Frame17");
+    recallFrame->setGeometry(twipsRect(5880, 4080, 1215, 975));
+    recallMicGain_ = new QCheckBox("Mic gain", recallFrame);
+    recallMicGain_->setObjectName("RecallMicGain");
+    recallMicGain_->setGeometry(twipsRect(120, 240, 975, 195));
+    recallMicGain_->setToolTip(RecallMicGainToolTip);
+    recallFader_ = new QCheckBox("Fader", recallFrame);
+    recallFader_->setObjectName("RecallFader");
+    recallFader_->setGeometry(twipsRect(120, 600, 975, 195));
+    connect(recallMicGain_, &QCheckBox::toggled, this, [this] {
+        if (!refreshing_) {
+            RecallMicGain_Click();
+        }
+    });
+    connect(recallFader_, &QCheckBox::toggled, this, [this] {
+        if (!refreshing_) {
+            RecallFader_Click();
+        }
+    });
+}
+
+void MainWindow::applyFocusOrder() {
+    std::vector<std::pair<int, QWidget*>> order;
+    for (const SwitchGroupSpec& spec : SwitchGroups) {
+        for (std::size_t i = 0; i < Members.size(); ++i) {
+            order.emplace_back(spec.focus[i], member(spec.field, Members[i].index));
+        }
+    }
+    order.emplace_back(ShowListFocus, showList_);
+    order.emplace_back(OpenFocus, openCommand_);
+    order.emplace_back(SaveFocus, saveCommand_);
+    order.emplace_back(SaveAsFocus, saveAsCommand_);
+    order.emplace_back(RecallMicGainFocus, recallMicGain_);
+    order.emplace_back(RecallFaderFocus, recallFader_);
+    std::sort(order.begin(), order.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        setTabOrder(order[i - 1].second, order[i].second);
+    }
+}
+
+int MainWindow::selectedChannel() const {
+    const QModelIndexList selected = showList_->selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? -1 : selected.first().row();
+}
+
+void MainWindow::selectChannel(int channel) {
+    if (isChannel(channel)) {
+        showList_->setCurrentRow(channel, QItemSelectionModel::ClearAndSelect);
+    }
+}
+
+QCheckBox* MainWindow::member(SwitchField group, SwitchMask index) const {
+    const auto& boxes = members_[static_cast<std::size_t>(group)];
+    for (std::size_t i = 0; i < AllSwitches.size(); ++i) {
+        if (AllSwitches[i] == index) {
+            return boxes[i];
+        }
+    }
+    return nullptr;
+}
+
+QCheckBox* MainWindow::recallBox(RecallField field) const {
+    return field == RecallField::MicGain ? recallMicGain_ : recallFader_;
+}
+
+void MainWindow::ShowList_Click() {
+    const int channel = selectedChannel();
+    if (!isChannel(channel)) {
+        return;
+    }
+    const ChannelSwitches& record = config_.Switches.Channels[static_cast<std::size_t>(channel)];
+    refreshing_ = true;
+    for (const SwitchMask s : AllSwitches) {
+        for (const SwitchField field : AllSwitchFields) {
+            member(field, s)->setChecked((fieldOf(record, field) & s) != 0);
+        }
+    }
+    recallMicGain_->setChecked(testRecall(config_.Recall, channel, RecallField::MicGain).value());
+    recallFader_->setChecked(testRecall(config_.Recall, channel, RecallField::Fader).value());
+    refreshing_ = false;
+}
+
+void MainWindow::Group_Click(SwitchField group, SwitchMask index) {
+    const QCheckBox* box = member(group, index);
+    if (box == nullptr) {
+        return;
+    }
+    // No channel selected: the box keeps its state and the model is left as it is.
+    setSwitch(config_.Switches, selectedChannel(), group, index, box->isChecked());
+}
+
+void MainWindow::RecallMicGain_Click() {
+    Recall_Click(RecallField::MicGain);
+}
+
+void MainWindow::RecallFader_Click() {
+    Recall_Click(RecallField::Fader);
+}
+
+void MainWindow::Recall_Click(RecallField field) {
+    setRecall(config_.Recall, selectedChannel(), field, recallBox(field)->isChecked());
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (closeGuard_ && !closeGuard_()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+} // namespace mx

@@ -1,0 +1,86 @@
+#pragma once
+
+// The editor's one window: fourteen groups of six switch check boxes on the
+// left, the channel list, the file buttons and the two recall boxes on the
+// right. It owns the channel configuration and keeps the check boxes and the
+// model in step; it knows nothing of folders, files or dialogs.
+
+#include "channel_config.h"
+
+#include <QWidget>
+#include <array>
+#include <functional>
+
+class QCheckBox;
+class QGroupBox;
+class QPushButton;
+
+namespace mx {
+
+class ChannelList;
+class CompactStyle;
+
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr const char* Caption = "TVK vMX Config     File path:  ";
+    static constexpr const char* RecallMicGainToolTip = "Recall mic gains and ph pwr at startup";
+
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    ChannelConfig& config() { return config_; }
+    const ChannelConfig& config() const { return config_; }
+
+    // The selected channel index, or -1 while nothing is selected.
+    int selectedChannel() const;
+    // Selects the channel; each change of selection refreshes the check boxes.
+    void selectChannel(int channel);
+
+    QCheckBox* member(SwitchField group, SwitchMask index) const;
+    QCheckBox* recallBox(RecallField field) const;
+    ChannelList* channelList() const { return showList_; }
+
+    // Asked when the window is about to close; returning false keeps it open.
+    void setCloseGuard(std::function<bool()> guard) { closeGuard_ = std::move(guard); }
+
+    // Copies the selected channel's record and recall flags into the boxes.
+    void ShowList_Click();
+    // A member of a switch group was toggled: sets or clears bit index of the
+    // group's byte of the selected channel. Serves all fourteen groups.
+    void Group_Click(SwitchField group, SwitchMask index);
+    void RecallMicGain_Click();
+    void RecallFader_Click();
+
+signals:
+    void openClicked();
+    void saveClicked();
+    void saveAsClicked();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildSwitchGroups();
+    void buildRightColumn();
+    void applyFocusOrder();
+    void Recall_Click(RecallField field);
+
+    ChannelConfig config_;
+    CompactStyle* style_ = nullptr;
+    // Members by group and switch position. Deliberately no QButtonGroup: Qt
+    // treats a button group as one Tab stop, and every member has its own.
+    std::array<std::array<QCheckBox*, AllSwitches.size()>, SwitchFieldCount> members_{};
+    ChannelList* showList_ = nullptr;
+    QPushButton* openCommand_ = nullptr;
+    QPushButton* saveCommand_ = nullptr;
+    QPushButton* saveAsCommand_ = nullptr;
+    QCheckBox* recallMicGain_ = nullptr;
+    QCheckBox* recallFader_ = nullptr;
+    std::function<bool()> closeGuard_;
+    // True while a refresh copies the model into the boxes: the toggles it
+    // causes are not edits and must not reach the model.
+    bool refreshing_ = false;
+};
+
+} // namespace mx
