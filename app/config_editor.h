@@ -1,0 +1,52 @@
+#pragma once
+
+// Drives the editor: asks for the configuration folder at start-up, loads it
+// into the window, answers the Open, Save and Save As buttons and asks
+// whether to save when the window closes. It owns the current folder and the
+// window's base caption; the window owns the configuration itself.
+
+#include <QString>
+
+namespace mx {
+
+class Dialogs;
+class MainWindow;
+
+class ConfigEditor {
+public:
+    static constexpr const char* FolderPrompt = "Choose a folder for the config files.";
+
+    ConfigEditor(MainWindow& window, Dialogs& dialogs);
+
+    const QString& configFolder() const { return ConfigFolder; }
+    const QString& baseCaption() const { return BaseCaption; }
+
+    // Start-up, before the window is shown. Returns false when the user
+    // cancelled the folder browser: the program then ends without a window.
+    bool Form_Load();
+    void OpenCommand_Click();
+    // Returns whether both files were written.
+    bool SaveCommand_Click();
+    void SaveAsCommand_Click();
+    // The window is closing: asks whether to save. Returns false when the
+    // chosen save failed, so the window stays open and nothing is lost.
+    bool Form_Terminate();
+
+    // Asks for a folder; on success it becomes the current folder. The
+    // caption shows the current folder either way.
+    bool BrowseForConfigFolder(const QString& prompt);
+
+private:
+    // Loads the current folder and shows channel 1. On failure the user is
+    // told, and the model and view are as they were.
+    bool LoadAndShow();
+    void setConfigFolder(const QString& folder);
+    void showCaption();
+
+    MainWindow& window_;
+    Dialogs& dialogs_;
+    QString ConfigFolder;
+    QString BaseCaption;
+};
+
+} // namespace mx
