@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QIcon>
+#include <QShortcut>
 #include <QStyleFactory>
 #include <QStyledItemDelegate>
 #include <algorithm>
@@ -167,6 +168,15 @@ public:
     }
 };
 
+// Some desktops bind no key to Save As; Ctrl+Shift+S is what users expect.
+QList<QKeySequence> standardShortcuts(QKeySequence::StandardKey key) {
+    QList<QKeySequence> sequences = QKeySequence::keyBindings(key);
+    if (sequences.isEmpty() && key == QKeySequence::SaveAs) {
+        sequences.append(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    }
+    return sequences;
+}
+
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
@@ -204,6 +214,12 @@ void MainWindow::buildSwitchGroups() {
             box->setObjectName(spec.name);
             box->setGeometry(twipsRect(m.left, MemberTop, m.width, MemberHeight));
             box->setEnabled((spec.greyed & m.index) == 0);
+            // Fourteen groups share the six captions; a screen reader needs the
+            // group to tell "PGM" from "PGM".
+            box->setAccessibleName(QString("%1: %2").arg(spec.caption, m.caption));
+            if (!box->isEnabled()) {
+                box->setAccessibleDescription("Shown as loaded from the file; not changed here");
+            }
             boxes[i] = box;
             // toggled, not clicked: an assistive technology's toggle action
             // raises only toggled, and its change must reach the model too.
@@ -232,6 +248,8 @@ void MainWindow::buildRightColumn() {
     showList_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     showList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     showList_->setItemDelegate(new ChannelRowDelegate(showList_));
+    showList_->setAccessibleName("Channel");
+    showList_->setAccessibleDescription("The channel whose switches are shown and edited");
     for (int channel = 1; channel <= ChannelCount; ++channel) {
         showList_->addItem(QString("Channel %1").arg(channel));
     }
@@ -243,17 +261,28 @@ void MainWindow::buildRightColumn() {
     auto* filesFrame = new QGroupBox("Files", this);
     filesFrame->setObjectName("Frame2");
     filesFrame->setGeometry(twipsRect(5880, 2280, 1215, 1695));
-    const auto makeButton = [filesFrame](const char* name, const char* caption, int top) {
+    const auto makeButton = [this, filesFrame](const char* name, const char* caption, int top,
+                                               QKeySequence::StandardKey key,
+                                               const char* description) {
         auto* button = new CommandButton(caption, filesFrame);
         button->setObjectName(name);
         button->setGeometry(twipsRect(120, top, 975, 375));
         button->setAutoDefault(false);
         button->setDefault(false);
+        button->setAccessibleDescription(description);
+        // The desktop's standard shortcuts press the very same button.
+        for (const QKeySequence& sequence : standardShortcuts(key)) {
+            auto* shortcut = new QShortcut(sequence, this);
+            connect(shortcut, &QShortcut::activated, button, &QPushButton::click);
+        }
         return button;
     };
-    openCommand_ = makeButton("OpenCommand", "Open", 240);
-    saveCommand_ = makeButton("SaveCommand", "Save", 720);
-    saveAsCommand_ = makeButton("SaveAsCommand", "Save As", 1200);
+    openCommand_ = makeButton("OpenCommand", "Open", 240, QKeySequence::Open,
+                              "Load the configuration from another folder");
+    saveCommand_ = makeButton("SaveCommand", "Save", 720, QKeySequence::Save,
+                              "Write both files into the current folder");
+    saveAsCommand_ = makeButton("SaveAsCommand", "Save As", 1200, QKeySequence::SaveAs,
+                                "Write both files into another folder");
     connect(openCommand_, &QPushButton::clicked, this, &MainWindow::openClicked);
     connect(saveCommand_, &QPushButton::clicked, this, &MainWindow::saveClicked);
     connect(saveAsCommand_, &QPushButton::clicked, this, &MainWindow::saveAsClicked);
@@ -265,9 +294,13 @@ void MainWindow::buildRightColumn() {
     recallMicGain_->setObjectName("RecallMicGain");
     recallMicGain_->setGeometry(twipsRect(120, 240, 975, 195));
     recallMicGain_->setToolTip(RecallMicGainToolTip);
+    recallMicGain_->setAccessibleName("Recall mic gain");
+    recallMicGain_->setAccessibleDescription(RecallMicGainToolTip);
     recallFader_ = new QCheckBox("Fader", recallFrame);
     recallFader_->setObjectName("RecallFader");
     recallFader_->setGeometry(twipsRect(120, 600, 975, 195));
+    recallFader_->setAccessibleName("Recall fader");
+    recallFader_->setAccessibleDescription("Recall the fader at startup");
     connect(recallMicGain_, &QCheckBox::toggled, this, [this] {
         if (!refreshing_) {
             RecallMicGain_Click();

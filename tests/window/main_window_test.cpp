@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <numeric>
+#include <set>
 
 namespace mx {
 namespace {
@@ -520,6 +521,75 @@ TEST_F(MainWindowTest, TheCloseGuardCanKeepTheWindowOpen) {
     allow = true;
     EXPECT_TRUE(window().close());
     EXPECT_EQ(asked, 2);
+}
+
+TEST_F(MainWindowTest, ScreenReadersHearTheGroupOfEveryBox) {
+    const auto accessibleText = [](QWidget* widget, QAccessible::Text which) {
+        return QAccessible::queryAccessibleInterface(widget)->text(which);
+    };
+    std::set<QString> names;
+    const auto boxes = window().findChildren<QCheckBox*>();
+    for (QCheckBox* b : boxes) {
+        names.insert(accessibleText(b, QAccessible::Name));
+    }
+    EXPECT_EQ(names.size(), static_cast<std::size_t>(boxes.size()));
+    EXPECT_EQ(names.size(), 86U);
+    EXPECT_EQ(accessibleText(box(SwitchField::Latching, SwitchTb2), QAccessible::Name),
+              "Latching: TB 2");
+    EXPECT_EQ(accessibleText(box(SwitchField::Tb3Delatches, SwitchPhPwr), QAccessible::Name),
+              "TB 3 Delatches: PH PWR");
+    EXPECT_FALSE(
+        accessibleText(box(SwitchField::Tb3Delatches, SwitchPhPwr), QAccessible::Description)
+            .isEmpty());
+    EXPECT_EQ(accessibleText(window().channelList(), QAccessible::Name), "Channel");
+    EXPECT_FALSE(accessibleText(window().channelList(), QAccessible::Description).isEmpty());
+    EXPECT_EQ(accessibleText(window().recallBox(RecallField::MicGain), QAccessible::Name),
+              "Recall mic gain");
+    EXPECT_EQ(accessibleText(window().recallBox(RecallField::Fader), QAccessible::Name),
+              "Recall fader");
+    // The visible captions stay as designed.
+    EXPECT_EQ(box(SwitchField::Latching, SwitchTb2)->text(), "TB 2");
+}
+
+TEST_F(MainWindowTest, StandardShortcutsPressTheFileButtons) {
+    struct Case {
+        QKeySequence::StandardKey key;
+        const char* button;
+        void (MainWindow::*signal)();
+    };
+    for (const Case& c :
+         {Case{QKeySequence::Open, "OpenCommand", &MainWindow::openClicked},
+          Case{QKeySequence::Save, "SaveCommand", &MainWindow::saveClicked},
+          Case{QKeySequence::SaveAs, "SaveAsCommand", &MainWindow::saveAsClicked}}) {
+        auto* button = named<QPushButton>(c.button);
+        QSignalSpy pressed(button, &QPushButton::clicked);
+        QSignalSpy command(&window(), c.signal);
+        QSignalSpy anyOpen(&window(), &MainWindow::openClicked);
+        QSignalSpy anySave(&window(), &MainWindow::saveClicked);
+        QSignalSpy anySaveAs(&window(), &MainWindow::saveAsClicked);
+        const QList<QKeySequence> bound = QKeySequence::keyBindings(c.key);
+        const QKeySequence sequence =
+            bound.isEmpty() ? QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S) : bound.first();
+        QTest::keySequence(box(SwitchField::Disabled, SwitchPgm), sequence);
+        EXPECT_EQ(pressed.count(), 1) << c.button;
+        EXPECT_EQ(command.count(), 1) << c.button;
+        EXPECT_EQ(anyOpen.count() + anySave.count() + anySaveAs.count(), 1) << c.button;
+        EXPECT_FALSE(button->text().contains('&'));
+        EXPECT_FALSE(button->isDefault());
+    }
+}
+
+TEST_F(MainWindowTest, KeepsItsLayoutOnAScaledScreen) {
+    // CTest also runs this suite with QT_SCALE_FACTOR=2.
+    const double scale = qEnvironmentVariableIsSet("QT_SCALE_FACTOR")
+                             ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble()
+                             : 1.0;
+    EXPECT_DOUBLE_EQ(window().devicePixelRatioF(), scale);
+    EXPECT_EQ(window().size(), QSize(480, 577));
+    const QImage shot = window().grab().toImage();
+    EXPECT_EQ(shot.size(), QSize(480, 577) * scale);
+    EXPECT_DOUBLE_EQ(box(SwitchField::Tb4Delatches, SwitchPhPwr)->grab().devicePixelRatioF(),
+                     scale);
 }
 
 } // namespace
