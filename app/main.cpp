@@ -1,3 +1,4 @@
+#include "app_id.h"
 #include "config_editor.h"
 #include "dialogs.h"
 #include "main_window.h"
@@ -7,6 +8,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("MX_config");
+    QGuiApplication::setDesktopFileName(mx::AppId);
 
     mx::MainWindow window;
     mx::QtDialogs dialogs;

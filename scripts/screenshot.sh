@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Renders the running editor under Xvfb with a prepared configuration loaded
+# and writes docs/screenshot.png (the picture in the README and the AppStream
+# metadata). Run it again whenever the window changes.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh xvfb xdotool imagemagick
+scripts/build.sh default >/dev/null
+
+work="$(mktemp -d)"
+display=""
+cleanup() {
+    [ -n "${app_pid:-}" ] && kill "$app_pid" 2>/dev/null || true
+    [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A configuration that shows a spread of set bits, greyed ones included.
+python3 - "$work" <<'PY'
+import sys
+folder = sys.argv[1]
+switches = bytes(((7 * i + 3 * (i // 14)) * 37) % 256 & 0x9F for i in range(112))
+open(f"{folder}/switches.mx", "wb").write(switches)
+open(f"{folder}/settings.cmx", "wb").write(bytes([0x81, 0x06]))
+PY
+
+for n in $(seq 90 120); do
+    if [ ! -e "/tmp/.X$n-lock" ]; then
+        display=":$n"
+        break
+    fi
+done
+[ -n "$display" ] || { echo "no free X display" >&2; exit 1; }
+Xvfb "$display" -screen 0 2048x1536x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY="$display"
+for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+
+# Waits for a window by title. A plain loop rather than "search --sync": a
+# window that vanishes while xdotool walks the tree makes it fail outright.
+wait_for_window() {
+    for _ in $(seq 100); do
+        local id
+        id="$(xdotool search --name "$1" 2>/dev/null | head -1 || true)"
+        if [ -n "$id" ]; then
+            echo "$id"
+            return
+        fi
+        sleep 0.1
+    done
+    echo "no window titled $1" >&2
+    exit 1
+}
+
+build/MX_config >/dev/null 2>&1 &
+app_pid=$!
+browser="$(wait_for_window '^Choose a folder for the config files\.$')"
+sleep 0.5
+xdotool windowfocus --sync "$browser"
+xdotool type --delay 20 "$work"
+xdotool key Return
+window="$(wait_for_window '^TVK vMX Config')"
+sleep 1
+mkdir -p docs
+import -window "$window" docs/screenshot.png
+echo "wrote docs/screenshot.png ($(identify -format '%wx%h' docs/screenshot.png))"
