@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
-    libgtest-dev libgmock-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
     desktop-file-utils appstream dpkg-dev file
     "$@"
 )

@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QIcon>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QStyleFactory>
 #include <QStyledItemDelegate>
 #include <algorithm>
@@ -225,11 +226,8 @@ void MainWindow::buildSwitchGroups() {
             // raises only toggled, and its change must reach the model too.
             const SwitchField field = spec.field;
             const SwitchMask index = m.index;
-            connect(box, &QCheckBox::toggled, this, [this, field, index] {
-                if (!refreshing_) {
-                    Group_Click(field, index);
-                }
-            });
+            connect(box, &QCheckBox::toggled, this,
+                    [this, field, index] { Group_Click(field, index); });
         }
     }
 }
@@ -301,16 +299,8 @@ void MainWindow::buildRightColumn() {
     recallFader_->setGeometry(twipsRect(120, 600, 975, 195));
     recallFader_->setAccessibleName("Recall fader");
     recallFader_->setAccessibleDescription("Recall the fader at startup");
-    connect(recallMicGain_, &QCheckBox::toggled, this, [this] {
-        if (!refreshing_) {
-            RecallMicGain_Click();
-        }
-    });
-    connect(recallFader_, &QCheckBox::toggled, this, [this] {
-        if (!refreshing_) {
-            RecallFader_Click();
-        }
-    });
+    connect(recallMicGain_, &QCheckBox::toggled, this, &MainWindow::RecallMicGain_Click);
+    connect(recallFader_, &QCheckBox::toggled, this, &MainWindow::RecallFader_Click);
 }
 
 void MainWindow::applyFocusOrder() {
@@ -360,19 +350,27 @@ QCheckBox* MainWindow::recallBox(RecallField field) const {
 
 void MainWindow::ShowList_Click() {
     const int channel = selectedChannel();
+    shownChannel_ = channel;
     if (!isChannel(channel)) {
         return;
     }
     const ChannelSwitches& record = config_.Switches.Channels[static_cast<std::size_t>(channel)];
-    refreshing_ = true;
-    for (const SwitchMask s : AllSwitches) {
+    for (std::size_t position = 0; position < AllSwitches.size(); ++position) {
+        const SwitchMask s = AllSwitches[position];
         for (const SwitchField field : AllSwitchFields) {
-            member(field, s)->setChecked((fieldOf(record, field) & s) != 0);
+            showState(members_[static_cast<std::size_t>(field)][position],
+                      (fieldOf(record, field) & s) != 0);
         }
     }
-    recallMicGain_->setChecked(testRecall(config_.Recall, channel, RecallField::MicGain).value());
-    recallFader_->setChecked(testRecall(config_.Recall, channel, RecallField::Fader).value());
-    refreshing_ = false;
+    showState(recallMicGain_, testRecall(config_.Recall, channel, RecallField::MicGain).value());
+    showState(recallFader_, testRecall(config_.Recall, channel, RecallField::Fader).value());
+}
+
+void MainWindow::showState(QCheckBox* box, bool checked) {
+    // A refresh copies the model out; the box's toggled signal would report it
+    // as an edit, so it is held back while the state is set.
+    const QSignalBlocker quiet(box);
+    box->setChecked(checked);
 }
 
 void MainWindow::Group_Click(SwitchField group, SwitchMask index) {
@@ -381,7 +379,7 @@ void MainWindow::Group_Click(SwitchField group, SwitchMask index) {
         return;
     }
     // No channel selected: the box keeps its state and the model is left as it is.
-    setSwitch(config_.Switches, selectedChannel(), group, index, box->isChecked());
+    setSwitch(config_.Switches, shownChannel_, group, index, box->isChecked());
 }
 
 void MainWindow::RecallMicGain_Click() {
@@ -393,7 +391,7 @@ void MainWindow::RecallFader_Click() {
 }
 
 void MainWindow::Recall_Click(RecallField field) {
-    setRecall(config_.Recall, selectedChannel(), field, recallBox(field)->isChecked());
+    setRecall(config_.Recall, shownChannel_, field, recallBox(field)->isChecked());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

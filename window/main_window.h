@@ -65,6 +65,7 @@ private:
     void buildRightColumn();
     void applyFocusOrder();
     void Recall_Click(RecallField field);
+    static void showState(QCheckBox* box, bool checked);
 
     ChannelConfig config_;
     CompactStyle* style_ = nullptr;
@@ -78,9 +79,10 @@ private:
     QCheckBox* recallMicGain_ = nullptr;
     QCheckBox* recallFader_ = nullptr;
     std::function<bool()> closeGuard_;
-    // True while a refresh copies the model into the boxes: the toggles it
-    // causes are not edits and must not reach the model.
-    bool refreshing_ = false;
+    // The channel whose values the boxes show, set by every refresh from the
+    // list's selection (-1 while none is selected). Edits go to this channel:
+    // it is the selected one, without asking the list on every click.
+    int shownChannel_ = -1;
 };
 
 } // namespace mx

@@ -1,0 +1,391 @@
+// Each case runs beside its floor, the least the toolkit or the operating
+// system needs for the same work: every iteration times one round of the case
+// and one of its floor, back to back (alternating which goes first), so drift
+// on a shared machine hits both alike. Each benchmark reports case_us,
+// floor_us and their ratio; scripts/bench.sh prints the medians over
+// repetitions. Run with QT_QPA_PLATFORM=offscreen.
+
+#include "channel_list.h"
+#include "config_editor.h"
+#include "config_files.h"
+#include "dialogs.h"
+#include "main_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QItemSelectionModel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <array>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace mx;
+
+template <typename Work> double secondsFor(Work&& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Times `rounds` calls of the case and of its floor per iteration. prepare()
+// runs before each side's timed calls, untimed, with the side (true for the
+// case) and the round.
+template <typename Case, typename Floor, typename Prepare>
+void sideBySide(benchmark::State& state, int rounds, Case&& work, Floor&& floor,
+                Prepare&& prepare) {
+    double caseSeconds = 0;
+    double floorSeconds = 0;
+    bool caseFirst = true;
+    const auto timeSide = [&](bool isCase) {
+        double seconds = 0;
+        for (int round = 0; round < rounds; ++round) {
+            prepare(isCase, round);
+            seconds += isCase ? secondsFor(work) : secondsFor(floor);
+        }
+        (isCase ? caseSeconds : floorSeconds) += seconds;
+        return seconds;
+    };
+    for (auto _ : state) {
+        const double first = timeSide(caseFirst);
+        const double second = timeSide(!caseFirst);
+        state.SetIterationTime(first + second);
+        caseFirst = !caseFirst;
+    }
+    const double calls = static_cast<double>(state.iterations()) * rounds;
+    state.counters["case_us"] = caseSeconds / calls * 1e6;
+    state.counters["floor_us"] = floorSeconds / calls * 1e6;
+    state.counters["ratio"] = caseSeconds / floorSeconds;
+}
+
+// Two channels that differ in every bit, so each refresh flips all 86 boxes.
+void fillAlternatingChannels(ChannelConfig& config) {
+    for (const SwitchField field : AllSwitchFields) {
+        fieldOf(config.Switches.Channels[0], field) = 0x00;
+        fieldOf(config.Switches.Channels[1], field) = 0xFF;
+    }
+    config.Recall = {0x02, 0x02};
+}
+
+// What the editor's window holds, read off a real one, so the plain windows
+// below have the same controls at the same places.
+struct ControlShape {
+    enum class Kind { Group, Box, List, Button } kind;
+    int parent; // index of the group box, or -1 for the window
+    QRect geometry;
+    QString text;
+};
+
+std::vector<ControlShape> editorShapes() {
+    MainWindow window;
+    std::vector<ControlShape> shapes;
+    const auto groups = window.findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly);
+    for (QGroupBox* group : groups) {
+        const int parent = static_cast<int>(shapes.size());
+        shapes.push_back({ControlShape::Kind::Group, -1, group->geometry(), group->title()});
+        for (QWidget* child : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (auto* box = qobject_cast<QCheckBox*>(child)) {
+                shapes.push_back({ControlShape::Kind::Box, parent, box->geometry(), box->text()});
+            } else if (auto* button = qobject_cast<QPushButton*>(child)) {
+                shapes.push_back(
+                    {ControlShape::Kind::Button, parent, button->geometry(), button->text()});
+            } else if (qobject_cast<QListWidget*>(child) != nullptr) {
+                shapes.push_back({ControlShape::Kind::List, parent, child->geometry(), {}});
+            }
+        }
+    }
+    return shapes;
+}
+
+void buildPlainWindow(QWidget& window, const std::vector<ControlShape>& shapes) {
+    std::vector<QWidget*> made;
+    for (const ControlShape& shape : shapes) {
+        QWidget* parent = shape.parent < 0 ? &window : made[static_cast<std::size_t>(shape.parent)];
+        QWidget* widget = nullptr;
+        switch (shape.kind) {
+        case ControlShape::Kind::Group:
+            widget = new QGroupBox(shape.text, parent);
+            break;
+        case ControlShape::Kind::Box:
+            widget = new QCheckBox(shape.text, parent);
+            break;
+        case ControlShape::Kind::Button:
+            widget = new QPushButton(shape.text, parent);
+            break;
+        case ControlShape::Kind::List: {
+            auto* list = new QListWidget(parent);
+            for (int channel = 1; channel <= 8; ++channel) {
+                list->addItem(QString("Channel %1").arg(channel));
+            }
+            widget = list;
+            break;
+        }
+        }
+        widget->setGeometry(shape.geometry);
+        made.push_back(widget);
+    }
+    window.resize(480, 577);
+}
+
+void showAndPaint(QWidget& window) {
+    window.show();
+    QApplication::processEvents();
+}
+
+// The refresh proper against the same 86 state changes made straight from a
+// byte array on plain boxes at the same places. The selection moves before
+// each refresh, untimed and with its own signals held back: moving it is the
+// list's work, not the refresh's.
+void refreshChannel(benchmark::State& state) {
+    MainWindow window;
+    fillAlternatingChannels(window.config());
+    showAndPaint(window);
+    QItemSelectionModel* selection = window.channelList()->selectionModel();
+
+    QWidget plain;
+    buildPlainWindow(plain, editorShapes());
+    const QList<QCheckBox*> boxes = plain.findChildren<QCheckBox*>();
+    showAndPaint(plain);
+    std::array<std::uint8_t, 86> bytes{};
+
+    sideBySide(
+        state, 2, [&window] { window.ShowList_Click(); },
+        [&] {
+            for (qsizetype i = 0; i < boxes.size(); ++i) {
+                boxes[i]->setChecked(bytes[static_cast<std::size_t>(i)] != 0);
+            }
+        },
+        [&](bool isCase, int round) {
+            if (isCase) {
+                const QSignalBlocker quiet(selection);
+                window.selectChannel(round);
+            } else {
+                bytes.fill(round == 0 ? 0x00 : 0xFF);
+            }
+        });
+}
+
+// A user's toggle through to the model byte, against click() on a plain check
+// box with an empty slot.
+void toggleMember(benchmark::State& state) {
+    MainWindow window;
+    window.selectChannel(2);
+    showAndPaint(window);
+    QCheckBox* member = window.member(SwitchField::Tb3Delatches, SwitchTb1);
+
+    QWidget plain;
+    auto* box = new QCheckBox("TB 1", &plain);
+    QObject::connect(box, &QCheckBox::toggled, box, [](bool) {});
+    showAndPaint(plain);
+
+    constexpr int Clicks = 64;
+    sideBySide(
+        state, 1,
+        [member] {
+            for (int i = 0; i < Clicks; ++i) {
+                member->click();
+            }
+        },
+        [box] {
+            for (int i = 0; i < Clicks; ++i) {
+                box->click();
+            }
+        },
+        [](bool, int) {});
+    state.counters["case_us"] = state.counters["case_us"] / Clicks;
+    state.counters["floor_us"] = state.counters["floor_us"] / Clicks;
+    benchmark::DoNotOptimize(window.config().Switches.Channels[2].Tb3Delatches);
+}
+
+class TempFolder {
+public:
+    TempFolder() {
+        char pattern[] = "/tmp/mx-bench-XXXXXX";
+        path_ = ::mkdtemp(pattern);
+    }
+    ~TempFolder() {
+        std::remove((path_ + "/switches.mx").c_str());
+        std::remove((path_ + "/settings.cmx").c_str());
+        ::rmdir(path_.c_str());
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// The floor's system calls on the same bytes: no error handling, no model.
+void rawRead(const std::string& path, void* buffer, std::size_t size) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    benchmark::DoNotOptimize(::pread(fd, buffer, size, 0));
+    ::close(fd);
+}
+
+void rawWrite(const std::string& path, const void* buffer, std::size_t size) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    benchmark::DoNotOptimize(::pwrite(fd, buffer, size, 0));
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// LoadConfig then SaveConfig of one folder, against raw open/pread/pwrite/
+// fsync/close of the same two files in another.
+void loadAndSave(benchmark::State& state) {
+    TempFolder ours;
+    TempFolder raw;
+    ChannelConfig config;
+    fillAlternatingChannels(config);
+    if (SaveConfig(ours.path(), config)) {
+        state.SkipWithError("cannot write the temporary folder");
+        return;
+    }
+    const std::string switches = raw.path() + "/switches.mx";
+    const std::string settings = raw.path() + "/settings.cmx";
+    SwitchBlock table = toBlock(config.Switches);
+    RecallBlock recall = toBlock(config.Recall);
+    rawWrite(switches, table.data(), table.size());
+    rawWrite(settings, recall.data(), recall.size());
+
+    sideBySide(
+        state, 1,
+        [&] {
+            benchmark::DoNotOptimize(LoadConfig(ours.path(), config));
+            benchmark::DoNotOptimize(SaveConfig(ours.path(), config));
+        },
+        [&] {
+            rawRead(switches, table.data(), table.size());
+            rawRead(settings, recall.data(), recall.size());
+            rawWrite(switches, table.data(), table.size());
+            rawWrite(settings, recall.data(), recall.size());
+        },
+        [](bool, int) {});
+}
+
+// One window each, built, shown and painted. Out of line so a profile
+// (valgrind --tool=callgrind --toggle-collect=...) can compare the two.
+[[gnu::noinline]] void showEditorWindow() {
+    MainWindow window;
+    window.selectChannel(0);
+    showAndPaint(window);
+}
+
+[[gnu::noinline]] void showPlainWindow(const std::vector<ControlShape>& shapes) {
+    QWidget window;
+    buildPlainWindow(window, shapes);
+    showAndPaint(window);
+}
+
+void buildAndShowWindow(benchmark::State& state) {
+    const std::vector<ControlShape> shapes = editorShapes();
+    sideBySide(
+        state, 1, [] { showEditorWindow(); }, [&shapes] { showPlainWindow(shapes); },
+        [](bool, int) {});
+}
+
+// Peak resident memory is a whole-process figure, so each side gets its own
+// process: "--peak-rss=editor" starts the editor on a prepared folder,
+// "--peak-rss=plain" shows the plain window; both print VmHWM in KiB.
+long peakResidentKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::stol(line.substr(6));
+        }
+    }
+    return -1;
+}
+
+class PreparedFolder : public Dialogs {
+public:
+    explicit PreparedFolder(QString folder) : folder_(std::move(folder)) {}
+    std::optional<QString> browseForFolder(QWidget*, const QString&, const QString&) override {
+        return folder_;
+    }
+    bool askSaveBeforeExit(QWidget*) override { return false; }
+    void showError(QWidget*, const QString&) override {}
+
+private:
+    QString folder_;
+};
+
+int measurePeakMemory(const std::string& which) {
+    if (which == "editor") {
+        TempFolder folder;
+        ChannelConfig config;
+        fillAlternatingChannels(config);
+        SaveConfig(folder.path(), config);
+        MainWindow window;
+        PreparedFolder dialogs(QString::fromStdString(folder.path()));
+        ConfigEditor editor(window, dialogs);
+        if (!editor.Form_Load()) {
+            return 1;
+        }
+        showAndPaint(window);
+        window.setCloseGuard({});
+        std::printf("%ld\n", peakResidentKiB());
+        return 0;
+    }
+    QWidget window;
+    buildPlainWindow(window, editorShapes());
+    showAndPaint(window);
+    std::printf("%ld\n", peakResidentKiB());
+    return 0;
+}
+
+// "--profile-build=editor|plain": builds one kind of window, once to warm up
+// and then ten times, for valgrind --tool=callgrind --toggle-collect to count.
+int profileBuild(const std::string& which) {
+    const std::vector<ControlShape> shapes = editorShapes();
+    for (int i = 0; i < 11; ++i) {
+        if (which == "editor") {
+            showEditorWindow();
+        } else {
+            showPlainWindow(shapes);
+        }
+    }
+    return 0;
+}
+
+bool hasOption(int argc, char** argv, const char* option) {
+    return argc > 1 && std::strncmp(argv[1], option, std::strlen(option)) == 0;
+}
+
+} // namespace
+
+BENCHMARK(refreshChannel)->UseManualTime();
+BENCHMARK(toggleMember)->UseManualTime();
+BENCHMARK(loadAndSave)->UseManualTime();
+BENCHMARK(buildAndShowWindow)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    constexpr const char* PeakOption = "--peak-rss=";
+    constexpr const char* ProfileOption = "--profile-build=";
+    if (hasOption(argc, argv, PeakOption)) {
+        return measurePeakMemory(argv[1] + std::strlen(PeakOption));
+    }
+    if (hasOption(argc, argv, ProfileOption)) {
+        return profileBuild(argv[1] + std::strlen(ProfileOption));
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Builds and runs the benchmarks, each case beside its floor in one process,
+# and prints one table of medians and ratios. Absolute times depend on the
+# machine; the ratios are what count.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh libbenchmark-dev
+scripts/build.sh default >/dev/null
+
+export QT_QPA_PLATFORM=offscreen
+out="$(mktemp)"
+export XDG_RUNTIME_DIR="$(mktemp -d)"
+trap 'rm -rf "$out" "$XDG_RUNTIME_DIR"' EXIT
+build/bench/mx_bench \
+    --benchmark_repetitions="${MX_BENCH_REPETITIONS:-21}" \
+    --benchmark_min_time="${MX_BENCH_MIN_TIME:-0.2}" \
+    --benchmark_report_aggregates_only=true \
+    --benchmark_format=json --benchmark_out="$out" --benchmark_out_format=json >/dev/null
+
+peak() {
+    for _ in 1 2 3 4 5; do build/bench/mx_bench --peak-rss="$1"; done
+}
+editor_kib="$(peak editor | tr '\n' ' ')"
+plain_kib="$(peak plain | tr '\n' ' ')"
+
+python3 - "$out" "$editor_kib" "$plain_kib" <<'PY'
+import json, statistics, sys
+
+runs = json.load(open(sys.argv[1]))["benchmarks"]
+median = {}
+for run in runs:
+    if run.get("aggregate_name") == "median":
+        median[run["run_name"].split("/")[0]] = run
+
+cases = [
+    ("refresh of one channel (86 boxes)", "refreshChannel", 1.2),
+    ("one toggle through to the model", "toggleMember", 1.2),
+    ("LoadConfig + SaveConfig", "loadAndSave", 1.5),
+    ("build and show the window", "buildAndShowWindow", 1.1),
+]
+rows = []
+for title, name, goal in cases:
+    run = median[name]
+    rows.append((title, f"{run['case_us']:.2f} us", f"{run['floor_us']:.2f} us",
+                 run["ratio"], goal))
+editor = statistics.median(int(v) for v in sys.argv[2].split()) / 1024
+plain = statistics.median(int(v) for v in sys.argv[3].split()) / 1024
+rows.append(("peak resident memory after start-up", f"{editor:.1f} MiB", f"{plain:.1f} MiB",
+             editor / plain, 1.1))
+
+print(f"{'case':40} {'median':>12} {'floor':>12} {'ratio':>6} {'goal':>5}")
+for title, ours, floor, ratio, goal in rows:
+    verdict = "ok" if ratio <= goal else "MISSED"
+    print(f"{title:40} {ours:>12} {floor:>12} {ratio:6.2f} {goal:5.1f} {verdict}")
+PY
