@@ -1,11 +1,41 @@
 #include "dialogs.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QWidget>
 
 namespace mx {
+
+namespace {
+
+// "Save file before exit?" is answered by its buttons only. Escape or the
+// title bar's close would otherwise count as No and drop unsaved edits.
+class ExitQuestion : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Escape) {
+            event->accept();
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+
+    void closeEvent(QCloseEvent* event) override {
+        if (clickedButton() == nullptr) {
+            event->ignore();
+            return;
+        }
+        QMessageBox::closeEvent(event);
+    }
+};
+
+} // namespace
 
 std::optional<QString> QtDialogs::browseForFolder(QWidget* owner, const QString& prompt,
                                                   const QString& startFolder) {
@@ -22,8 +52,8 @@ std::optional<QString> QtDialogs::browseForFolder(QWidget* owner, const QString&
 }
 
 bool QtDialogs::askSaveBeforeExit(QWidget* owner) {
-    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), ExitQuestion,
-                    QMessageBox::Yes | QMessageBox::No, owner);
+    ExitQuestion box(QMessageBox::NoIcon, QCoreApplication::applicationName(), ExitQuestionText,
+                     QMessageBox::Yes | QMessageBox::No, owner);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }

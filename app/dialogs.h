@@ -25,7 +25,7 @@ public:
 
 class QtDialogs : public Dialogs {
 public:
-    static constexpr const char* ExitQuestion = "Save file before exit?";
+    static constexpr const char* ExitQuestionText = "Save file before exit?";
 
     std::optional<QString> browseForFolder(QWidget* owner, const QString& prompt,
                                            const QString& startFolder) override;

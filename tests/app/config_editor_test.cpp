@@ -397,6 +397,10 @@ TEST_F(ConfigEditorTest, TheRealBrowserAndMessageBoxesDriveTheEditor) {
         EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
         EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
         EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Yes));
+        // Neither Escape nor closing the box answers it.
+        QTest::keyClick(box, Qt::Key_Escape);
+        EXPECT_FALSE(box->close());
+        EXPECT_TRUE(box->isVisible());
         QTest::keyClick(box, Qt::Key_Return);
     });
     EXPECT_TRUE(window.close());
