@@ -78,11 +78,12 @@ bool ConfigEditor::Form_Terminate() {
 bool ConfigEditor::BrowseForConfigFolder(const QString& prompt) {
     const QString start = ConfigFolder.isEmpty() ? QDir::homePath() : ConfigFolder;
     const std::optional<QString> chosen = dialogs_.browseForFolder(&window_, prompt, start);
-    if (chosen && !chosen->isEmpty()) {
+    const bool obtained = chosen.has_value() && !chosen->isEmpty();
+    if (obtained) {
         ConfigFolder = *chosen;
     }
     showCaption();
-    return chosen && !chosen->isEmpty();
+    return obtained;
 }
 
 bool ConfigEditor::LoadAndShow() {

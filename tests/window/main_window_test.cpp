@@ -13,6 +13,7 @@
 #include <QStyleOptionButton>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <map>
 #include <memory>
 #include <numeric>
 #include <set>
