@@ -1,11 +1,12 @@
 #include "config_editor.h"
 
-#include "config_files.h"
 #include "dialogs.h"
 #include "main_window.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <algorithm>
 
 namespace mx {
 
@@ -15,9 +16,34 @@ std::string nativePath(const QString& folder) {
     return QFile::encodeName(folder).toStdString();
 }
 
+QString fromNative(const std::string& text) {
+    return QFile::decodeName(QByteArray::fromStdString(text));
+}
+
 QString describe(const QString& what, const QString& folder, const FileError& error) {
-    const QString detail = QFile::decodeName(QByteArray::fromStdString(error.message()));
-    return QString("%1 \"%2\".\n\n%3").arg(what, folder, detail);
+    return QString("%1 \"%2\".\n\n%3").arg(what, folder, fromNative(error.message()));
+}
+
+QString describeSave(const QString& folder, const SaveError& failure) {
+    if (!failure.switchFileSaved) {
+        return describe("The configuration was not saved to", folder, failure.error);
+    }
+    return QString("Only \"%1\" was saved to \"%2\"; \"%3\" was not, so the two files there are "
+                   "now out of step.\n\n%4")
+        .arg(SwitchFileName, folder, SettingsFileName, fromNative(failure.error.message()));
+}
+
+// Whether a file's first bytes differ from what saving would put there. An
+// empty or absent file holds nothing to lose.
+bool holdsOtherBytes(const std::vector<std::uint8_t>& stored,
+                     const std::vector<std::uint8_t>& written) {
+    return !std::equal(stored.begin(), stored.end(), written.begin());
+}
+
+bool sameFolder(const QString& a, const QString& b) {
+    const QFileInfo first(a);
+    const QFileInfo second(b);
+    return first.exists() && first.canonicalFilePath() == second.canonicalFilePath();
 }
 
 } // namespace
@@ -45,6 +71,20 @@ bool ConfigEditor::Form_Load() {
 }
 
 void ConfigEditor::OpenCommand_Click() {
+    if (window_.isModified()) {
+        switch (dialogs_.askSaveBeforeOpen(&window_, ConfigFolder)) {
+        case UnsavedChanges::Cancel:
+            return;
+        case UnsavedChanges::Save:
+            if (!SaveCommand_Click()) {
+                return;
+            }
+            break;
+        case UnsavedChanges::Discard:
+            // The edits stay until another folder has loaded.
+            break;
+        }
+    }
     const QString previous = ConfigFolder;
     if (BrowseForConfigFolder(FolderPrompt) && !LoadAndShow()) {
         setConfigFolder(previous);
@@ -52,19 +92,54 @@ void ConfigEditor::OpenCommand_Click() {
 }
 
 bool ConfigEditor::SaveCommand_Click() {
-    if (const auto error = SaveConfig(nativePath(ConfigFolder), window_.config())) {
+    StoredBlocks onDisk;
+    if (const auto error =
+            ReadStoredBlocks(nativePath(ConfigFolder), MissingFile::ReadsEmpty, onDisk)) {
         dialogs_.showError(&window_,
                            describe("The configuration was not saved to", ConfigFolder, *error));
         return false;
     }
-    return true;
+    if (onDisk != knownBlocks_ && !dialogs_.askOverwriteChanges(&window_, ConfigFolder)) {
+        return false;
+    }
+    return writeConfig();
 }
 
 void ConfigEditor::SaveAsCommand_Click() {
     const QString previous = ConfigFolder;
-    // A failed save must not leave later Saves aimed at the folder that failed.
-    if (BrowseForConfigFolder(FolderPrompt) && !SaveCommand_Click()) {
+    const StoredBlocks previousBlocks = knownBlocks_;
+    if (!BrowseForConfigFolder(FolderPrompt)) {
+        return;
+    }
+    // Saving as into the folder already in use is a Save, with its check for
+    // changes made by another program.
+    if (sameFolder(previous, ConfigFolder)) {
+        SaveCommand_Click();
+        return;
+    }
+    const auto giveUp = [&] {
+        // Later Saves must not aim at a folder that was not written.
         setConfigFolder(previous);
+        knownBlocks_ = previousBlocks;
+    };
+    StoredBlocks there;
+    if (const auto error =
+            ReadStoredBlocks(nativePath(ConfigFolder), MissingFile::ReadsEmpty, there)) {
+        dialogs_.showError(&window_,
+                           describe("The configuration was not saved to", ConfigFolder, *error));
+        giveUp();
+        return;
+    }
+    const StoredBlocks written = blocksOf(window_.config());
+    if ((holdsOtherBytes(there.switches, written.switches) ||
+         holdsOtherBytes(there.settings, written.settings)) &&
+        !dialogs_.askReplaceConfiguration(&window_, ConfigFolder)) {
+        giveUp();
+        return;
+    }
+    knownBlocks_ = there;
+    if (!writeConfig()) {
+        giveUp();
     }
 }
 
@@ -87,15 +162,32 @@ bool ConfigEditor::BrowseForConfigFolder(const QString& prompt) {
 }
 
 bool ConfigEditor::LoadAndShow() {
-    if (const auto error = LoadConfig(nativePath(ConfigFolder), window_.config())) {
+    StoredBlocks loaded;
+    if (const auto error = LoadConfig(nativePath(ConfigFolder), window_.config(), &loaded)) {
         dialogs_.showError(&window_,
                            describe("The configuration was not loaded from", ConfigFolder, *error));
         return false;
     }
+    knownBlocks_ = std::move(loaded);
+    window_.markSaved();
     // Stepping through channel 2 makes the final selection a change, so the
     // view is refreshed with the values just loaded whatever was shown before.
     window_.selectChannel(1);
     window_.selectChannel(0);
+    return true;
+}
+
+bool ConfigEditor::writeConfig() {
+    const StoredBlocks written = blocksOf(window_.config());
+    if (const auto failure = SaveConfig(nativePath(ConfigFolder), window_.config())) {
+        if (failure->switchFileSaved) {
+            knownBlocks_.switches = written.switches;
+        }
+        dialogs_.showError(&window_, describeSave(ConfigFolder, *failure));
+        return false;
+    }
+    knownBlocks_ = written;
+    window_.markSaved();
     return true;
 }
 
@@ -105,7 +197,11 @@ void ConfigEditor::setConfigFolder(const QString& folder) {
 }
 
 void ConfigEditor::showCaption() {
-    window_.setWindowTitle(BaseCaption + ConfigFolder);
+    // "[*]" is where the window puts its modified mark; one that is part of
+    // the folder's name is doubled so that it is shown as it is.
+    QString folder = ConfigFolder;
+    folder.replace("[*]", "[*][*]");
+    window_.setWindowTitle(BaseCaption + folder + "[*]");
 }
 
 } // namespace mx

@@ -2,8 +2,11 @@
 
 // Drives the editor: asks for the configuration folder at start-up, loads it
 // into the window, answers the Open, Save and Save As buttons and asks
-// whether to save when the window closes. It owns the current folder and the
-// window's base caption; the window owns the configuration itself.
+// whether to save when the window closes. It owns the current folder, the
+// window's base caption and what the folder's files held when they were last
+// loaded or saved; the window owns the configuration itself.
+
+#include "config_files.h"
 
 #include <QString>
 
@@ -24,12 +27,17 @@ public:
     // Start-up, before the window is shown. Returns false when the user
     // cancelled the folder browser: the program then ends without a window.
     bool Form_Load();
+    // Asks before dropping unsaved changes, then loads another folder.
     void OpenCommand_Click();
-    // Returns whether both files were written.
+    // Saves into the current folder, asking first if another program changed
+    // its files meanwhile. Returns whether both files were written.
     bool SaveCommand_Click();
+    // Saves into another folder, asking first if that folder holds a
+    // different configuration.
     void SaveAsCommand_Click();
     // The window is closing: asks whether to save. Returns false when the
-    // chosen save failed, so the window stays open and nothing is lost.
+    // chosen save failed or was called off, so the window stays open and
+    // nothing is lost.
     bool Form_Terminate();
 
     // Asks for a folder; on success it becomes the current folder. The
@@ -40,6 +48,9 @@ private:
     // Loads the current folder and shows channel 1. On failure the user is
     // told, and the model and view are as they were.
     bool LoadAndShow();
+    // Writes both files into the current folder and tells the user of a
+    // failure, a half-done one included.
+    bool writeConfig();
     void setConfigFolder(const QString& folder);
     void showCaption();
 
@@ -47,6 +58,9 @@ private:
     Dialogs& dialogs_;
     QString ConfigFolder;
     QString BaseCaption;
+    // The first bytes of the current folder's files as last loaded or saved,
+    // to tell whether another program has changed them since.
+    StoredBlocks knownBlocks_;
 };
 
 } // namespace mx

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QWidget>
 
 namespace mx {
@@ -35,7 +36,38 @@ protected:
     }
 };
 
+// Every box shows its text literally: a folder may be called "<h1>x", and
+// rich text would swallow the very name the message is about.
+void prepare(QMessageBox& box) {
+    box.setWindowTitle(QCoreApplication::applicationName());
+    box.setTextFormat(Qt::PlainText);
+}
+
+// A Yes/No question about overwriting something. No is the default, and
+// Escape or closing the box means No: nothing is written then.
+bool askYesNo(QWidget* owner, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, QString(), text, QMessageBox::Yes | QMessageBox::No,
+                    owner);
+    prepare(box);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 } // namespace
+
+QString QtDialogs::saveBeforeOpenText(const QString& folder) {
+    return QString("Save changes to \"%1\" before opening another folder?").arg(folder);
+}
+
+QString QtDialogs::replaceConfigurationText(const QString& folder) {
+    return QString("\"%1\" already holds a different configuration. Replace it?").arg(folder);
+}
+
+QString QtDialogs::overwriteChangesText(const QString& folder) {
+    return QString("The configuration in \"%1\" was changed by another program since it was "
+                   "loaded. Overwrite it?")
+        .arg(folder);
+}
 
 std::optional<QString> QtDialogs::browseForFolder(QWidget* owner, const QString& prompt,
                                                   const QString& startFolder) {
@@ -52,14 +84,41 @@ std::optional<QString> QtDialogs::browseForFolder(QWidget* owner, const QString&
 }
 
 bool QtDialogs::askSaveBeforeExit(QWidget* owner) {
-    ExitQuestion box(QMessageBox::NoIcon, QCoreApplication::applicationName(), ExitQuestionText,
+    ExitQuestion box(QMessageBox::NoIcon, QString(), ExitQuestionText,
                      QMessageBox::Yes | QMessageBox::No, owner);
+    prepare(box);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }
 
+UnsavedChanges QtDialogs::askSaveBeforeOpen(QWidget* owner, const QString& folder) {
+    QMessageBox box(QMessageBox::Question, QString(), saveBeforeOpenText(folder),
+                    QMessageBox::NoButton, owner);
+    prepare(box);
+    QPushButton* save = box.addButton("&Save", QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton("&Discard", QMessageBox::DestructiveRole);
+    // The reject role makes Escape and the title bar's close mean Cancel.
+    box.addButton("Cancel", QMessageBox::RejectRole);
+    box.setDefaultButton(save);
+    box.exec();
+    if (box.clickedButton() == save) {
+        return UnsavedChanges::Save;
+    }
+    return box.clickedButton() == discard ? UnsavedChanges::Discard : UnsavedChanges::Cancel;
+}
+
+bool QtDialogs::askReplaceConfiguration(QWidget* owner, const QString& folder) {
+    return askYesNo(owner, replaceConfigurationText(folder));
+}
+
+bool QtDialogs::askOverwriteChanges(QWidget* owner, const QString& folder) {
+    return askYesNo(owner, overwriteChangesText(folder));
+}
+
 void QtDialogs::showError(QWidget* owner, const QString& message) {
-    QMessageBox::critical(owner, QCoreApplication::applicationName(), message);
+    QMessageBox box(QMessageBox::Critical, QString(), message, QMessageBox::Ok, owner);
+    prepare(box);
+    box.exec();
 }
 
 } // namespace mx

@@ -10,6 +10,9 @@ class QWidget;
 
 namespace mx {
 
+// The answer to "Save changes … before opening another folder?".
+enum class UnsavedChanges { Save, Discard, Cancel };
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -20,6 +23,13 @@ public:
                                                    const QString& startFolder) = 0;
     // "Save file before exit?": true for Yes, false for No.
     virtual bool askSaveBeforeExit(QWidget* owner) = 0;
+    // Open was pressed with unsaved changes to folder.
+    virtual UnsavedChanges askSaveBeforeOpen(QWidget* owner, const QString& folder) = 0;
+    // Save As would replace a different configuration in folder: true to go on.
+    virtual bool askReplaceConfiguration(QWidget* owner, const QString& folder) = 0;
+    // The files in folder changed since they were loaded or saved: true to
+    // overwrite them.
+    virtual bool askOverwriteChanges(QWidget* owner, const QString& folder) = 0;
     virtual void showError(QWidget* owner, const QString& message) = 0;
 };
 
@@ -27,9 +37,17 @@ class QtDialogs : public Dialogs {
 public:
     static constexpr const char* ExitQuestionText = "Save file before exit?";
 
+    // The texts of the questions about a folder.
+    static QString saveBeforeOpenText(const QString& folder);
+    static QString replaceConfigurationText(const QString& folder);
+    static QString overwriteChangesText(const QString& folder);
+
     std::optional<QString> browseForFolder(QWidget* owner, const QString& prompt,
                                            const QString& startFolder) override;
     bool askSaveBeforeExit(QWidget* owner) override;
+    UnsavedChanges askSaveBeforeOpen(QWidget* owner, const QString& folder) override;
+    bool askReplaceConfiguration(QWidget* owner, const QString& folder) override;
+    bool askOverwriteChanges(QWidget* owner, const QString& folder) override;
     void showError(QWidget* owner, const QString& message) override;
 };
 

@@ -316,6 +316,11 @@ public:
         return folder_;
     }
     bool askSaveBeforeExit(QWidget*) override { return false; }
+    UnsavedChanges askSaveBeforeOpen(QWidget*, const QString&) override {
+        return UnsavedChanges::Cancel;
+    }
+    bool askReplaceConfiguration(QWidget*, const QString&) override { return false; }
+    bool askOverwriteChanges(QWidget*, const QString&) override { return false; }
     void showError(QWidget*, const QString&) override {}
 
 private:

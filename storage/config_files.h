@@ -2,12 +2,15 @@
 
 // The two configuration files of a folder: "switches.mx" holds the 112-byte
 // switch table, "settings.cmx" the 2 recall bytes. Neither has a header; both
-// are opened without truncation, so bytes after the block are kept.
+// are written in place without truncation, so bytes after the block are kept.
+// Only regular files (or symbolic links to them) are read or written.
 
 #include "channel_config.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace mx {
 
@@ -21,8 +24,10 @@ std::string settingsFilePath(const std::string& folder);
 
 enum class FileOperation { Open, Create, Read, Write, Sync, Close };
 
-// Why a load or save failed: which file, what was being done, and the
-// operating system's error number with its description.
+// Why a load or save failed: which file (or folder), what was being done, and
+// the operating system's error number with its description. A file that the
+// editor refuses on its own account (a named pipe, a device, a dangling link)
+// has error number 0 and a description that says what it is.
 struct FileError {
     std::string path;
     FileOperation operation = FileOperation::Open;
@@ -31,16 +36,57 @@ struct FileError {
 
     // One line for the user, e.g.
     // Could not write "/cfg/switches.mx": error 28, No space left on device.
+    // Could not open "/cfg/switches.mx": it is a named pipe, not a regular file.
     std::string message() const;
 };
 
+// The first bytes of both files as they are on disk, at most one block each:
+// what a load found, or what a save left there.
+struct StoredBlocks {
+    std::vector<std::uint8_t> switches;
+    std::vector<std::uint8_t> settings;
+
+    friend bool operator==(const StoredBlocks&, const StoredBlocks&) = default;
+};
+
+// The blocks that saving the configuration writes.
+StoredBlocks blocksOf(const ChannelConfig& config);
+
+// What reading does with a file that is not there.
+enum class MissingFile {
+    Create,     // create it empty, as a load does, so both files exist afterwards
+    ReadsEmpty, // count it as empty and create nothing
+    IsAnError,  // fail with ENOENT and create nothing
+};
+
+// Reads the first bytes of both files, up to one block each. On failure the
+// blocks are left as they were.
+std::optional<FileError> ReadStoredBlocks(const std::string& folder, MissingFile missing,
+                                          StoredBlocks& blocks);
+
+// Overwrites the model with the bytes present, from offset 0; the rest keep
+// their values (an empty file keeps its whole part of the model).
+void applyStoredBlocks(const StoredBlocks& blocks, ChannelConfig& config);
+
 // Reads both files of the folder into the model. An absent file is created
 // empty; an empty file leaves its part of the model as it was. All or nothing:
-// the model changes only when both files were read.
-std::optional<FileError> LoadConfig(const std::string& folder, ChannelConfig& config);
+// the model changes only when both files were read. When loaded is given, it
+// receives the bytes that were read.
+std::optional<FileError> LoadConfig(const std::string& folder, ChannelConfig& config,
+                                    StoredBlocks* loaded = nullptr);
 
-// Writes the model over the start of both files, the switch file first. When
-// the switch file fails, the settings file is not touched.
-std::optional<FileError> SaveConfig(const std::string& folder, const ChannelConfig& config);
+// Why a save failed, and whether it got half way: the switch file is written
+// first, so a failure on the settings file leaves the switch file saved and
+// the two files out of step.
+struct SaveError {
+    FileError error;
+    bool switchFileSaved = false;
+};
+
+// Writes the model over the start of both files, the switch file first. Both
+// files are checked before anything is written, so a file that is no regular
+// file stops the save before it starts; when the switch file fails, the
+// settings file is not touched.
+std::optional<SaveError> SaveConfig(const std::string& folder, const ChannelConfig& config);
 
 } // namespace mx

@@ -380,6 +380,7 @@ void MainWindow::Group_Click(SwitchField group, SwitchMask index) {
     }
     // No channel selected: the box keeps its state and the model is left as it is.
     setSwitch(config_.Switches, shownChannel_, group, index, box->isChecked());
+    showModified();
 }
 
 void MainWindow::RecallMicGain_Click() {
@@ -392,6 +393,19 @@ void MainWindow::RecallFader_Click() {
 
 void MainWindow::Recall_Click(RecallField field) {
     setRecall(config_.Recall, shownChannel_, field, recallBox(field)->isChecked());
+    showModified();
+}
+
+void MainWindow::markSaved() {
+    savedConfig_ = config_;
+    showModified();
+}
+
+void MainWindow::showModified() {
+    // Setting the flag retitles the window even when it does not change.
+    if (isModified() != isWindowModified()) {
+        setWindowModified(isModified());
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -32,6 +32,13 @@ public:
     ChannelConfig& config() { return config_; }
     const ChannelConfig& config() const { return config_; }
 
+    // Modified means the model differs from what was last loaded or saved,
+    // byte for byte: an edit undone by hand is no change. The window shows it
+    // with the caption's "[*]" placeholder.
+    bool isModified() const { return config_ != savedConfig_; }
+    // The model now matches the files: after a save.
+    void markSaved();
+
     // The selected channel index, or -1 while nothing is selected.
     int selectedChannel() const;
     // Selects the channel; each change of selection refreshes the check boxes.
@@ -66,8 +73,10 @@ private:
     void applyFocusOrder();
     void Recall_Click(RecallField field);
     static void showState(QCheckBox* box, bool checked);
+    void showModified();
 
     ChannelConfig config_;
+    ChannelConfig savedConfig_;
     CompactStyle* style_ = nullptr;
     // Members by group and switch position. Deliberately no QButtonGroup: Qt
     // treats a button group as one Tab stop, and every member has its own.

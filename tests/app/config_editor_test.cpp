@@ -13,12 +13,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 #include <deque>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <numeric>
+#include <sys/resource.h>
 
 namespace mx {
 namespace {
@@ -33,10 +35,35 @@ class ScriptedDialogs : public Dialogs {
 public:
     std::deque<std::optional<QString>> folders;
     std::deque<bool> exitAnswers;
+    std::deque<UnsavedChanges> openAnswers;
+    std::deque<bool> replaceAnswers;
+    std::deque<bool> overwriteAnswers;
     std::vector<QString> prompts;
     std::vector<QString> errors;
+    // The folder questions asked, as "open", "replace" or "overwrite" and the folder.
+    std::vector<QString> questions;
     int exitQuestions = 0;
     QWidget* lastOwner = nullptr;
+
+    template <typename T> T next(std::deque<T>& answers, const QString& question, T otherwise) {
+        questions.push_back(question);
+        if (answers.empty()) {
+            ADD_FAILURE() << "unexpected question: " << question.toStdString();
+            return otherwise;
+        }
+        const T answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    UnsavedChanges askSaveBeforeOpen(QWidget*, const QString& folder) override {
+        return next(openAnswers, "open " + folder, UnsavedChanges::Cancel);
+    }
+    bool askReplaceConfiguration(QWidget*, const QString& folder) override {
+        return next(replaceAnswers, "replace " + folder, false);
+    }
+    bool askOverwriteChanges(QWidget*, const QString& folder) override {
+        return next(overwriteAnswers, "overwrite " + folder, false);
+    }
 
     std::optional<QString> browseForFolder(QWidget* owner, const QString& prompt,
                                            const QString&) override {
@@ -73,6 +100,35 @@ void writeFile(const QString& path, const Bytes& bytes) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(bytes);
 }
+
+// The caption as the desktop shows it: "*" for the "[*]" placeholder while the
+// window is modified, nothing otherwise.
+QString caption(const QWidget& window) {
+    QString title = window.windowTitle();
+    return title.replace("[*]", window.isWindowModified() ? "*" : "");
+}
+
+// Makes every write beyond `bytes` fail with EFBIG, even for root, while it
+// lives.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &previous_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{bytes, previous_.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit previous_{};
+    void (*previousHandler_)(int) = nullptr;
+};
 
 Bytes counting(int size, int first) {
     Bytes bytes(size, '\0');
@@ -134,7 +190,7 @@ TEST_F(ConfigEditorTest, CancellingTheFirstBrowserEndsWithoutWindowMessageOrFile
     EXPECT_TRUE(QDir(root_.path()).isEmpty());
     EXPECT_FALSE(QFile::exists("switches.mx"));
     EXPECT_EQ(editor_->configFolder(), "");
-    EXPECT_EQ(window_->windowTitle(), Base);
+    EXPECT_EQ(caption(*window_), Base);
 }
 
 TEST_F(ConfigEditorTest, StartUpShowsChannelOneOfTheChosenFolder) {
@@ -142,7 +198,7 @@ TEST_F(ConfigEditorTest, StartUpShowsChannelOneOfTheChosenFolder) {
     start(path);
 
     EXPECT_EQ(editor_->baseCaption(), Base);
-    EXPECT_EQ(window_->windowTitle(), Base + path);
+    EXPECT_EQ(caption(*window_), Base + path);
     EXPECT_EQ(window_->selectedChannel(), 0);
     // Record 0 holds 0..13: Latching is 1, AlwaysOn 3, PgmSuppresses 4.
     EXPECT_TRUE(box(SwitchField::Latching, SwitchPgm)->isChecked());
@@ -162,7 +218,7 @@ TEST_F(ConfigEditorTest, OpenOnAnEmptyFolderKeepsTheValuesAndSaveWritesThemThere
     const QString empty = folder("empty");
     dialogs_.folders.push_back(empty);
     editor_->OpenCommand_Click();
-    EXPECT_EQ(window_->windowTitle(), Base + empty);
+    EXPECT_EQ(caption(*window_), Base + empty);
     EXPECT_EQ(readFile(empty + "/switches.mx").size(), 0);
     EXPECT_EQ(readFile(empty + "/settings.cmx").size(), 0);
     EXPECT_TRUE(QFile::exists(empty + "/settings.cmx"));
@@ -183,7 +239,7 @@ TEST_F(ConfigEditorTest, OpenThenCancelChangesNothing) {
     dialogs_.folders.push_back(std::nullopt);
     editor_->OpenCommand_Click();
     EXPECT_EQ(editor_->configFolder(), path);
-    EXPECT_EQ(window_->windowTitle(), Base + path);
+    EXPECT_EQ(caption(*window_), Base + path);
     EXPECT_EQ(window_->config(), before);
     EXPECT_EQ(window_->selectedChannel(), 3);
 }
@@ -198,7 +254,7 @@ TEST_F(ConfigEditorTest, SaveAsMovesLaterSavesToTheNewFolder) {
     editor_->SaveAsCommand_Click();
     EXPECT_EQ(readFile(second + "/switches.mx"), original);
     EXPECT_EQ(readFile(second + "/settings.cmx"), Bytes("\x00\x00", 2));
-    EXPECT_EQ(window_->windowTitle(), Base + second);
+    EXPECT_EQ(caption(*window_), Base + second);
 
     QTest::mouseClick(box(SwitchField::Disabled, SwitchTb3), Qt::LeftButton, {}, QPoint(7, 8));
     editor_->SaveCommand_Click();
@@ -215,9 +271,12 @@ TEST_F(ConfigEditorTest, ClosingAsksEveryTimeAndYesRewritesTheFiles) {
     QFile::remove(path + "/switches.mx");
     QFile::remove(path + "/settings.cmx");
 
+    // Removing the files is a change made by another program.
     dialogs_.exitAnswers.push_back(true);
+    dialogs_.overwriteAnswers.push_back(true);
     EXPECT_TRUE(window_->close());
     EXPECT_EQ(dialogs_.exitQuestions, 1);
+    EXPECT_EQ(dialogs_.questions, std::vector<QString>{"overwrite " + path});
     EXPECT_EQ(readFile(path + "/switches.mx"), switches);
     EXPECT_EQ(readFile(path + "/settings.cmx"), Bytes("\x81\x7E", 2));
 }
@@ -254,7 +313,7 @@ TEST_F(ConfigEditorTest, AFailedOpenLeavesModelViewFolderAndCaption) {
     EXPECT_EQ(window_->selectedChannel(), 5);
     EXPECT_EQ(box(SwitchField::Momentary, SwitchPgm)->isChecked(), shownBit);
     EXPECT_EQ(editor_->configFolder(), path);
-    EXPECT_EQ(window_->windowTitle(), Base + path);
+    EXPECT_EQ(caption(*window_), Base + path);
 
     // A folder that no longer exists fails the same way.
     dialogs_.folders.push_back(folder("gone", false));
@@ -270,18 +329,20 @@ TEST_F(ConfigEditorTest, AFailedSaveAsKeepsTheFolderForTheNextSave) {
     start(path);
     QTest::mouseClick(box(SwitchField::AlwaysOn, SwitchPhPwr), Qt::LeftButton, {}, QPoint(7, 8));
 
+    // The folder is empty, so nothing is asked; the write itself fails.
     const QString full = folder("full");
-    fs::create_symlink("/dev/full", (full + "/switches.mx").toStdString());
-    writeFile(full + "/settings.cmx", Bytes("\x55\x55", 2));
-    dialogs_.folders.push_back(full);
-    editor_->SaveAsCommand_Click();
+    {
+        const FileSizeLimit limit(10);
+        dialogs_.folders.push_back(full);
+        editor_->SaveAsCommand_Click();
+    }
 
     ASSERT_EQ(dialogs_.errors.size(), 1U);
     EXPECT_TRUE(dialogs_.errors[0].contains(full + "/switches.mx"));
-    EXPECT_TRUE(dialogs_.errors[0].contains("error 28, No space left on device"));
-    EXPECT_EQ(readFile(full + "/settings.cmx"), Bytes("\x55\x55", 2));
+    EXPECT_TRUE(dialogs_.errors[0].contains("error 27, File too large"));
+    EXPECT_FALSE(QFile::exists(full + "/settings.cmx"));
     EXPECT_EQ(editor_->configFolder(), path);
-    EXPECT_EQ(window_->windowTitle(), Base + path);
+    EXPECT_EQ(caption(*window_), Base + path + "*");
 
     ASSERT_TRUE(editor_->SaveCommand_Click());
     EXPECT_EQ(static_cast<unsigned char>(readFile(path + "/switches.mx")[3]), 3 | SwitchPhPwr);
@@ -308,7 +369,7 @@ TEST_F(ConfigEditorTest, AFailedFirstLoadAsksForAnotherFolder) {
     EXPECT_EQ(again.errors.size(), 1U);
     EXPECT_FALSE(other.isVisible());
     EXPECT_EQ(second.configFolder(), "");
-    EXPECT_EQ(other.windowTitle(), Base);
+    EXPECT_EQ(caption(other), Base);
 }
 
 TEST_F(ConfigEditorTest, AFailedSaveAtExitKeepsTheWindowOpen) {
@@ -323,7 +384,7 @@ TEST_F(ConfigEditorTest, AFailedSaveAtExitKeepsTheWindowOpen) {
     EXPECT_FALSE(window_->close());
     EXPECT_TRUE(window_->isVisible());
     ASSERT_EQ(dialogs_.errors.size(), 1U);
-    EXPECT_TRUE(dialogs_.errors[0].contains(path + "/switches.mx"));
+    EXPECT_TRUE(dialogs_.errors[0].contains(path + "\": error 2, No such file or directory"));
     EXPECT_EQ(window_->config(), edited);
 
     // The user saves elsewhere, then closes.
@@ -333,6 +394,168 @@ TEST_F(ConfigEditorTest, AFailedSaveAtExitKeepsTheWindowOpen) {
     dialogs_.exitAnswers.push_back(false);
     EXPECT_TRUE(window_->close());
     EXPECT_EQ(static_cast<unsigned char>(readFile(elsewhere + "/switches.mx")[5]), 5 | SwitchTb4);
+}
+
+TEST_F(ConfigEditorTest, TheCaptionMarksUnsavedChangesByComparingBytes) {
+    const QString path = prepared("cfg", counting(112, 0), Bytes("\x00\x00", 2));
+    start(path);
+    QCheckBox* member = box(SwitchField::Latching, SwitchTb2);
+    EXPECT_FALSE(window_->isModified());
+    EXPECT_EQ(caption(*window_), Base + path);
+    member->click();
+    EXPECT_TRUE(window_->isModified());
+    EXPECT_EQ(caption(*window_), Base + path + "*");
+    member->click();
+    EXPECT_FALSE(window_->isModified());
+    EXPECT_EQ(caption(*window_), Base + path);
+
+    member->click();
+    ASSERT_TRUE(editor_->SaveCommand_Click());
+    EXPECT_EQ(caption(*window_), Base + path);
+}
+
+TEST_F(ConfigEditorTest, OpenWithUnsavedChangesAsksFirst) {
+    struct Case {
+        const char* what;
+        UnsavedChanges answer;
+        bool saveFails;
+        bool browserCancelled;
+        bool saved;
+        bool loaded;
+    };
+    const std::vector<Case> cases = {
+        {"cancel", UnsavedChanges::Cancel, false, false, false, false},
+        {"discard, then cancel the browser", UnsavedChanges::Discard, false, true, false, false},
+        {"discard, then load", UnsavedChanges::Discard, false, false, false, true},
+        {"save fails", UnsavedChanges::Save, true, false, false, false},
+        {"save, then load", UnsavedChanges::Save, false, false, true, true},
+    };
+    const QString other = prepared("other", counting(112, 0x40), Bytes("\x44\x44", 2));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        dialogs_ = ScriptedDialogs();
+        const QString path = prepared(c.what, counting(112, 0), Bytes("\x00\x00", 2));
+        start(path);
+        box(SwitchField::Latching, SwitchTb2)->click();
+        const ChannelConfig edited = window_->config();
+        if (c.saveFails) {
+            QFile::remove(path + "/settings.cmx");
+            QDir().mkdir(path + "/settings.cmx");
+        }
+
+        dialogs_.openAnswers.push_back(c.answer);
+        if (c.answer != UnsavedChanges::Cancel && !c.saveFails) {
+            dialogs_.folders.push_back(c.browserCancelled ? std::nullopt
+                                                          : std::optional<QString>(other));
+        }
+        editor_->OpenCommand_Click();
+        EXPECT_EQ(dialogs_.questions, std::vector<QString>{"open " + path});
+        EXPECT_EQ(dialogs_.errors.size(), c.saveFails ? 1U : 0U);
+        EXPECT_EQ(readFile(path + "/switches.mx")[1] == counting(112, 0)[1], !c.saved);
+        EXPECT_EQ(editor_->configFolder(), c.loaded ? other : path);
+        EXPECT_EQ(window_->config() == edited, !c.loaded);
+        EXPECT_FALSE(window_->isModified() && c.loaded);
+    }
+
+    // Without changes, Open goes straight to the browser.
+    dialogs_ = ScriptedDialogs();
+    dialogs_.folders.push_back(std::nullopt);
+    editor_->OpenCommand_Click();
+    EXPECT_TRUE(dialogs_.questions.empty());
+}
+
+TEST_F(ConfigEditorTest, SaveAsAsksBeforeReplacingADifferentConfiguration) {
+    const Bytes ours = counting(112, 0);
+    const QString path = prepared("cfg", ours, Bytes("\x01\x02", 2));
+    start(path);
+    struct Case {
+        const char* what;
+        Bytes switches; // a folder holding these bytes, or an empty folder if empty
+        Bytes settings;
+        bool asked;
+        bool replace;
+    };
+    const std::vector<Case> cases = {
+        {"an empty folder", {}, {}, false, false},
+        {"the same bytes, and more", ours + Bytes(8, '\x77'), Bytes("\x01\x02", 2), false, false},
+        {"a shorter file of the same bytes", ours.left(20), {}, false, false},
+        {"another unit, kept", counting(112, 9), Bytes("\x01\x02", 2), true, false},
+        {"another unit's settings, replaced", ours, Bytes("\x05", 1), true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        dialogs_.questions.clear();
+        const QString target = folder(c.what);
+        if (!c.switches.isEmpty() || !c.settings.isEmpty()) {
+            writeFile(target + "/switches.mx", c.switches);
+            writeFile(target + "/settings.cmx", c.settings);
+        }
+        if (c.asked) {
+            dialogs_.replaceAnswers.push_back(c.replace);
+        }
+        dialogs_.folders.push_back(target);
+        editor_->SaveAsCommand_Click();
+        EXPECT_EQ(dialogs_.questions,
+                  c.asked ? std::vector<QString>{"replace " + target} : std::vector<QString>{});
+        const bool written = !c.asked || c.replace;
+        EXPECT_EQ(readFile(target + "/switches.mx").left(112) == ours,
+                  written || c.switches == ours);
+        EXPECT_EQ(editor_->configFolder(), written ? target : path);
+        EXPECT_EQ(caption(*window_), Base + (written ? target : path));
+
+        // Back to the first folder, which holds these very bytes (or is the
+        // folder in use, which makes it a plain Save): no question.
+        dialogs_.questions.clear();
+        dialogs_.folders.push_back(path);
+        editor_->SaveAsCommand_Click();
+        EXPECT_TRUE(dialogs_.questions.empty());
+        EXPECT_EQ(editor_->configFolder(), path);
+    }
+}
+
+TEST_F(ConfigEditorTest, SaveAsksBeforeOverwritingAnotherProgramsChanges) {
+    const QString path = prepared("cfg", counting(112, 0), Bytes("\x00\x00", 2));
+    start(path);
+    // The other program changes the settings; this editor changed nothing.
+    writeFile(path + "/settings.cmx", Bytes("\x0F\x0F", 2));
+
+    dialogs_.overwriteAnswers.push_back(false);
+    EXPECT_FALSE(editor_->SaveCommand_Click());
+    EXPECT_EQ(readFile(path + "/settings.cmx"), Bytes("\x0F\x0F", 2));
+
+    // At the exit question, No to overwriting keeps the window open.
+    dialogs_.exitAnswers.push_back(true);
+    dialogs_.overwriteAnswers.push_back(false);
+    EXPECT_FALSE(window_->close());
+    EXPECT_TRUE(window_->isVisible());
+
+    dialogs_.overwriteAnswers.push_back(true);
+    EXPECT_TRUE(editor_->SaveCommand_Click());
+    EXPECT_EQ(readFile(path + "/settings.cmx"), Bytes("\x00\x00", 2));
+    EXPECT_EQ(dialogs_.questions, std::vector<QString>(3, "overwrite " + path));
+
+    // Once saved, the files are this editor's again: no more questions.
+    EXPECT_TRUE(editor_->SaveCommand_Click());
+    EXPECT_EQ(dialogs_.questions.size(), 3U);
+}
+
+TEST_F(ConfigEditorTest, AHalfDoneSaveSaysWhichFileWasSaved) {
+    const QString path = prepared("cfg", counting(112, 0), Bytes("\x00\x00", 2));
+    start(path);
+    box(SwitchField::Disabled, SwitchPgm)->click();
+    // A kernel file is regular but takes no write, even from root.
+    QFile::remove(path + "/settings.cmx");
+    QFile::link("/proc/version", path + "/settings.cmx");
+
+    dialogs_.overwriteAnswers.push_back(true);
+    EXPECT_FALSE(editor_->SaveCommand_Click());
+    ASSERT_EQ(dialogs_.errors.size(), 1U);
+    EXPECT_TRUE(dialogs_.errors[0].startsWith("Only \"switches.mx\" was saved to \"" + path +
+                                              "\"; \"settings.cmx\" was not"))
+        << dialogs_.errors[0].toStdString();
+    EXPECT_TRUE(dialogs_.errors[0].contains(path + "/settings.cmx"));
+    EXPECT_TRUE(window_->isModified());
+    EXPECT_EQ(readFile(path + "/switches.mx")[0], '\x01');
 }
 
 // Answers the next modal dialog from inside its own event loop.
@@ -387,21 +610,50 @@ TEST_F(ConfigEditorTest, TheRealBrowserAndMessageBoxesDriveTheEditor) {
     EXPECT_TRUE(errorText.contains(path + "/settings.cmx")) << errorText.toStdString();
     EXPECT_TRUE(errorText.contains("error 21, Is a directory")) << errorText.toStdString();
     QDir().rmdir(path + "/settings.cmx");
+    writeFile(path + "/settings.cmx", Bytes("\x03\x00", 2));
 
-    QFile::remove(path + "/switches.mx");
+    // Another program empties the switch file; Yes at the exit question then
+    // asks before overwriting, and Escape there means No.
+    writeFile(path + "/switches.mx", Bytes());
+    const auto answerOverwrite = [&](QMessageBox::StandardButton answer) {
+        whenModal([&, answer](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->text(), QtDialogs::overwriteChangesText(path));
+            EXPECT_EQ(box->textFormat(), Qt::PlainText);
+            EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
+            if (answer == QMessageBox::Yes) {
+                box->button(QMessageBox::Yes)->click();
+            } else {
+                QTest::keyClick(box, Qt::Key_Escape);
+            }
+        });
+    };
+    int exitQuestions = 0;
     whenModal([&](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
         ASSERT_NE(box, nullptr);
+        ++exitQuestions;
         EXPECT_EQ(box->text(), "Save file before exit?");
         EXPECT_EQ(box->windowTitle(), "MX_config");
         EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+        EXPECT_EQ(box->textFormat(), Qt::PlainText);
         EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
         EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Yes));
         // Neither Escape nor closing the box answers it.
         QTest::keyClick(box, Qt::Key_Escape);
         EXPECT_FALSE(box->close());
         EXPECT_TRUE(box->isVisible());
+        answerOverwrite(QMessageBox::No);
         QTest::keyClick(box, Qt::Key_Return);
+    });
+    EXPECT_FALSE(window.close());
+    EXPECT_EQ(exitQuestions, 1);
+    EXPECT_EQ(readFile(path + "/switches.mx"), Bytes());
+
+    whenModal([&](QWidget* modal) {
+        answerOverwrite(QMessageBox::Yes);
+        qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Yes)->click();
     });
     EXPECT_TRUE(window.close());
     EXPECT_EQ(readFile(path + "/switches.mx"), counting(112, 0x30));

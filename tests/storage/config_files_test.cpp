@@ -1,12 +1,20 @@
 #include "config_files.h"
 
 #include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <numeric>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -156,12 +164,12 @@ TEST_F(ConfigFilesTest, FailedLoadsLeaveTheModelAndTheOtherFileUntouched) {
     const ChannelConfig before = distinctConfig();
     ChannelConfig config = before;
 
-    // Missing folder: the switch file cannot be created, nothing else is tried.
+    // Missing folder: it is named, and nothing is created.
     const std::string missing = (dir_ / "missing").string();
     auto error = LoadConfig(missing, config);
     ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->path, missing + "/switches.mx");
-    EXPECT_EQ(error->operation, FileOperation::Create);
+    EXPECT_EQ(error->path, missing);
+    EXPECT_EQ(error->operation, FileOperation::Open);
     EXPECT_EQ(error->errorNumber, ENOENT);
     EXPECT_EQ(error->description, "No such file or directory");
     EXPECT_EQ(config, before);
@@ -173,23 +181,33 @@ TEST_F(ConfigFilesTest, FailedLoadsLeaveTheModelAndTheOtherFileUntouched) {
     fs::create_directory(settingsFile());
     error = LoadConfig(folder(), config);
     ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->path, settingsFile().string());
-    EXPECT_EQ(error->errorNumber, EISDIR);
+    EXPECT_EQ(error->message(),
+              "Could not open \"" + settingsFile().string() + "\": error 21, Is a directory.");
     EXPECT_EQ(config, before);
     EXPECT_EQ(readFile(switchFile()), counting(112));
-
-    // A folder in place of the switch file: the settings file is not touched.
-    fs::remove(settingsFile());
-    fs::remove(switchFile());
-    fs::create_directory(switchFile());
-    error = LoadConfig(folder(), config);
-    ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->path, switchFile().string());
-    EXPECT_EQ(error->operation, FileOperation::Read);
-    EXPECT_EQ(error->errorNumber, EISDIR);
-    EXPECT_EQ(config, before);
-    EXPECT_FALSE(fs::exists(settingsFile()));
 }
+
+// Makes every write beyond `bytes` fail with EFBIG, even for root, while it
+// lives.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &previous_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{bytes, previous_.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit previous_{};
+    void (*previousHandler_)(int) = nullptr;
+};
 
 TEST_F(ConfigFilesTest, FailedSavesReportTheFileAndTouchNothingAfterIt) {
     const ChannelConfig config = distinctConfig();
@@ -198,45 +216,153 @@ TEST_F(ConfigFilesTest, FailedSavesReportTheFileAndTouchNothingAfterIt) {
     const std::string missing = (dir_ / "missing").string();
     auto error = SaveConfig(missing, config);
     ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->path, missing + "/switches.mx");
-    EXPECT_EQ(error->operation, FileOperation::Open);
-    EXPECT_EQ(error->errorNumber, ENOENT);
+    EXPECT_EQ(error->error.path, missing);
+    EXPECT_EQ(error->error.errorNumber, ENOENT);
+    EXPECT_FALSE(error->switchFileSaved);
     EXPECT_FALSE(fs::exists(missing));
 
-    // A full disk under the switch file: the settings file keeps its bytes.
-    fs::create_symlink("/dev/full", switchFile());
+    // A write that fails half way through the switch file: the settings file
+    // keeps its bytes.
     writeFile(settingsFile(), {0x11, 0x22});
-    error = SaveConfig(folder(), config);
+    {
+        const FileSizeLimit limit(50);
+        error = SaveConfig(folder(), config);
+    }
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->error.path, switchFile().string());
+    EXPECT_EQ(error->error.operation, FileOperation::Write);
+    EXPECT_EQ(error->error.errorNumber, EFBIG);
+    EXPECT_FALSE(error->switchFileSaved);
+    EXPECT_EQ(readFile(settingsFile()), (Bytes{0x11, 0x22}));
+}
+
+TEST_F(ConfigFilesTest, ASaveThatFailsOnTheSettingsFileSaysTheSwitchFileWasSaved) {
+    // A kernel file that is regular but takes no write, even from root: the
+    // switch file is written before the settings file fails.
+    const fs::path readOnly = "/proc/version";
+    if (!fs::is_regular_file(readOnly)) {
+        GTEST_SKIP() << "no /proc here";
+    }
+    fs::create_symlink(readOnly, settingsFile());
+    const auto error = SaveConfig(folder(), distinctConfig());
+    ASSERT_TRUE(error.has_value());
+    EXPECT_TRUE(error->switchFileSaved);
+    EXPECT_EQ(error->error.path, settingsFile().string());
+    EXPECT_EQ(fs::file_size(switchFile()), 112U);
+}
+
+// Runs call in a child process; true when it ended within the timeout. A call
+// that blocks for good is killed, so the suite ends even then.
+bool endsInTime(const std::function<void()>& call) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        call();
+        ::_exit(0);
+    }
+    for (int waited = 0; waited < 500; ++waited) {
+        int status = 0;
+        if (::waitpid(child, &status, WNOHANG) == child) {
+            return WIFEXITED(status);
+        }
+        ::usleep(10'000);
+    }
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    return false;
+}
+
+TEST_F(ConfigFilesTest, OnlyRegularFilesAreReadOrWritten) {
+    struct Case {
+        const char* what;
+        std::function<void(const fs::path&)> make;
+        std::string description; // empty: the error is an OS error
+        int errorNumber;
+    };
+    const fs::path target = dir_ / "elsewhere" / "target.mx";
+    const std::vector<Case> cases = {
+        {"named pipe", [](const fs::path& p) { ::mkfifo(p.c_str(), 0666); },
+         "it is a named pipe, not a regular file", 0},
+        {"link to /dev/null", [](const fs::path& p) { fs::create_symlink("/dev/null", p); },
+         "it is a character device, not a regular file", 0},
+        {"socket",
+         [](const fs::path& p) {
+             const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+             sockaddr_un address{};
+             address.sun_family = AF_UNIX;
+             std::strncpy(address.sun_path, p.c_str(), sizeof(address.sun_path) - 1);
+             ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+             ::close(fd);
+         },
+         "it is a socket, not a regular file", 0},
+        {"dangling link", [&](const fs::path& p) { fs::create_symlink(target, p); },
+         "it is a dangling link to \"" + target.string() + "\"", 0},
+        {"directory", [](const fs::path& p) { fs::create_directory(p); }, "", EISDIR},
+    };
+    for (const Case& c : cases) {
+        for (const bool onSwitchFile : {true, false}) {
+            SCOPED_TRACE(std::string(c.what) + (onSwitchFile ? " as switch file" : " as settings"));
+            fs::remove_all(dir_);
+            fs::create_directory(dir_);
+            const fs::path bad = onSwitchFile ? switchFile() : settingsFile();
+            const fs::path good = onSwitchFile ? settingsFile() : switchFile();
+            c.make(bad);
+            writeFile(good, {0x42});
+
+            ChannelConfig config = distinctConfig();
+            ASSERT_TRUE(endsInTime([&] { LoadConfig(folder(), config); }));
+            ASSERT_TRUE(endsInTime([&] { SaveConfig(folder(), config); }));
+
+            const auto loadError = LoadConfig(folder(), config);
+            const auto saveError = SaveConfig(folder(), config);
+            ASSERT_TRUE(loadError.has_value());
+            ASSERT_TRUE(saveError.has_value());
+            for (const FileError& error : {*loadError, saveError->error}) {
+                EXPECT_EQ(error.path, bad.string());
+                EXPECT_EQ(error.errorNumber, c.errorNumber);
+                if (!c.description.empty()) {
+                    EXPECT_EQ(error.description, c.description);
+                }
+            }
+            // Checked before anything is written: nothing changed anywhere.
+            EXPECT_FALSE(saveError->switchFileSaved);
+            EXPECT_EQ(config, distinctConfig());
+            EXPECT_EQ(readFile(good), Bytes{0x42});
+            EXPECT_FALSE(fs::exists(target));
+        }
+    }
+}
+
+TEST_F(ConfigFilesTest, ReadingBackCreatesNothingAndReportsWhatIsThere) {
+    StoredBlocks blocks{{1, 2, 3}, {4}};
+    ASSERT_EQ(ReadStoredBlocks(folder(), MissingFile::ReadsEmpty, blocks), std::nullopt);
+    EXPECT_EQ(blocks, StoredBlocks{});
+    const auto error = ReadStoredBlocks(folder(), MissingFile::IsAnError, blocks);
     ASSERT_TRUE(error.has_value());
     EXPECT_EQ(error->path, switchFile().string());
-    EXPECT_EQ(error->operation, FileOperation::Write);
-    EXPECT_EQ(error->errorNumber, ENOSPC);
-    EXPECT_EQ(readFile(settingsFile()), (Bytes{0x11, 0x22}));
+    EXPECT_EQ(error->errorNumber, ENOENT);
+    EXPECT_FALSE(fs::exists(switchFile()));
 
-    // The switch file is written first, then the settings file fails.
-    fs::remove(switchFile());
-    fs::remove(settingsFile());
-    fs::create_symlink("/dev/full", settingsFile());
-    error = SaveConfig(folder(), config);
-    ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->path, settingsFile().string());
-    EXPECT_EQ(error->errorNumber, ENOSPC);
-    EXPECT_EQ(fs::file_size(switchFile()), 112U);
+    writeFile(switchFile(), counting(200));
+    writeFile(settingsFile(), {0x81});
+    ASSERT_EQ(ReadStoredBlocks(folder(), MissingFile::IsAnError, blocks), std::nullopt);
+    EXPECT_EQ(blocks.switches, counting(112));
+    EXPECT_EQ(blocks.settings, Bytes{0x81});
 
-    // A folder in place of the settings file.
-    fs::remove(settingsFile());
-    fs::create_directory(settingsFile());
-    error = SaveConfig(folder(), config);
-    ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->path, settingsFile().string());
-    EXPECT_EQ(error->operation, FileOperation::Open);
-    EXPECT_EQ(error->errorNumber, EISDIR);
+    ChannelConfig config;
+    StoredBlocks loaded;
+    ASSERT_EQ(LoadConfig(folder(), config, &loaded), std::nullopt);
+    EXPECT_EQ(loaded, blocks);
+    EXPECT_EQ(blocksOf(config).switches, counting(112));
 }
 
 TEST(FileErrorMessage, NamesTheFileTheErrorNumberAndItsDescription) {
     const FileError error{"/cfg/switches.mx", FileOperation::Write, 28, "No space left on device"};
     EXPECT_EQ(error.message(),
               "Could not write \"/cfg/switches.mx\": error 28, No space left on device.");
+    const FileError refused{"/cfg/settings.cmx", FileOperation::Open, 0,
+                            "it is a named pipe, not a regular file"};
+    EXPECT_EQ(refused.message(),
+              "Could not open \"/cfg/settings.cmx\": it is a named pipe, not a regular file.");
 }
 
 } // namespace
