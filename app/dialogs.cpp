@@ -36,6 +36,13 @@ protected:
     }
 };
 
+// At start-up the window is not shown yet; a dialog owned by a hidden window
+// would be placed around its invisible corner, so it is centred on the screen
+// instead. Once the window shows, dialogs are modal to it.
+QWidget* visibleOwner(QWidget* owner) {
+    return owner != nullptr && owner->isVisible() ? owner : nullptr;
+}
+
 // Every box shows its text literally: a folder may be called "<h1>x", and
 // rich text would swallow the very name the message is about.
 void prepare(QMessageBox& box) {
@@ -47,7 +54,7 @@ void prepare(QMessageBox& box) {
 // Escape or closing the box means No: nothing is written then.
 bool askYesNo(QWidget* owner, const QString& text) {
     QMessageBox box(QMessageBox::Warning, QString(), text, QMessageBox::Yes | QMessageBox::No,
-                    owner);
+                    visibleOwner(owner));
     prepare(box);
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
@@ -71,12 +78,8 @@ QString QtDialogs::overwriteChangesText(const QString& folder) {
 
 std::optional<QString> QtDialogs::browseForFolder(QWidget* owner, const QString& prompt,
                                                   const QString& startFolder) {
-    // At start-up the window is not shown yet; a browser owned by a hidden
-    // window would be placed around its invisible corner, so it is centred on
-    // the screen instead. Once the window shows, the browser is modal to it.
-    QWidget* parent = owner != nullptr && owner->isVisible() ? owner : nullptr;
-    const QString folder =
-        QFileDialog::getExistingDirectory(parent, prompt, startFolder, QFileDialog::ShowDirsOnly);
+    const QString folder = QFileDialog::getExistingDirectory(
+        visibleOwner(owner), prompt, startFolder, QFileDialog::ShowDirsOnly);
     if (folder.isEmpty()) {
         return std::nullopt;
     }
@@ -85,7 +88,7 @@ std::optional<QString> QtDialogs::browseForFolder(QWidget* owner, const QString&
 
 bool QtDialogs::askSaveBeforeExit(QWidget* owner) {
     ExitQuestion box(QMessageBox::NoIcon, QString(), ExitQuestionText,
-                     QMessageBox::Yes | QMessageBox::No, owner);
+                     QMessageBox::Yes | QMessageBox::No, visibleOwner(owner));
     prepare(box);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
@@ -93,7 +96,7 @@ bool QtDialogs::askSaveBeforeExit(QWidget* owner) {
 
 UnsavedChanges QtDialogs::askSaveBeforeOpen(QWidget* owner, const QString& folder) {
     QMessageBox box(QMessageBox::Question, QString(), saveBeforeOpenText(folder),
-                    QMessageBox::NoButton, owner);
+                    QMessageBox::NoButton, visibleOwner(owner));
     prepare(box);
     QPushButton* save = box.addButton("&Save", QMessageBox::AcceptRole);
     QPushButton* discard = box.addButton("&Discard", QMessageBox::DestructiveRole);
@@ -116,7 +119,8 @@ bool QtDialogs::askOverwriteChanges(QWidget* owner, const QString& folder) {
 }
 
 void QtDialogs::showError(QWidget* owner, const QString& message) {
-    QMessageBox box(QMessageBox::Critical, QString(), message, QMessageBox::Ok, owner);
+    QMessageBox box(QMessageBox::Critical, QString(), message, QMessageBox::Ok,
+                    visibleOwner(owner));
     prepare(box);
     box.exec();
 }
