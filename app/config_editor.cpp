@@ -169,7 +169,7 @@ bool ConfigEditor::LoadAndShow() {
         return false;
     }
     knownBlocks_ = std::move(loaded);
-    window_.markSaved();
+    window_.startNewHistory();
     // Stepping through channel 2 makes the final selection a change, so the
     // view is refreshed with the values just loaded whatever was shown before.
     window_.selectChannel(1);

@@ -18,6 +18,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QUndoStack>
 #include <array>
 #include <benchmark/benchmark.h>
 #include <chrono>
@@ -176,8 +177,23 @@ void refreshChannel(benchmark::State& state) {
         });
 }
 
-// A user's toggle through to the model byte, against click() on a plain check
-// box with an empty slot.
+// The floor's undo record: one byte, before and after.
+class ByteCommand : public QUndoCommand {
+public:
+    ByteCommand(std::uint8_t& byte, std::uint8_t after)
+        : byte_(byte), before_(byte), after_(after) {}
+    void undo() override { byte_ = before_; }
+    void redo() override { byte_ = after_; }
+
+private:
+    std::uint8_t& byte_;
+    const std::uint8_t before_;
+    const std::uint8_t after_;
+};
+
+// A user's toggle through to the model byte and its undo step, against
+// click() on a plain check box whose slot pushes a one-byte command onto a
+// plain QUndoStack.
 void toggleMember(benchmark::State& state) {
     MainWindow window;
     window.selectChannel(2);
@@ -186,7 +202,10 @@ void toggleMember(benchmark::State& state) {
 
     QWidget plain;
     auto* box = new QCheckBox("TB 1", &plain);
-    QObject::connect(box, &QCheckBox::toggled, box, [](bool) {});
+    QUndoStack plainHistory;
+    std::uint8_t byte = 0;
+    QObject::connect(box, &QCheckBox::toggled, box,
+                     [&](bool on) { plainHistory.push(new ByteCommand(byte, on ? 2 : 0)); });
     showAndPaint(plain);
 
     constexpr int Clicks = 64;
@@ -202,10 +221,52 @@ void toggleMember(benchmark::State& state) {
                 box->click();
             }
         },
-        [](bool, int) {});
+        // Both histories start empty each round, so neither grows without end.
+        [&](bool isCase, int) { isCase ? window.undoStack()->clear() : plainHistory.clear(); });
     state.counters["case_us"] = state.counters["case_us"] / Clicks;
     state.counters["floor_us"] = state.counters["floor_us"] / Clicks;
     benchmark::DoNotOptimize(window.config().Switches.Channels[2].Tb3Delatches);
+}
+
+// Paste to all channels, then undo it: each is one step that sets bytes and
+// refreshes the view. The floor does the same work plainly, twice: 114 bytes
+// set in an array and the plain window's 86 boxes set from them.
+void pasteToAllAndUndo(benchmark::State& state) {
+    MainWindow window;
+    fillAlternatingChannels(window.config());
+    window.selectChannel(1);
+    window.copyChannel();
+    window.selectChannel(0);
+    showAndPaint(window);
+
+    QWidget plain;
+    buildPlainWindow(plain, editorShapes());
+    const QList<QCheckBox*> boxes = plain.findChildren<QCheckBox*>();
+    showAndPaint(plain);
+    std::array<std::uint8_t, SwitchBlockSize + RecallBlockSize> bytes{};
+    const auto plainStep = [&](std::uint8_t value) {
+        bytes.fill(value);
+        benchmark::DoNotOptimize(bytes.data());
+        for (qsizetype i = 0; i < boxes.size(); ++i) {
+            boxes[i]->setChecked(bytes[static_cast<std::size_t>(i)] != 0);
+        }
+    };
+
+    sideBySide(
+        state, 1,
+        [&window] {
+            window.pasteToAllChannels();
+            window.undoStack()->undo();
+        },
+        [&] {
+            plainStep(0xFF);
+            plainStep(0x00);
+        },
+        [&](bool isCase, int) {
+            if (isCase) {
+                window.undoStack()->clear();
+            }
+        });
 }
 
 class TempFolder {
@@ -373,6 +434,7 @@ bool hasOption(int argc, char** argv, const char* option) {
 
 BENCHMARK(refreshChannel)->UseManualTime();
 BENCHMARK(toggleMember)->UseManualTime();
+BENCHMARK(pasteToAllAndUndo)->UseManualTime();
 BENCHMARK(loadAndSave)->UseManualTime();
 BENCHMARK(buildAndShowWindow)->UseManualTime()->Unit(benchmark::kMicrosecond);
 

@@ -21,6 +21,35 @@ constexpr std::size_t indexOf(SwitchField field) {
     return static_cast<std::size_t>(field);
 }
 
+struct FieldText {
+    const char* name;
+    const char* caption;
+};
+
+// Indexed by SwitchField.
+constexpr std::array<FieldText, SwitchFieldCount> FieldTexts = {{
+    {"Disabled", "Disabled (MX only)"},
+    {"Latching", "Latching"},
+    {"Momentary", "Momentary"},
+    {"AlwaysOn", "Always on"},
+    {"PgmSuppresses", "PGM Suppresses (latched)"},
+    {"Tb1Suppresses", "TB 1 Suppresses (latched)"},
+    {"Tb2Suppresses", "TB 2 Suppresses (latched)"},
+    {"Tb3Suppresses", "TB 3 Suppresses (latched)"},
+    {"Tb4Suppresses", "TB 4 Suppresses (latched)"},
+    {"PgmDelatches", "PGM Delatches"},
+    {"Tb1Delatches", "TB 1 Delatches"},
+    {"Tb2Delatches", "TB 2 Delatches"},
+    {"Tb3Delatches", "TB 3 Delatches"},
+    {"Tb4Delatches", "TB 4 Delatches"},
+}};
+
+constexpr std::array<const char*, AllSwitches.size()> SwitchCaptions = {"PGM",  "TB 1", "TB 2",
+                                                                        "TB 3", "TB 4", "PH PWR"};
+
+constexpr SwitchMask AllSwitchBits =
+    SwitchPgm | SwitchTb1 | SwitchTb2 | SwitchTb3 | SwitchTb4 | SwitchPhPwr;
+
 std::uint8_t channelBit(int channel) {
     return static_cast<std::uint8_t>(1U << channel);
 }
@@ -41,6 +70,39 @@ SwitchMask& fieldOf(ChannelSwitches& record, SwitchField field) {
 
 SwitchMask fieldOf(const ChannelSwitches& record, SwitchField field) {
     return record.*FieldMembers.at(indexOf(field));
+}
+
+const char* fieldName(SwitchField field) {
+    return FieldTexts.at(indexOf(field)).name;
+}
+
+const char* fieldCaption(SwitchField field) {
+    return FieldTexts.at(indexOf(field)).caption;
+}
+
+const char* switchCaption(SwitchMask switchValue) {
+    for (std::size_t i = 0; i < AllSwitches.size(); ++i) {
+        if (AllSwitches[i] == switchValue) {
+            return SwitchCaptions[i];
+        }
+    }
+    return nullptr;
+}
+
+SwitchMask editableSwitches(SwitchField field) {
+    // The switch that acts in a suppress or delatch mask; none for the modes.
+    constexpr std::array<SwitchMask, SwitchFieldCount> Actor = {
+        0,         0,         0,         0,         SwitchPgm, SwitchTb1, SwitchTb2,
+        SwitchTb3, SwitchTb4, SwitchPgm, SwitchTb1, SwitchTb2, SwitchTb3, SwitchTb4,
+    };
+    const SwitchMask actor = Actor.at(indexOf(field));
+    if (actor != 0) {
+        return static_cast<SwitchMask>(AllSwitchBits & ~(actor | SwitchPhPwr));
+    }
+    if (field == SwitchField::Momentary) {
+        return static_cast<SwitchMask>(AllSwitchBits & ~SwitchPhPwr);
+    }
+    return AllSwitchBits;
 }
 
 std::optional<bool> testSwitch(const SwitchTable& table, int channel, SwitchField field,
@@ -76,6 +138,31 @@ bool setRecall(RecallSettings& recall, int channel, RecallField field, bool on) 
     }
     std::uint8_t& mask = recallMask(recall, field);
     mask = withBit(mask, channelBit(channel), on);
+    return true;
+}
+
+std::optional<ChannelSettings> channelSettings(const ChannelConfig& config, int channel) {
+    if (!isChannel(channel)) {
+        return std::nullopt;
+    }
+    return ChannelSettings{config.Switches.Channels[static_cast<std::size_t>(channel)],
+                           *testRecall(config.Recall, channel, RecallField::MicGain),
+                           *testRecall(config.Recall, channel, RecallField::Fader)};
+}
+
+bool pasteChannel(ChannelConfig& config, int channel, const ChannelSettings& source) {
+    if (!isChannel(channel)) {
+        return false;
+    }
+    ChannelSwitches& record = config.Switches.Channels[static_cast<std::size_t>(channel)];
+    for (const SwitchField field : AllSwitchFields) {
+        const SwitchMask editable = editableSwitches(field);
+        SwitchMask& byte = fieldOf(record, field);
+        byte = static_cast<SwitchMask>((byte & ~editable) |
+                                       (fieldOf(source.Switches, field) & editable));
+    }
+    setRecall(config.Recall, channel, RecallField::MicGain, source.MicGainRecall);
+    setRecall(config.Recall, channel, RecallField::Fader, source.FaderRecall);
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <span>
 
@@ -96,11 +97,29 @@ inline constexpr std::array<SwitchField, SwitchFieldCount> AllSwitchFields = {
 SwitchMask& fieldOf(ChannelSwitches& record, SwitchField field);
 SwitchMask fieldOf(const ChannelSwitches& record, SwitchField field);
 
+// The mask's name in code and data ("Tb1Suppresses"), and its caption in the
+// window ("TB 1 Suppresses (latched)").
+const char* fieldName(SwitchField field);
+const char* fieldCaption(SwitchField field);
+
+// A switch's caption ("PGM", "TB 1" … "PH PWR"), or nullptr for a value that
+// is no switch.
+const char* switchCaption(SwitchMask switchValue);
+
+// The switches of a mask that the editor lets the user change. The rest (the
+// acting switch and PH PWR of a suppress or delatch mask, PH PWR of Momentary,
+// and the unnamed bits 32 and 64 everywhere) only ever come from a file.
+SwitchMask editableSwitches(SwitchField field);
+
 // The switch masks of all eight channels; index 0 is "Channel 1".
 struct SwitchTable {
     std::array<ChannelSwitches, ChannelCount> Channels{};
 
-    friend bool operator==(const SwitchTable&, const SwitchTable&) = default;
+    // The editor compares the whole table on every click; the records are
+    // plain bytes without gaps (asserted below), so one memcmp serves.
+    friend bool operator==(const SwitchTable& a, const SwitchTable& b) {
+        return std::memcmp(a.Channels.data(), b.Channels.data(), sizeof(a.Channels)) == 0;
+    }
 };
 
 static_assert(sizeof(ChannelSwitches) == SwitchFieldCount, "a record is fourteen bytes");
@@ -135,6 +154,25 @@ bool setSwitch(SwitchTable& table, int channel, SwitchField field, SwitchMask sw
 
 std::optional<bool> testRecall(const RecallSettings& recall, int channel, RecallField field);
 bool setRecall(RecallSettings& recall, int channel, RecallField field, bool on);
+
+// Everything the window shows of one channel: its fourteen masks and its two
+// recall flags.
+struct ChannelSettings {
+    ChannelSwitches Switches;
+    bool MicGainRecall = false;
+    bool FaderRecall = false;
+
+    friend bool operator==(const ChannelSettings&, const ChannelSettings&) = default;
+};
+
+// The settings of one channel, or nothing for a channel outside 0..7.
+std::optional<ChannelSettings> channelSettings(const ChannelConfig& config, int channel);
+
+// Gives the channel the source's values in exactly the bits a user could
+// change by clicking: the editable switches of every mask and the two recall
+// flags. Greyed and unnamed bits keep their values. Returns false, changing
+// nothing, for a channel outside 0..7.
+bool pasteChannel(ChannelConfig& config, int channel, const ChannelSettings& source);
 
 // Whole-model blocks in file order: records for channel 0 to 7, each its
 // fourteen masks in field order; then the two recall masks.

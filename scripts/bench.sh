@@ -34,7 +34,8 @@ for run in runs:
 
 cases = [
     ("refresh of one channel (86 boxes)", "refreshChannel", 1.2),
-    ("one toggle through to the model", "toggleMember", 1.2),
+    ("one toggle, with its undo step", "toggleMember", 1.3),
+    ("paste to all channels, then undo", "pasteToAllAndUndo", 1.5),
     ("LoadConfig + SaveConfig", "loadAndSave", 1.5),
     ("build and show the window", "buildAndShowWindow", 1.1),
 ]

@@ -7,14 +7,24 @@ namespace mx {
 // The channel list. Once a channel is selected it stays selected: a click on
 // it, a Ctrl+click or Ctrl+Space select rather than toggle, and a click beside
 // the items changes nothing, so the window never shows "no channel".
+//
+// It asks for its context menu on a right click, the Menu key or Shift+F10;
+// from the keyboard the menu opens at the current channel.
 class ChannelList : public QListWidget {
     Q_OBJECT
 public:
-    using QListWidget::QListWidget;
+    explicit ChannelList(QWidget* parent = nullptr);
+
+signals:
+    void menuRequested(const QPoint& globalPosition);
 
 protected:
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event) const override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void requestMenuAtCurrentItem();
 };
 
 } // namespace mx

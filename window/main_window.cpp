@@ -1,18 +1,23 @@
 #include "main_window.h"
 
+#include "channel_clipboard.h"
 #include "channel_list.h"
 #include "command_button.h"
 #include "compact_style.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QIcon>
+#include <QMenu>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QStyleFactory>
 #include <QStyledItemDelegate>
+#include <QUndoStack>
 #include <algorithm>
 #include <utility>
 #include <vector>
@@ -36,108 +41,44 @@ constexpr int ClientHeight = 8655;
 
 struct SwitchGroupSpec {
     const char* frame;
-    const char* caption;
-    const char* name;
     SwitchField field;
-    // Members that show their bit but cannot be changed here.
-    SwitchMask greyed;
     // Focus numbers of "PGM", "TB 1", "TB 2", "TB 3", "TB 4", "PH PWR".
     std::array<int, 6> focus;
 };
 
-// In record order, top to bottom.
+// In record order, top to bottom. Captions, names and which members are
+// greyed come from the model.
 constexpr std::array<SwitchGroupSpec, SwitchFieldCount> SwitchGroups = {{
-    {"Frame4",
-     "Disabled (MX only)",
-     "Disabled",
-     SwitchField::Disabled,
-     0,
-     {15, 16, 17, 18, 19, 20}},
-    {"Frame1", "Latching", "Latching", SwitchField::Latching, 0, {1, 2, 3, 4, 5, 7}},
-    {"Frame3",
-     "Momentary",
-     "Momentary",
-     SwitchField::Momentary,
-     SwitchPhPwr,
-     {8, 9, 10, 11, 12, 13}},
-    {"Frame5", "Always on", "AlwaysOn", SwitchField::AlwaysOn, 0, {27, 22, 23, 24, 25, 26}},
-    {"Frame11",
-     "PGM Suppresses (latched)",
-     "PgmSuppresses",
-     SwitchField::PgmSuppresses,
-     SwitchPgm | SwitchPhPwr,
-     {40, 45, 44, 43, 42, 41}},
-    {"Frame12",
-     "TB 1 Suppresses (latched)",
-     "Tb1Suppresses",
-     SwitchField::Tb1Suppresses,
-     SwitchTb1 | SwitchPhPwr,
-     {46, 47, 48, 49, 50, 51}},
-    {"Frame13",
-     "TB 2 Suppresses (latched)",
-     "Tb2Suppresses",
-     SwitchField::Tb2Suppresses,
-     SwitchTb2 | SwitchPhPwr,
-     {87, 86, 85, 84, 83, 82}},
-    {"Frame14",
-     "TB 3 Suppresses (latched)",
-     "Tb3Suppresses",
-     SwitchField::Tb3Suppresses,
-     SwitchTb3 | SwitchPhPwr,
-     {88, 89, 90, 91, 92, 93}},
-    {"Frame15",
-     "TB 4 Suppresses (latched)",
-     "Tb4Suppresses",
-     SwitchField::Tb4Suppresses,
-     SwitchTb4 | SwitchPhPwr,
-     {94, 95, 96, 97, 98, 99}},
-    {"Frame6",
-     "PGM Delatches",
-     "PgmDelatches",
-     SwitchField::PgmDelatches,
-     SwitchPgm | SwitchPhPwr,
-     {57, 52, 53, 54, 55, 56}},
-    {"Frame7",
-     "TB 1 Delatches",
-     "Tb1Delatches",
-     SwitchField::Tb1Delatches,
-     SwitchTb1 | SwitchPhPwr,
-     {58, 63, 62, 61, 60, 59}},
-    {"Frame8",
-     "TB 2 Delatches",
-     "Tb2Delatches",
-     SwitchField::Tb2Delatches,
-     SwitchTb2 | SwitchPhPwr,
-     {69, 64, 65, 66, 67, 68}},
-    {"Frame9",
-     "TB 3 Delatches",
-     "Tb3Delatches",
-     SwitchField::Tb3Delatches,
-     SwitchTb3 | SwitchPhPwr,
-     {70, 75, 74, 73, 72, 71}},
-    {"Frame10",
-     "TB 4 Delatches",
-     "Tb4Delatches",
-     SwitchField::Tb4Delatches,
-     SwitchTb4 | SwitchPhPwr,
-     {81, 76, 77, 78, 79, 80}},
+    {"Frame4", SwitchField::Disabled, {15, 16, 17, 18, 19, 20}},
+    {"Frame1", SwitchField::Latching, {1, 2, 3, 4, 5, 7}},
+    {"Frame3", SwitchField::Momentary, {8, 9, 10, 11, 12, 13}},
+    {"Frame5", SwitchField::AlwaysOn, {27, 22, 23, 24, 25, 26}},
+    {"Frame11", SwitchField::PgmSuppresses, {40, 45, 44, 43, 42, 41}},
+    {"Frame12", SwitchField::Tb1Suppresses, {46, 47, 48, 49, 50, 51}},
+    {"Frame13", SwitchField::Tb2Suppresses, {87, 86, 85, 84, 83, 82}},
+    {"Frame14", SwitchField::Tb3Suppresses, {88, 89, 90, 91, 92, 93}},
+    {"Frame15", SwitchField::Tb4Suppresses, {94, 95, 96, 97, 98, 99}},
+    {"Frame6", SwitchField::PgmDelatches, {57, 52, 53, 54, 55, 56}},
+    {"Frame7", SwitchField::Tb1Delatches, {58, 63, 62, 61, 60, 59}},
+    {"Frame8", SwitchField::Tb2Delatches, {69, 64, 65, 66, 67, 68}},
+    {"Frame9", SwitchField::Tb3Delatches, {70, 75, 74, 73, 72, 71}},
+    {"Frame10", SwitchField::Tb4Delatches, {81, 76, 77, 78, 79, 80}},
 }};
 
 struct MemberSpec {
     SwitchMask index;
-    const char* caption;
     int left;
     int width;
 };
 
 // The same six members, in one row, in every group.
 constexpr std::array<MemberSpec, 6> Members = {{
-    {SwitchPgm, "PGM", 360, 735},
-    {SwitchTb1, "TB 1", 1200, 735},
-    {SwitchTb2, "TB 2", 2040, 735},
-    {SwitchTb3, "TB 3", 2880, 735},
-    {SwitchTb4, "TB 4", 3720, 735},
-    {SwitchPhPwr, "PH PWR", 4560, 975},
+    {SwitchPgm, 360, 735},
+    {SwitchTb1, 1200, 735},
+    {SwitchTb2, 2040, 735},
+    {SwitchTb3, 2880, 735},
+    {SwitchTb4, 3720, 735},
+    {SwitchPhPwr, 4560, 975},
 }};
 
 constexpr int GroupLeft = 120;
@@ -169,16 +110,69 @@ public:
     }
 };
 
-// Some desktops bind no key to Save As; Ctrl+Shift+S is what users expect.
+// The platform's keys for a command, plus the one users expect everywhere
+// where the platform lacks it: some desktops bind no key to Save As, and Redo
+// is Ctrl+Y on some and Ctrl+Shift+Z on others.
 QList<QKeySequence> standardShortcuts(QKeySequence::StandardKey key) {
     QList<QKeySequence> sequences = QKeySequence::keyBindings(key);
-    if (sequences.isEmpty() && key == QKeySequence::SaveAs) {
-        sequences.append(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    QKeySequence expected;
+    if (key == QKeySequence::SaveAs) {
+        expected = QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
+    } else if (key == QKeySequence::Redo) {
+        expected = QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
+    }
+    if (!expected.isEmpty() && !sequences.contains(expected)) {
+        sequences.append(expected);
     }
     return sequences;
 }
 
+QString channelName(int channel) {
+    return QString("channel %1").arg(channel + 1);
+}
+
 } // namespace
+
+// One edit in the history: the whole model before and after it, and the
+// channel it was made on. The model is 114 bytes, so keeping it whole is
+// simpler than undoing bit by bit and costs nothing worth counting. Its
+// description is only worked out when a menu shows it, not on every click.
+class MainWindow::Step : public QUndoCommand {
+public:
+    Step(MainWindow& window, const ChannelConfig& before, int channel, const QCheckBox* clicked,
+         bool allChannels)
+        : window_(window), before_(before), after_(window.config_), channel_(channel),
+          clicked_(clicked), allChannels_(allChannels) {}
+
+    // e.g. "Latching: TB 2 on channel 3", "paste to all channels"
+    QString describe() const {
+        if (clicked_ != nullptr) {
+            return clicked_->accessibleName() + " on " + channelName(channel_);
+        }
+        return "paste to " + (allChannels_ ? QString("all channels") : channelName(channel_));
+    }
+
+    void undo() override { window_.restore(before_, channel_); }
+    void redo() override {
+        // Pushed after the edit was made: the first redo has nothing to do.
+        if (std::exchange(made_, false)) {
+            return;
+        }
+        window_.restore(after_, channel_);
+    }
+
+private:
+    MainWindow& window_;
+    const ChannelConfig before_;
+    const ChannelConfig after_;
+    const int channel_;
+    // The box whose click this was, or none for a paste.
+    const QCheckBox* const clicked_;
+    const bool allChannels_;
+    bool made_ = true;
+};
+
+namespace {} // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     setObjectName("Form1");
@@ -195,6 +189,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
         child->setStyle(style_);
     }
     applyFocusOrder();
+    buildEditActions();
     member(SwitchField::Latching, SwitchPgm)->setFocus();
 }
 
@@ -203,7 +198,9 @@ MainWindow::~MainWindow() = default;
 void MainWindow::buildSwitchGroups() {
     for (std::size_t row = 0; row < SwitchGroups.size(); ++row) {
         const SwitchGroupSpec& spec = SwitchGroups[row];
-        auto* frame = new QGroupBox(spec.caption, this);
+        const QString caption = fieldCaption(spec.field);
+        const SwitchMask editable = editableSwitches(spec.field);
+        auto* frame = new QGroupBox(caption, this);
         frame->setObjectName(spec.frame);
         frame->setGeometry(twipsRect(GroupLeft, GroupTop + GroupPitch * static_cast<int>(row),
                                      GroupWidth, GroupHeight));
@@ -211,13 +208,14 @@ void MainWindow::buildSwitchGroups() {
         auto& boxes = members_[static_cast<std::size_t>(spec.field)];
         for (std::size_t i = 0; i < Members.size(); ++i) {
             const MemberSpec& m = Members[i];
-            auto* box = new QCheckBox(m.caption, frame);
-            box->setObjectName(spec.name);
+            const QString memberCaption = switchCaption(m.index);
+            auto* box = new QCheckBox(memberCaption, frame);
+            box->setObjectName(fieldName(spec.field));
             box->setGeometry(twipsRect(m.left, MemberTop, m.width, MemberHeight));
-            box->setEnabled((spec.greyed & m.index) == 0);
+            box->setEnabled((editable & m.index) != 0);
             // Fourteen groups share the six captions; a screen reader needs the
             // group to tell "PGM" from "PGM".
-            box->setAccessibleName(QString("%1: %2").arg(spec.caption, m.caption));
+            box->setAccessibleName(QString("%1: %2").arg(caption, memberCaption));
             if (!box->isEnabled()) {
                 box->setAccessibleDescription("Shown as loaded from the file; not changed here");
             }
@@ -251,6 +249,7 @@ void MainWindow::buildRightColumn() {
     for (int channel = 1; channel <= ChannelCount; ++channel) {
         showList_->addItem(QString("Channel %1").arg(channel));
     }
+    connect(showList_, &ChannelList::menuRequested, this, &MainWindow::showChannelMenu);
     // selectionChanged comes after the selection has moved, unlike the
     // current-row signals, so the refresh reads the new channel.
     connect(showList_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -301,6 +300,63 @@ void MainWindow::buildRightColumn() {
     recallFader_->setAccessibleDescription("Recall the fader at startup");
     connect(recallMicGain_, &QCheckBox::toggled, this, &MainWindow::RecallMicGain_Click);
     connect(recallFader_, &QCheckBox::toggled, this, &MainWindow::RecallFader_Click);
+}
+
+void MainWindow::buildEditActions() {
+    undoStack_ = new QUndoStack(this);
+    const auto makeAction = [this](const char* name, QKeySequence::StandardKey key,
+                                   const QList<QKeySequence>& extra, const char* description,
+                                   void (MainWindow::*slot)()) {
+        auto* action = new QAction(this);
+        action->setObjectName(name);
+        action->setShortcuts(standardShortcuts(key) + extra);
+        action->setStatusTip(description);
+        action->setWhatsThis(description);
+        if (slot != nullptr) {
+            connect(action, &QAction::triggered, this, slot);
+        }
+        // Added to the window, so the keys work wherever the focus is in it.
+        addAction(action);
+        return action;
+    };
+    copyAction_ =
+        makeAction("CopyChannel", QKeySequence::Copy, {},
+                   "Copy the shown channel's switches and recall flags", &MainWindow::copyChannel);
+    pasteAction_ =
+        makeAction("PasteToChannel", QKeySequence::Paste, {},
+                   "Give the shown channel the copied channel's switches and recall flags",
+                   &MainWindow::pasteToShownChannel);
+    pasteToAllAction_ =
+        makeAction("PasteToAllChannels", QKeySequence::UnknownKey,
+                   {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V)},
+                   "Give every channel the copied channel's switches and recall flags",
+                   &MainWindow::pasteToAllChannels);
+    pasteToAllAction_->setText("Paste to all channels");
+    undoAction_ = makeAction("Undo", QKeySequence::Undo, {}, "Undo the last edit", nullptr);
+    redoAction_ = makeAction("Redo", QKeySequence::Redo, {}, "Redo the edit undone last", nullptr);
+    // Undo and Redo with nothing to do do nothing, so their keys stay
+    // enabled; the menu greys them when it opens. Following the stack's
+    // signals instead would cost every click a good part of its time.
+    connect(undoAction_, &QAction::triggered, undoStack_, &QUndoStack::undo);
+    connect(redoAction_, &QAction::triggered, undoStack_, &QUndoStack::redo);
+
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
+            &MainWindow::updatePasteActions);
+    updatePasteActions();
+
+    channelMenu_ = new QMenu(this);
+    channelMenu_->setObjectName("ChannelMenu");
+    channelMenu_->addAction(copyAction_);
+    channelMenu_->addAction(pasteAction_);
+    channelMenu_->addAction(pasteToAllAction_);
+    channelMenu_->addSeparator();
+    channelMenu_->addAction(undoAction_);
+    channelMenu_->addAction(redoAction_);
+    connect(channelMenu_, &QMenu::aboutToHide, this, [this] {
+        for (QAction* action : {copyAction_, undoAction_, redoAction_}) {
+            action->setEnabled(true);
+        }
+    });
 }
 
 void MainWindow::applyFocusOrder() {
@@ -366,6 +422,83 @@ void MainWindow::ShowList_Click() {
     showState(recallFader_, testRecall(config_.Recall, channel, RecallField::Fader).value());
 }
 
+void MainWindow::showChannelMenu(const QPoint& globalPosition) {
+    const bool shown = isChannel(shownChannel_);
+    copyAction_->setText("Copy " + (shown ? channelName(shownChannel_) : QString("channel")));
+    copyAction_->setEnabled(shown);
+    pasteAction_->setText("Paste to " + (shown ? channelName(shownChannel_) : QString("channel")));
+    updatePasteActions();
+    const auto stepText = [this](int index) {
+        const auto* step = dynamic_cast<const Step*>(undoStack_->command(index));
+        return step != nullptr ? " " + step->describe() : QString();
+    };
+    undoAction_->setText("Undo" + stepText(undoStack_->index() - 1));
+    undoAction_->setEnabled(undoStack_->canUndo());
+    redoAction_->setText("Redo" + stepText(undoStack_->index()));
+    redoAction_->setEnabled(undoStack_->canRedo());
+    channelMenu_->popup(globalPosition);
+}
+
+void MainWindow::updatePasteActions() {
+    const bool available =
+        channelFromMimeData(QGuiApplication::clipboard()->mimeData()).has_value();
+    pasteAction_->setEnabled(available);
+    pasteToAllAction_->setEnabled(available);
+}
+
+void MainWindow::copyChannel() {
+    if (const auto settings = channelSettings(config_, shownChannel_)) {
+        QGuiApplication::clipboard()->setMimeData(channelMimeData(shownChannel_, *settings));
+    }
+}
+
+void MainWindow::pasteToShownChannel() {
+    const auto source = channelFromMimeData(QGuiApplication::clipboard()->mimeData());
+    const ChannelConfig before = config_;
+    if (!source || !pasteChannel(config_, shownChannel_, *source)) {
+        return;
+    }
+    recordStep(before, nullptr, false);
+    ShowList_Click();
+}
+
+void MainWindow::pasteToAllChannels() {
+    const auto source = channelFromMimeData(QGuiApplication::clipboard()->mimeData());
+    if (!source) {
+        return;
+    }
+    const ChannelConfig before = config_;
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        pasteChannel(config_, channel, *source);
+    }
+    recordStep(before, nullptr, true);
+    ShowList_Click();
+}
+
+void MainWindow::recordStep(const ChannelConfig& before, const QCheckBox* clicked,
+                            bool allChannels) {
+    // An edit that changed no byte is no step: undoing it would do nothing.
+    if (config_ != before) {
+        undoStack_->push(new Step(*this, before, shownChannel_, clicked, allChannels));
+    }
+    showModified();
+}
+
+void MainWindow::restore(const ChannelConfig& config, int channel) {
+    config_ = config;
+    if (selectedChannel() != channel) {
+        selectChannel(channel);
+    } else {
+        ShowList_Click();
+    }
+    showModified();
+}
+
+void MainWindow::startNewHistory() {
+    undoStack_->clear();
+    markSaved();
+}
+
 void MainWindow::showState(QCheckBox* box, bool checked) {
     // A refresh copies the model out; the box's toggled signal would report it
     // as an edit, so it is held back while the state is set.
@@ -379,8 +512,10 @@ void MainWindow::Group_Click(SwitchField group, SwitchMask index) {
         return;
     }
     // No channel selected: the box keeps its state and the model is left as it is.
-    setSwitch(config_.Switches, shownChannel_, group, index, box->isChecked());
-    showModified();
+    const ChannelConfig before = config_;
+    if (setSwitch(config_.Switches, shownChannel_, group, index, box->isChecked())) {
+        recordStep(before, box, false);
+    }
 }
 
 void MainWindow::RecallMicGain_Click() {
@@ -392,8 +527,11 @@ void MainWindow::RecallFader_Click() {
 }
 
 void MainWindow::Recall_Click(RecallField field) {
-    setRecall(config_.Recall, shownChannel_, field, recallBox(field)->isChecked());
-    showModified();
+    const QCheckBox* box = recallBox(field);
+    const ChannelConfig before = config_;
+    if (setRecall(config_.Recall, shownChannel_, field, box->isChecked())) {
+        recordStep(before, box, false);
+    }
 }
 
 void MainWindow::markSaved() {
@@ -403,9 +541,23 @@ void MainWindow::markSaved() {
 
 void MainWindow::showModified() {
     // Setting the flag retitles the window even when it does not change.
-    if (isModified() != isWindowModified()) {
-        setWindowModified(isModified());
+    const bool modified = isModified();
+    if (modified == isWindowModified()) {
+        return;
     }
+    // The designed caption has no place for the mark until a folder is shown.
+    if (titleHasModifiedMark_) {
+        setWindowModified(modified);
+    } else {
+        setAttribute(Qt::WA_WindowModified, modified);
+    }
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::WindowTitleChange) {
+        titleHasModifiedMark_ = windowTitle().contains(QLatin1StringView("[*]"));
+    }
+    QWidget::changeEvent(event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

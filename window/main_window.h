@@ -2,8 +2,9 @@
 
 // The editor's one window: fourteen groups of six switch check boxes on the
 // left, the channel list, the file buttons and the two recall boxes on the
-// right. It owns the channel configuration and keeps the check boxes and the
-// model in step; it knows nothing of folders, files or dialogs.
+// right. It owns the channel configuration, keeps the check boxes and the
+// model in step and keeps the history of edits for undo; it knows nothing of
+// folders, files or dialogs.
 
 #include "channel_config.h"
 
@@ -11,9 +12,12 @@
 #include <array>
 #include <functional>
 
+class QAction;
 class QCheckBox;
 class QGroupBox;
+class QMenu;
 class QPushButton;
+class QUndoStack;
 
 namespace mx {
 
@@ -33,11 +37,14 @@ public:
     const ChannelConfig& config() const { return config_; }
 
     // Modified means the model differs from what was last loaded or saved,
-    // byte for byte: an edit undone by hand is no change. The window shows it
-    // with the caption's "[*]" placeholder.
+    // byte for byte: an edit undone, by hand or by Undo, is no change. The
+    // window shows it with the caption's "[*]" placeholder.
     bool isModified() const { return config_ != savedConfig_; }
     // The model now matches the files: after a save.
     void markSaved();
+    // The model was just loaded: it matches the files, and the edits made
+    // before can no longer be undone.
+    void startNewHistory();
 
     // The selected channel index, or -1 while nothing is selected.
     int selectedChannel() const;
@@ -47,6 +54,21 @@ public:
     QCheckBox* member(SwitchField group, SwitchMask index) const;
     QCheckBox* recallBox(RecallField field) const;
     ChannelList* channelList() const { return showList_; }
+
+    // The edit commands, with their shortcuts; also in the channel list's menu.
+    QAction* copyAction() const { return copyAction_; }
+    QAction* pasteAction() const { return pasteAction_; }
+    QAction* pasteToAllAction() const { return pasteToAllAction_; }
+    QAction* undoAction() const { return undoAction_; }
+    QAction* redoAction() const { return redoAction_; }
+    QUndoStack* undoStack() const { return undoStack_; }
+
+    // Copies the shown channel to the clipboard.
+    void copyChannel();
+    // Gives the shown channel, or every channel, the clipboard's channel in
+    // the bits a click could change; one undo step each.
+    void pasteToShownChannel();
+    void pasteToAllChannels();
 
     // Asked when the window is about to close; returning false keeps it open.
     void setCloseGuard(std::function<bool()> guard) { closeGuard_ = std::move(guard); }
@@ -65,15 +87,27 @@ signals:
     void saveAsClicked();
 
 protected:
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    class Step;
+
     void buildSwitchGroups();
     void buildRightColumn();
+    void buildEditActions();
     void applyFocusOrder();
     void Recall_Click(RecallField field);
     static void showState(QCheckBox* box, bool checked);
     void showModified();
+    // Records an edit already made to the model as one undo step.
+    // clicked is the box whose click made it, or none for a paste.
+    void recordStep(const ChannelConfig& before, const QCheckBox* clicked, bool allChannels);
+    // Puts a model from the history in place and shows the channel it
+    // changed.
+    void restore(const ChannelConfig& config, int channel);
+    void showChannelMenu(const QPoint& globalPosition);
+    void updatePasteActions();
 
     ChannelConfig config_;
     ChannelConfig savedConfig_;
@@ -87,11 +121,21 @@ private:
     QPushButton* saveAsCommand_ = nullptr;
     QCheckBox* recallMicGain_ = nullptr;
     QCheckBox* recallFader_ = nullptr;
+    QUndoStack* undoStack_ = nullptr;
+    QAction* copyAction_ = nullptr;
+    QAction* pasteAction_ = nullptr;
+    QAction* pasteToAllAction_ = nullptr;
+    QAction* undoAction_ = nullptr;
+    QAction* redoAction_ = nullptr;
+    QMenu* channelMenu_ = nullptr;
     std::function<bool()> closeGuard_;
     // The channel whose values the boxes show, set by every refresh from the
     // list's selection (-1 while none is selected). Edits go to this channel:
     // it is the selected one, without asking the list on every click.
     int shownChannel_ = -1;
+    // Whether the caption has the "[*]" placeholder for the modified mark;
+    // kept here so that a click need not read the caption.
+    bool titleHasModifiedMark_ = false;
 };
 
 } // namespace mx

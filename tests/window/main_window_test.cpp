@@ -1,22 +1,34 @@
+#include "channel_clipboard.h"
 #include "channel_list.h"
+#include "config_text.h"
 #include "main_window.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStyleOptionButton>
 #include <QTest>
+#include <QUndoStack>
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
 #include <numeric>
 #include <set>
+
+// Readable failures for Qt strings.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace mx {
 namespace {
@@ -591,6 +603,189 @@ TEST_F(MainWindowTest, KeepsItsLayoutOnAScaledScreen) {
     EXPECT_EQ(shot.size(), QSize(480, 577) * scale);
     EXPECT_DOUBLE_EQ(box(SwitchField::Tb4Delatches, SwitchPhPwr)->grab().devicePixelRatioF(),
                      scale);
+}
+
+TEST_F(MainWindowTest, CopyPasteAndUndoWorkFromTheKeyboard) {
+    loadDistinctConfig();
+    const ChannelConfig original = window().config();
+    window().selectChannel(1);
+    const auto press = [](QKeySequence::StandardKey key) {
+        QTest::keySequence(QApplication::focusWidget(), QKeySequence::keyBindings(key).first());
+    };
+    window().channelList()->setFocus();
+    press(QKeySequence::Copy);
+    const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
+    ASSERT_TRUE(copied->hasFormat(ChannelMimeType));
+    EXPECT_TRUE(copied->text().startsWith("[Channel 2]\nDisabled (MX only): "));
+
+    window().selectChannel(4);
+    box(SwitchField::Latching, SwitchTb1)->setFocus();
+    press(QKeySequence::Paste);
+    ChannelConfig pasted = original;
+    ASSERT_TRUE(pasteChannel(pasted, 4, *channelSettings(original, 1)));
+    EXPECT_EQ(window().config(), pasted);
+    EXPECT_EQ(box(SwitchField::Disabled, SwitchPgm)->isChecked(),
+              (pasted.Switches.Channels[4].Disabled & SwitchPgm) != 0);
+
+    QTest::keySequence(QApplication::focusWidget(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V));
+    ChannelConfig pastedToAll = pasted;
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        pasteChannel(pastedToAll, channel, *channelSettings(original, 1));
+    }
+    EXPECT_EQ(window().config(), pastedToAll);
+    EXPECT_EQ(window().undoStack()->count(), 2);
+
+    window().selectChannel(7);
+    press(QKeySequence::Undo);
+    EXPECT_EQ(window().config(), pasted);
+    EXPECT_EQ(window().selectedChannel(), 4) << "undo shows the channel it changed";
+    press(QKeySequence::Undo);
+    EXPECT_EQ(window().config(), original);
+    QTest::keySequence(QApplication::focusWidget(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    EXPECT_EQ(window().config(), pasted);
+    press(QKeySequence::Redo);
+    EXPECT_EQ(window().config(), pastedToAll);
+}
+
+TEST_F(MainWindowTest, UndoingAClickShowsItsChannelAndEndsTheModifiedState) {
+    window().markSaved();
+    window().selectChannel(2);
+    clickIndicator(box(SwitchField::Tb3Delatches, SwitchTb4));
+    clickIndicator(window().recallBox(RecallField::Fader));
+    EXPECT_TRUE(window().isModified());
+    EXPECT_TRUE(window().isWindowModified());
+    window().selectChannel(6);
+
+    window().undoAction()->trigger();
+    EXPECT_EQ(window().selectedChannel(), 2);
+    EXPECT_FALSE(window().recallBox(RecallField::Fader)->isChecked());
+    window().undoAction()->trigger();
+    EXPECT_FALSE(box(SwitchField::Tb3Delatches, SwitchTb4)->isChecked());
+    EXPECT_FALSE(window().isModified());
+    EXPECT_FALSE(window().isWindowModified());
+    EXPECT_FALSE(window().undoStack()->canUndo());
+
+    window().redoAction()->trigger();
+    EXPECT_TRUE(box(SwitchField::Tb3Delatches, SwitchTb4)->isChecked());
+    EXPECT_EQ(window().config().Switches.Channels[2].Tb3Delatches, SwitchTb4);
+    window().startNewHistory();
+    EXPECT_EQ(window().undoStack()->count(), 0);
+    EXPECT_FALSE(window().isModified());
+}
+
+TEST_F(MainWindowTest, PasteTakesOnlyAChannelFromTheClipboard) {
+    window().selectChannel(0);
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    ChannelSettings settings;
+    settings.Switches.AlwaysOn = SwitchTb2;
+    settings.MicGainRecall = true;
+    const QString text = QString::fromStdString(channelToText(5, settings));
+    struct Case {
+        const char* what;
+        std::function<QMimeData*()> data;
+        bool pastes;
+    };
+    const std::vector<Case> cases = {
+        {"plain words",
+         [] {
+             auto* d = new QMimeData;
+             d->setText("hello");
+             return d;
+         },
+         false},
+        {"a channel with a line missing",
+         [&] {
+             auto* d = new QMimeData;
+             d->setText(QString(text).remove("Recall: Mic gain"));
+             return d;
+         },
+         false},
+        {"exact bytes of the wrong length",
+         [] {
+             auto* d = new QMimeData;
+             d->setData(ChannelMimeType, "\x01\x02");
+             return d;
+         },
+         false},
+        {"a picture",
+         [] {
+             auto* d = new QMimeData;
+             d->setImageData(QImage(4, 4, QImage::Format_RGB32));
+             return d;
+         },
+         false},
+        {"a channel as text from another program",
+         [&] {
+             auto* d = new QMimeData;
+             d->setText(text);
+             return d;
+         },
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        clipboard->setMimeData(c.data());
+        EXPECT_EQ(window().pasteAction()->isEnabled(), c.pastes);
+        EXPECT_EQ(window().pasteToAllAction()->isEnabled(), c.pastes);
+        const ChannelConfig before = window().config();
+        QTest::keySequence(box(SwitchField::Latching, SwitchPgm),
+                           QKeySequence::keyBindings(QKeySequence::Paste).first());
+        EXPECT_EQ(window().config() != before, c.pastes);
+    }
+    EXPECT_EQ(*channelSettings(window().config(), 0), settings);
+    EXPECT_TRUE(box(SwitchField::AlwaysOn, SwitchTb2)->isChecked());
+}
+
+TEST_F(MainWindowTest, TheChannelListOffersTheEditsInAMenu) {
+    ChannelList* list = window().channelList();
+    window().selectChannel(0);
+    QGuiApplication::clipboard()->clear();
+    // Opens the menu and describes its items, one line each.
+    const auto openMenu = [&](const std::function<void()>& request) {
+        request();
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QStringList items;
+        for (const QAction* action : menu != nullptr ? menu->actions() : QList<QAction*>()) {
+            if (!action->isSeparator()) {
+                items << action->text() + (action->isEnabled() ? "" : " (off)") + " [" +
+                             action->shortcut().toString() + "]";
+            }
+        }
+        if (menu != nullptr) {
+            EXPECT_EQ(
+                QAccessible::queryAccessibleInterface(menu)->child(0)->text(QAccessible::Name),
+                menu->actions().first()->text());
+            menu->hide();
+        }
+        return items;
+    };
+    const QPoint third = list->visualItemRect(list->item(3)).center();
+    const QStringList items = openMenu([&] {
+        QTest::mouseClick(list->viewport(), Qt::RightButton, {}, third);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, third,
+                                list->viewport()->mapToGlobal(third));
+        QApplication::sendEvent(list->viewport(), &event);
+    });
+    EXPECT_EQ(items,
+              QStringList({"Copy channel 4 [Ctrl+C]", "Paste to channel 4 (off) [Ctrl+V]",
+                           "Paste to all channels (off) [Ctrl+Shift+V]", "Undo (off) [Ctrl+Z]",
+                           "Redo (off) [" + window().redoAction()->shortcut().toString() + "]"}));
+
+    // After an edit and a copy, the menu names the step to undo.
+    clickIndicator(box(SwitchField::Latching, SwitchTb2));
+    window().copyChannel();
+    list->setFocus();
+    // The windowing system turns the Menu key into a keyboard context menu event.
+    const QStringList fromMenuKey = openMenu([&] {
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, {}, list->mapToGlobal(QPoint()));
+        QApplication::sendEvent(list, &event);
+    });
+    ASSERT_EQ(fromMenuKey.size(), 5);
+    EXPECT_EQ(fromMenuKey[1], "Paste to channel 4 [Ctrl+V]");
+    EXPECT_EQ(fromMenuKey[3], "Undo Latching: TB 2 on channel 4 [Ctrl+Z]");
+    EXPECT_EQ(openMenu([&] { QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier); }),
+              fromMenuKey);
+    EXPECT_TRUE(window().undoAction()->isEnabled()) << "the keys work again once the menu is gone";
 }
 
 } // namespace

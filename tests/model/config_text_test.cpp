@@ -1,0 +1,161 @@
+#include "config_text.h"
+
+#include <gtest/gtest.h>
+#include <random>
+
+namespace mx {
+
+void PrintTo(const TextError& error, std::ostream* out) {
+    *out << error.describe();
+}
+
+namespace {
+
+ChannelConfig randomConfig(std::mt19937& random) {
+    std::uniform_int_distribution<int> byte(0, 255);
+    SwitchBlock switches{};
+    for (std::uint8_t& b : switches) {
+        b = static_cast<std::uint8_t>(byte(random));
+    }
+    ChannelConfig config;
+    overwriteFromBlock(config.Switches, switches);
+    config.Recall = {static_cast<std::uint8_t>(byte(random)),
+                     static_cast<std::uint8_t>(byte(random))};
+    return config;
+}
+
+TEST(ChannelPaste, CopiesExactlyTheBitsAClickCouldChange) {
+    ChannelConfig config;
+    for (const SwitchField field : AllSwitchFields) {
+        fieldOf(config.Switches.Channels[4], field) = 0x00;
+        fieldOf(config.Switches.Channels[2], field) = 0xFF;
+    }
+    config.Recall = {0x04, 0x00};
+    const ChannelSettings source = *channelSettings(config, 2);
+    ASSERT_TRUE(pasteChannel(config, 4, source));
+
+    const ChannelSwitches& pasted = config.Switches.Channels[4];
+    EXPECT_EQ(pasted.Disabled, 0x9F);      // all six switches, not bits 32 and 64
+    EXPECT_EQ(pasted.Momentary, 0x1F);     // PH PWR is greyed there
+    EXPECT_EQ(pasted.Tb2Suppresses, 0x1B); // neither TB 2 nor PH PWR
+    EXPECT_EQ(pasted.PgmDelatches, 0x1E);
+    EXPECT_EQ(config.Recall, (RecallSettings{0x14, 0x00}));
+    EXPECT_EQ(config.Switches.Channels[2], source.Switches);
+
+    // The other way round, greyed and unnamed bits that are set stay set.
+    for (const SwitchField field : AllSwitchFields) {
+        fieldOf(config.Switches.Channels[4], field) = 0xFF;
+    }
+    ASSERT_TRUE(pasteChannel(config, 4, ChannelSettings{}));
+    EXPECT_EQ(pasted.Latching, 0x60);
+    EXPECT_EQ(pasted.Tb4Delatches, 0xF0);
+    EXPECT_EQ(config.Recall, (RecallSettings{0x04, 0x00}));
+    EXPECT_FALSE(pasteChannel(config, 8, source));
+}
+
+TEST(ConfigText, RoundTripsEveryByteOfRandomConfigurations) {
+    std::mt19937 random(20261208);
+    for (int round = 0; round < 500; ++round) {
+        const ChannelConfig config = randomConfig(random);
+        ChannelConfig read;
+        const auto error = configFromText(configToText(config), read);
+        ASSERT_EQ(error, std::nullopt) << error->describe();
+        ASSERT_EQ(read, config);
+
+        const int channel = round % ChannelCount;
+        ChannelText one;
+        ASSERT_EQ(channelFromText(channelToText(channel, *channelSettings(config, channel)), one),
+                  std::nullopt);
+        EXPECT_EQ(one.channel, channel);
+        EXPECT_EQ(one.settings, *channelSettings(config, channel));
+    }
+}
+
+TEST(ConfigText, NamesTheSetSwitchesWithTheWindowsCaptions) {
+    ChannelSettings settings;
+    settings.Switches.Latching = SwitchPgm | SwitchTb1;
+    settings.Switches.Tb4Delatches = SwitchPhPwr | 64 | SwitchTb2;
+    settings.FaderRecall = true;
+    const std::string text = channelToText(2, settings);
+    EXPECT_EQ(text.substr(0, text.find('\n')), "[Channel 3]");
+    EXPECT_NE(text.find("\nLatching: PGM, TB 1\n"), std::string::npos);
+    EXPECT_NE(text.find("\nDisabled (MX only): none\n"), std::string::npos);
+    EXPECT_NE(text.find("\nTB 4 Delatches: TB 2, PH PWR, bit 64\n"), std::string::npos);
+    EXPECT_NE(text.find("\nRecall: Fader\n"), std::string::npos);
+}
+
+TEST(ConfigText, ReportsTheLineAndColumnOfWhatItCannotRead) {
+    const ChannelSettings zero;
+    const std::string good = channelToText(0, zero);
+    const auto replaced = [&](const std::string& from, const std::string& to) {
+        std::string text = good;
+        text.replace(text.find(from), from.size(), to);
+        return text;
+    };
+    struct Case {
+        std::string text;
+        TextError expected;
+    };
+    const std::vector<Case> cases = {
+        {replaced("Latching: none", "Latching: PGM, TB 5"), {3, 16, "unknown switch \"TB 5\""}},
+        {replaced("Latching: none", "Latching: PGM,, TB 1"), {3, 15, "a switch is missing here"}},
+        {replaced("Latching: none", "Latching: PGM, PGM"), {3, 16, "\"PGM\" is named twice"}},
+        {replaced("Latching: none", "Latching:"),
+         {3, 10, "no switch is named; write \"none\" for none"}},
+        {replaced("Latching: none", "  Latchin: none"), {3, 3, "unknown group \"Latchin\""}},
+        {replaced("Latching: none", "Momentary: none"),
+         {4, 1, "\"Momentary\" is given twice for channel 1"}},
+        {replaced("Recall: none", "Recall: Mic gain, Gain"),
+         {16, 19, "unknown recall flag \"Gain\""}},
+        {replaced("Recall: none", "# no recall line"),
+         {1, 1, "channel 1 has no line for \"Recall\""}},
+        {replaced("[Channel 1]", "[Channel 9]"),
+         {1, 10, "there is no channel 9; channels are 1 to 8"}},
+        {replaced("[Channel 1]", "[Kanal 1]"),
+         {1, 2, "expected \"[Channel 1]\" to \"[Channel 8]\""}},
+        {replaced("[Channel 1]", "Channel 1"),
+         {1, 1, "expected \"[Channel N]\" or \"<group>: <switches>\""}},
+        {"Latching: none\n", {1, 1, "a group line must follow a \"[Channel N]\" line"}},
+        {good + "\n[Channel 1]\n", {18, 1, "channel 1 is given twice (first on line 1)"}},
+        {good + channelToText(1, zero), {17, 1, "only one channel was expected"}},
+        {"# nothing\n", {2, 1, "the text holds no \"[Channel N]\" block"}},
+    };
+    for (const Case& c : cases) {
+        ChannelText channel;
+        const auto error = channelFromText(c.text, channel);
+        ASSERT_TRUE(error.has_value()) << c.text;
+        EXPECT_EQ(*error, c.expected) << error->describe();
+    }
+    EXPECT_EQ(TextError({3, 16, "unknown switch \"TB 5\""}).describe(),
+              "line 3, column 16: unknown switch \"TB 5\"");
+}
+
+TEST(ConfigText, AcceptsCommentsBlankLinesSpacesAndCarriageReturns) {
+    ChannelSettings settings;
+    settings.Switches.AlwaysOn = SwitchTb3 | 32;
+    settings.MicGainRecall = true;
+    std::string text = "# copied from unit 4\r\n\r\n";
+    for (char c : channelToText(6, settings)) {
+        text += c == '\n' ? std::string("   # note\r\n") : std::string(1, c);
+    }
+    text.replace(text.find("Always on: "), 11, "\tAlways on :  ");
+    ChannelText channel;
+    const auto error = channelFromText(text, channel);
+    ASSERT_EQ(error, std::nullopt) << error->describe();
+    EXPECT_EQ(channel.channel, 6);
+    EXPECT_EQ(channel.settings, settings);
+}
+
+TEST(ConfigText, AConfigurationNeedsEveryChannel) {
+    const ChannelConfig before = randomConfig(*std::make_unique<std::mt19937>(1));
+    std::string text = configToText(ChannelConfig{});
+    text.erase(text.find("[Channel 5]"), text.find("[Channel 6]") - text.find("[Channel 5]"));
+    ChannelConfig config = before;
+    const auto error = configFromText(text, config);
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->message, "the text ends without channel 5");
+    EXPECT_EQ(config, before);
+}
+
+} // namespace
+} // namespace mx
