@@ -144,10 +144,10 @@ public:
         : window_(window), before_(before), after_(window.config_), channel_(channel),
           clicked_(clicked), allChannels_(allChannels) {}
 
-    // e.g. "Latching: TB 2 on channel 3", "paste to all channels"
+    // e.g. "Latching: TB 2 (channel 3)", "paste to all channels"
     QString describe() const {
         if (clicked_ != nullptr) {
-            return clicked_->accessibleName() + " on " + channelName(channel_);
+            return clicked_->accessibleName() + " (" + channelName(channel_) + ")";
         }
         return "paste to " + (allChannels_ ? QString("all channels") : channelName(channel_));
     }

@@ -782,7 +782,7 @@ TEST_F(MainWindowTest, TheChannelListOffersTheEditsInAMenu) {
     });
     ASSERT_EQ(fromMenuKey.size(), 5);
     EXPECT_EQ(fromMenuKey[1], "Paste to channel 4 [Ctrl+V]");
-    EXPECT_EQ(fromMenuKey[3], "Undo Latching: TB 2 on channel 4 [Ctrl+Z]");
+    EXPECT_EQ(fromMenuKey[3], "Undo Latching: TB 2 (channel 4) [Ctrl+Z]");
     EXPECT_EQ(openMenu([&] { QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier); }),
               fromMenuKey);
     EXPECT_TRUE(window().undoAction()->isEnabled()) << "the keys work again once the menu is gone";
