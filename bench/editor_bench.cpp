@@ -26,7 +26,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <spawn.h>
 #include <string>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -335,6 +337,44 @@ void loadAndSave(benchmark::State& state) {
         [](bool, int) {});
 }
 
+// Runs a program to its end with its output thrown away; false on failure.
+bool runProcess(std::vector<const char*> arguments) {
+    arguments.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t child = 0;
+    const int error = posix_spawn(&child, arguments[0], &actions, nullptr,
+                                  const_cast<char* const*>(arguments.data()), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    return error == 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
+// "mxcfg show" as a whole process, against a process that links the same
+// libraries and only reads the two files.
+void showProcess(benchmark::State& state) {
+    TempFolder folder;
+    ChannelConfig config;
+    fillAlternatingChannels(config);
+    SaveConfig(folder.path(), config);
+    const char* path = folder.path().c_str();
+    if (!runProcess({MXCFG_PATH, "show", path}) || !runProcess({READ_FLOOR_PATH, path})) {
+        state.SkipWithError("the programs do not run");
+        return;
+    }
+    sideBySide(
+        state, 1,
+        [&] {
+            runProcess({MXCFG_PATH, "show", path});
+        },
+        [&] {
+            runProcess({READ_FLOOR_PATH, path});
+        },
+        [](bool, int) {});
+}
+
 // One window each, built, shown and painted. Out of line so a profile
 // (valgrind --tool=callgrind --toggle-collect=...) can compare the two.
 [[gnu::noinline]] void showEditorWindow() {
@@ -437,6 +477,7 @@ BENCHMARK(toggleMember)->UseManualTime();
 BENCHMARK(pasteToAllAndUndo)->UseManualTime();
 BENCHMARK(loadAndSave)->UseManualTime();
 BENCHMARK(buildAndShowWindow)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(showProcess)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

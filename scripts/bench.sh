@@ -38,6 +38,7 @@ cases = [
     ("paste to all channels, then undo", "pasteToAllAndUndo", 1.5),
     ("LoadConfig + SaveConfig", "loadAndSave", 1.5),
     ("build and show the window", "buildAndShowWindow", 1.1),
+    ("mxcfg show, as a whole process", "showProcess", 1.3),
 ]
 rows = []
 for title, name, goal in cases:

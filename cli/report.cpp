@@ -1,0 +1,164 @@
+#include "report.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <array>
+
+namespace mx {
+
+namespace {
+
+struct BitLabel {
+    std::uint8_t bit;
+    const char* name; // as in the window and the text form
+    char symbol;      // in the table
+};
+
+// Switches in the window's order, then the two bits that name no switch.
+constexpr std::array<BitLabel, 8> MaskBits = {{
+    {SwitchPgm, "PGM", 'P'},
+    {SwitchTb1, "TB 1", '1'},
+    {SwitchTb2, "TB 2", '2'},
+    {SwitchTb3, "TB 3", '3'},
+    {SwitchTb4, "TB 4", '4'},
+    {SwitchPhPwr, "PH PWR", 'H'},
+    {32, "bit 32", '+'},
+    {64, "bit 64", '+'},
+}};
+constexpr std::uint8_t UnnamedBits = 32 | 64;
+
+constexpr int CaptionWidth = 27;
+constexpr int CellWidth = 8;
+
+constexpr const char* Green = "\033[32m";
+constexpr const char* Yellow = "\033[33m";
+constexpr const char* Dim = "\033[2m";
+constexpr const char* Reset = "\033[0m";
+
+std::string padded(std::string text, int width) {
+    text.resize(std::max(text.size(), static_cast<std::size_t>(width)), ' ');
+    return text;
+}
+
+// "P1--4H+ ": one place per switch, "-" when clear, then "+" when bit 32 or
+// 64 is set. Greyed switches are dimmed in colour, as the window greys them.
+std::string maskCell(std::uint8_t mask, SwitchMask editable, bool colour) {
+    std::string cell;
+    for (std::size_t i = 0; i < AllSwitches.size(); ++i) {
+        const BitLabel& label = MaskBits[i];
+        const bool set = (mask & label.bit) != 0;
+        const char symbol = set ? label.symbol : '-';
+        if (!colour) {
+            cell += symbol;
+        } else {
+            const char* tone = (editable & label.bit) == 0 ? Dim : set ? Green : "";
+            cell += std::string(tone) + symbol + (*tone != '\0' ? Reset : "");
+        }
+    }
+    const bool unnamed = (mask & UnnamedBits) != 0;
+    if (unnamed && colour) {
+        cell += std::string(Yellow) + "+" + Reset;
+    } else {
+        cell += unnamed ? '+' : ' ';
+    }
+    return cell + std::string(CellWidth - 7, ' ');
+}
+
+std::string onOff(bool on) {
+    return on ? "on" : "off";
+}
+
+std::string difference(int channel, const std::string& what, bool a, bool b) {
+    return "Channel " + std::to_string(channel + 1) + ", " + what + ": A " + onOff(a) + ", B " +
+           onOff(b);
+}
+
+} // namespace
+
+std::string configTable(const ChannelConfig& config, bool colour) {
+    std::string table = padded("", CaptionWidth);
+    for (int channel = 1; channel <= ChannelCount; ++channel) {
+        table += padded("Ch " + std::to_string(channel), CellWidth);
+    }
+    table += "\n";
+    for (const SwitchField field : AllSwitchFields) {
+        table += padded(fieldCaption(field), CaptionWidth);
+        for (const ChannelSwitches& record : config.Switches.Channels) {
+            table += maskCell(fieldOf(record, field), editableSwitches(field), colour);
+        }
+        table += "\n";
+    }
+    const std::array<std::pair<const char*, RecallField>, 2> recalls = {
+        {{"Recall: Mic gain", RecallField::MicGain}, {"Recall: Fader", RecallField::Fader}}};
+    for (const auto& [caption, field] : recalls) {
+        table += padded(caption, CaptionWidth);
+        for (int channel = 0; channel < ChannelCount; ++channel) {
+            const bool on = *testRecall(config.Recall, channel, field);
+            const std::string word = on ? "yes" : "-";
+            table += colour && on ? std::string(Green) + word + Reset : word;
+            table += std::string(CellWidth - word.size(), ' ');
+        }
+        table += "\n";
+    }
+    // Trailing spaces help no one.
+    std::string trimmed;
+    for (std::size_t start = 0; start < table.size();) {
+        const std::size_t end = table.find('\n', start);
+        std::string line = table.substr(start, end - start);
+        line.erase(line.find_last_not_of(' ') + 1);
+        trimmed += line + "\n";
+        start = end + 1;
+    }
+    return trimmed + "\nP PGM, 1-4 TB 1-TB 4, H PH PWR, - off; + bit 32 or 64 is set as well.\n";
+}
+
+QByteArray configJson(const ChannelConfig& config) {
+    QJsonArray channels;
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        const ChannelSwitches& record = config.Switches.Channels[static_cast<std::size_t>(channel)];
+        QJsonObject masks;
+        for (const SwitchField field : AllSwitchFields) {
+            masks.insert(fieldName(field), fieldOf(record, field));
+        }
+        const QJsonObject recall{
+            {"micGain", *testRecall(config.Recall, channel, RecallField::MicGain)},
+            {"fader", *testRecall(config.Recall, channel, RecallField::Fader)}};
+        channels.append(
+            QJsonObject{{"channel", channel + 1}, {"masks", masks}, {"recall", recall}});
+    }
+    const QJsonObject recall{{"MicGainRecall", config.Recall.MicGainRecall},
+                             {"FaderRecall", config.Recall.FaderRecall}};
+    return QJsonDocument(QJsonObject{{"channels", channels}, {"recall", recall}})
+        .toJson(QJsonDocument::Indented);
+}
+
+std::vector<std::string> configDifferences(const ChannelConfig& a, const ChannelConfig& b) {
+    std::vector<std::string> lines;
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        const auto index = static_cast<std::size_t>(channel);
+        for (const SwitchField field : AllSwitchFields) {
+            const SwitchMask maskA = fieldOf(a.Switches.Channels[index], field);
+            const SwitchMask maskB = fieldOf(b.Switches.Channels[index], field);
+            for (const BitLabel& label : MaskBits) {
+                const bool onA = (maskA & label.bit) != 0;
+                const bool onB = (maskB & label.bit) != 0;
+                if (onA != onB) {
+                    lines.push_back(difference(
+                        channel, std::string(fieldCaption(field)) + ", " + label.name, onA, onB));
+                }
+            }
+        }
+        for (const auto& [name, field] : {std::pair{"Recall, Mic gain", RecallField::MicGain},
+                                          std::pair{"Recall, Fader", RecallField::Fader}}) {
+            const bool onA = *testRecall(a.Recall, channel, field);
+            const bool onB = *testRecall(b.Recall, channel, field);
+            if (onA != onB) {
+                lines.push_back(difference(channel, name, onA, onB));
+            }
+        }
+    }
+    return lines;
+}
+
+} // namespace mx
