@@ -90,10 +90,18 @@ struct ControlShape {
     QString text;
 };
 
-std::vector<ControlShape> editorShapes() {
+struct WindowShape {
+    QSize clientSize;
+    std::vector<ControlShape> controls;
+};
+
+// Read at the application's font, so at a larger font the plain window has
+// the editor's scaled geometry.
+WindowShape editorShapes() {
     MainWindow window;
-    std::vector<ControlShape> shapes;
-    const auto groups = window.findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly);
+    WindowShape shape{window.client()->size(), {}};
+    std::vector<ControlShape>& shapes = shape.controls;
+    const auto groups = window.client()->findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly);
     for (QGroupBox* group : groups) {
         const int parent = static_cast<int>(shapes.size());
         shapes.push_back({ControlShape::Kind::Group, -1, group->geometry(), group->title()});
@@ -108,12 +116,12 @@ std::vector<ControlShape> editorShapes() {
             }
         }
     }
-    return shapes;
+    return shape;
 }
 
-void buildPlainWindow(QWidget& window, const std::vector<ControlShape>& shapes) {
+void buildPlainWindow(QWidget& window, const WindowShape& windowShape) {
     std::vector<QWidget*> made;
-    for (const ControlShape& shape : shapes) {
+    for (const ControlShape& shape : windowShape.controls) {
         QWidget* parent = shape.parent < 0 ? &window : made[static_cast<std::size_t>(shape.parent)];
         QWidget* widget = nullptr;
         switch (shape.kind) {
@@ -138,7 +146,7 @@ void buildPlainWindow(QWidget& window, const std::vector<ControlShape>& shapes) 
         widget->setGeometry(shape.geometry);
         made.push_back(widget);
     }
-    window.resize(480, 577);
+    window.resize(windowShape.clientSize);
 }
 
 void showAndPaint(QWidget& window) {
@@ -383,17 +391,28 @@ void showProcess(benchmark::State& state) {
     showAndPaint(window);
 }
 
-[[gnu::noinline]] void showPlainWindow(const std::vector<ControlShape>& shapes) {
+[[gnu::noinline]] void showPlainWindow(const WindowShape& shapes) {
     QWidget window;
     buildPlainWindow(window, shapes);
     showAndPaint(window);
 }
 
 void buildAndShowWindow(benchmark::State& state) {
-    const std::vector<ControlShape> shapes = editorShapes();
+    const WindowShape shapes = editorShapes();
     sideBySide(
         state, 1, [] { showEditorWindow(); }, [&shapes] { showPlainWindow(shapes); },
         [](bool, int) {});
+}
+
+// The same at a 12 pt font, where the editor scales its layout; the floor is
+// a plain window of the same scaled geometry.
+void buildAndShowWindowAt12pt(benchmark::State& state) {
+    const QFont designFont = QApplication::font();
+    QFont font = designFont;
+    font.setPointSize(12);
+    QApplication::setFont(font);
+    buildAndShowWindow(state);
+    QApplication::setFont(designFont);
 }
 
 // Peak resident memory is a whole-process figure, so each side gets its own
@@ -455,7 +474,7 @@ int measurePeakMemory(const std::string& which) {
 // "--profile-build=editor|plain": builds one kind of window, once to warm up
 // and then ten times, for valgrind --tool=callgrind --toggle-collect to count.
 int profileBuild(const std::string& which) {
-    const std::vector<ControlShape> shapes = editorShapes();
+    const WindowShape shapes = editorShapes();
     for (int i = 0; i < 11; ++i) {
         if (which == "editor") {
             showEditorWindow();
@@ -477,6 +496,7 @@ BENCHMARK(toggleMember)->UseManualTime();
 BENCHMARK(pasteToAllAndUndo)->UseManualTime();
 BENCHMARK(loadAndSave)->UseManualTime();
 BENCHMARK(buildAndShowWindow)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(buildAndShowWindowAt12pt)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(showProcess)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {

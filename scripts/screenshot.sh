@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Renders the running editor under Xvfb with a prepared configuration loaded
-# and writes docs/screenshot.png (the picture in the README and the AppStream
-# metadata). Run it again whenever the window changes.
+# and writes docs/screenshot.png at the default font and
+# docs/screenshot-kde-12pt.png at a KDE desktop's 12 pt font (the pictures in
+# the README). Run it again whenever the window changes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh xvfb xdotool imagemagick
@@ -53,15 +54,30 @@ wait_for_window() {
     exit 1
 }
 
-build/MX_config >/dev/null 2>&1 &
-app_pid=$!
-browser="$(wait_for_window '^Choose a folder for the config files\.$')"
-sleep 0.5
-xdotool windowfocus --sync "$browser"
-xdotool type --delay 20 "$work"
-xdotool key Return
-window="$(wait_for_window '^TVK vMX Config')"
-sleep 1
-mkdir -p docs
-import -window "$window" docs/screenshot.png
-echo "wrote docs/screenshot.png ($(identify -format '%wx%h' docs/screenshot.png))"
+# Shoots one picture of the editor; extra arguments are environment settings.
+shoot() {
+    local file="$1"
+    shift
+    env "$@" build/MX_config >/dev/null 2>&1 &
+    app_pid=$!
+    local browser window
+    browser="$(wait_for_window '^Choose a folder for the config files\.$')"
+    sleep 0.5
+    xdotool windowfocus --sync "$browser"
+    xdotool type --delay 20 "$work"
+    xdotool key Return
+    window="$(wait_for_window '^TVK vMX Config')"
+    sleep 1
+    import -window "$window" "$file"
+    kill "$app_pid"
+    wait "$app_pid" 2>/dev/null || true
+    app_pid=""
+    echo "wrote $file ($(identify -format '%wx%h' "$file"))"
+}
+
+mkdir -p docs "$work/kde"
+# The desktop font the way KDE sets it, at 12 pt.
+printf '[General]\nfont=DejaVu Sans,12,-1,5,50,0,0,0,0,0\n' >"$work/kde/kdeglobals"
+shoot docs/screenshot.png
+shoot docs/screenshot-kde-12pt.png XDG_CURRENT_DESKTOP=KDE KDE_SESSION_VERSION=5 \
+    XDG_CONFIG_HOME="$work/kde"

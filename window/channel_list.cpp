@@ -2,15 +2,61 @@
 
 #include <QContextMenuEvent>
 #include <QShortcut>
+#include <QStyledItemDelegate>
 
 namespace mx {
 
+namespace {
+
+// Rows of the list's own height rather than a line of text each.
+class RowDelegate : public QStyledItemDelegate {
+public:
+    RowDelegate(const int& height, QObject* parent)
+        : QStyledItemDelegate(parent), height_(height) {}
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), height_};
+    }
+
+private:
+    const int& height_;
+};
+
+} // namespace
+
 ChannelList::ChannelList(QWidget* parent) : QListWidget(parent) {
+    setItemDelegate(new RowDelegate(rowHeight_, this));
     // Qt turns the Menu key into a context menu event itself, but not the
     // other key that desktops use for it.
     auto* shiftF10 = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this);
     shiftF10->setContext(Qt::WidgetShortcut);
     connect(shiftF10, &QShortcut::activated, this, &ChannelList::requestMenuAtCurrentItem);
+}
+
+void ChannelList::setRowHeight(int height) {
+    if (height != rowHeight_) {
+        rowHeight_ = height;
+        doItemsLayout();
+    }
+}
+
+bool ChannelList::captionsFit(QSize outer, int rowHeight) const {
+    const int frame = 2 * frameWidth();
+    const QSize inner = outer - QSize(frame, frame);
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.rect = QRect(0, 0, inner.width(), rowHeight);
+    const QFontMetrics& metrics = option.fontMetrics;
+    if (rowHeight * count() > inner.height() ||
+        metrics.capHeight() + metrics.descent() > rowHeight) {
+        return false;
+    }
+    for (int row = 0; row < count(); ++row) {
+        if (itemDelegate()->sizeHint(option, model()->index(row, 0)).width() > inner.width()) {
+            return false;
+        }
+    }
+    return true;
 }
 
 QItemSelectionModel::SelectionFlags ChannelList::selectionCommand(const QModelIndex& index,

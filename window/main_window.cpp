@@ -13,12 +13,18 @@
 #include <QGroupBox>
 #include <QIcon>
 #include <QMenu>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QStyleFactory>
-#include <QStyledItemDelegate>
+#include <QStyleOptionButton>
+#include <QStyleOptionGroupBox>
 #include <QUndoStack>
+#include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <utility>
 #include <vector>
 
@@ -26,18 +32,34 @@ namespace mx {
 
 namespace {
 
-// Geometry is designed in twips, 15 to a pixel at 96 dots per inch; Qt scales
-// these device-independent pixels on high-density screens.
-constexpr int px(int twips) {
-    return twips / 15;
-}
+// Geometry is designed in twips, 15 to a pixel at 96 dots per inch and the
+// design font; Qt scales these device-independent pixels on high-density
+// screens, and the layout scale multiplies them for larger fonts.
+constexpr int TwipsPerPixel = 15;
 
 QRect twipsRect(int left, int top, int width, int height) {
-    return {px(left), px(top), px(width), px(height)};
+    return {left, top, width, height};
+}
+
+// Edges are scaled and rounded, rather than sizes, so that controls that
+// meet at the design font still meet at any scale. At scale 1 every rectangle
+// is exactly the design's.
+QRect scaledRect(const QRect& twips, double scale) {
+    const auto edge = [scale](int t) {
+        return static_cast<int>(std::lround(t * scale / TwipsPerPixel));
+    };
+    const int left = edge(twips.x());
+    const int top = edge(twips.y());
+    return {left, top, edge(twips.x() + twips.width()) - left,
+            edge(twips.y() + twips.height()) - top};
 }
 
 constexpr int ClientWidth = 7200;
 constexpr int ClientHeight = 8655;
+
+// The layout scale is sought in these steps, up to the largest.
+constexpr double ScaleStep = 1.0 / 32;
+constexpr double LargestScale = 4.0;
 
 struct SwitchGroupSpec {
     const char* frame;
@@ -95,20 +117,6 @@ constexpr int SaveFocus = 102;
 constexpr int SaveAsFocus = 103;
 constexpr int RecallMicGainFocus = 105;
 constexpr int RecallFaderFocus = 106;
-
-// Eight rows of the default font are taller than the list; a row of 13 px
-// shows all eight channels without scrolling.
-class ChannelRowDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    static constexpr int RowHeight = 13;
-
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        QSize size = QStyledItemDelegate::sizeHint(option, index);
-        size.setHeight(RowHeight);
-        return size;
-    }
-};
 
 // The platform's keys for a command, plus the one users expect everywhere
 // where the platform lacks it: some desktops bind no key to Save As, and Redo
@@ -178,18 +186,37 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     setObjectName("Form1");
     setWindowTitle(Caption);
     setWindowIcon(QIcon(":/icons/mx_config.png"));
-    resize(px(ClientWidth), px(ClientHeight));
 
     style_ = new CompactStyle(QStyleFactory::create(QApplication::style()->name()));
     style_->setParent(this);
 
+    // The controls stand on a client area inside a scroll area with no frame
+    // and no margins: when the window is smaller than its content, as on a
+    // small screen or with a large font, the content scrolls; otherwise no
+    // scroll bar shows and every control is exactly where it is designed.
+    auto* frame = new QVBoxLayout(this);
+    frame->setContentsMargins(0, 0, 0, 0);
+    scrollArea_ = new QScrollArea(this);
+    scrollArea_->setObjectName("ClientScrollArea");
+    scrollArea_->setFrameShape(QFrame::NoFrame);
+    scrollArea_->setFocusPolicy(Qt::NoFocus);
+    scrollArea_->setWidgetResizable(false);
+    scrollArea_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    frame->addWidget(scrollArea_);
+    client_ = new QWidget;
+    client_->setObjectName("Client");
+    scrollArea_->setWidget(client_);
+
     buildSwitchGroups();
     buildRightColumn();
-    for (QWidget* child : findChildren<QWidget*>()) {
+    for (QWidget* child : client_->findChildren<QWidget*>()) {
         child->setStyle(style_);
     }
     applyFocusOrder();
     buildEditActions();
+    chooseFitChecks();
+    relayout();
+    resizeToContent();
     member(SwitchField::Latching, SwitchPgm)->setFocus();
 }
 
@@ -200,10 +227,10 @@ void MainWindow::buildSwitchGroups() {
         const SwitchGroupSpec& spec = SwitchGroups[row];
         const QString caption = fieldCaption(spec.field);
         const SwitchMask editable = editableSwitches(spec.field);
-        auto* frame = new QGroupBox(caption, this);
+        auto* frame = new QGroupBox(caption, client_);
         frame->setObjectName(spec.frame);
-        frame->setGeometry(twipsRect(GroupLeft, GroupTop + GroupPitch * static_cast<int>(row),
-                                     GroupWidth, GroupHeight));
+        place(frame, twipsRect(GroupLeft, GroupTop + GroupPitch * static_cast<int>(row), GroupWidth,
+                               GroupHeight));
 
         auto& boxes = members_[static_cast<std::size_t>(spec.field)];
         for (std::size_t i = 0; i < Members.size(); ++i) {
@@ -211,7 +238,7 @@ void MainWindow::buildSwitchGroups() {
             const QString memberCaption = switchCaption(m.index);
             auto* box = new QCheckBox(memberCaption, frame);
             box->setObjectName(fieldName(spec.field));
-            box->setGeometry(twipsRect(m.left, MemberTop, m.width, MemberHeight));
+            place(box, twipsRect(m.left, MemberTop, m.width, MemberHeight));
             box->setEnabled((editable & m.index) != 0);
             // Fourteen groups share the six captions; a screen reader needs the
             // group to tell "PGM" from "PGM".
@@ -231,19 +258,18 @@ void MainWindow::buildSwitchGroups() {
 }
 
 void MainWindow::buildRightColumn() {
-    auto* showFrame = new QGroupBox("Show", this);
+    auto* showFrame = new QGroupBox("Show", client_);
     showFrame->setObjectName("Frame16");
-    showFrame->setGeometry(twipsRect(5880, 120, 1215, 2055));
+    place(showFrame, twipsRect(5880, 120, 1215, 2055));
 
     showList_ = new ChannelList(showFrame);
     showList_->setObjectName("ShowList");
-    showList_->setGeometry(twipsRect(120, 240, 975, 1620));
+    place(showList_, twipsRect(120, 240, 975, 1620));
     showList_->setSelectionMode(QAbstractItemView::SingleSelection);
     showList_->setSortingEnabled(false);
     showList_->setUniformItemSizes(true);
     showList_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     showList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    showList_->setItemDelegate(new ChannelRowDelegate(showList_));
     showList_->setAccessibleName("Channel");
     showList_->setAccessibleDescription("The channel whose switches are shown and edited");
     for (int channel = 1; channel <= ChannelCount; ++channel) {
@@ -255,15 +281,15 @@ void MainWindow::buildRightColumn() {
     connect(showList_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MainWindow::ShowList_Click);
 
-    auto* filesFrame = new QGroupBox("Files", this);
+    auto* filesFrame = new QGroupBox("Files", client_);
     filesFrame->setObjectName("Frame2");
-    filesFrame->setGeometry(twipsRect(5880, 2280, 1215, 1695));
+    place(filesFrame, twipsRect(5880, 2280, 1215, 1695));
     const auto makeButton = [this, filesFrame](const char* name, const char* caption, int top,
                                                QKeySequence::StandardKey key,
                                                const char* description) {
         auto* button = new CommandButton(caption, filesFrame);
         button->setObjectName(name);
-        button->setGeometry(twipsRect(120, top, 975, 375));
+        place(button, twipsRect(120, top, 975, 375));
         button->setAutoDefault(false);
         button->setDefault(false);
         button->setAccessibleDescription(description);
@@ -284,18 +310,18 @@ void MainWindow::buildRightColumn() {
     connect(saveCommand_, &QPushButton::clicked, this, &MainWindow::saveClicked);
     connect(saveAsCommand_, &QPushButton::clicked, this, &MainWindow::saveAsClicked);
 
-    auto* recallFrame = new QGroupBox("Recall", this);
+    auto* recallFrame = new QGroupBox("Recall", client_);
     recallFrame->setObjectName("Frame17");
-    recallFrame->setGeometry(twipsRect(5880, 4080, 1215, 975));
+    place(recallFrame, twipsRect(5880, 4080, 1215, 975));
     recallMicGain_ = new QCheckBox("Mic gain", recallFrame);
     recallMicGain_->setObjectName("RecallMicGain");
-    recallMicGain_->setGeometry(twipsRect(120, 240, 975, 195));
+    place(recallMicGain_, twipsRect(120, 240, 975, 195));
     recallMicGain_->setToolTip(RecallMicGainToolTip);
     recallMicGain_->setAccessibleName("Recall mic gain");
     recallMicGain_->setAccessibleDescription(RecallMicGainToolTip);
     recallFader_ = new QCheckBox("Fader", recallFrame);
     recallFader_->setObjectName("RecallFader");
-    recallFader_->setGeometry(twipsRect(120, 600, 975, 195));
+    place(recallFader_, twipsRect(120, 600, 975, 195));
     recallFader_->setAccessibleName("Recall fader");
     recallFader_->setAccessibleDescription("Recall the fader at startup");
     connect(recallMicGain_, &QCheckBox::toggled, this, &MainWindow::RecallMicGain_Click);
@@ -357,6 +383,129 @@ void MainWindow::buildEditActions() {
             action->setEnabled(true);
         }
     });
+}
+
+void MainWindow::place(QWidget* widget, const QRect& twips) {
+    placements_.push_back({widget, twips});
+}
+
+bool MainWindow::fitsAt(double scale) const {
+    style_->setScale(scale);
+    const QFontMetrics metrics = fontMetrics();
+    const int inkHeight = static_cast<int>(std::ceil(metrics.capHeight())) + metrics.descent();
+    // Group titles stand above the first row, which is this far down.
+    const int firstRowTop = scaledRect(twipsRect(0, MemberTop, 0, 0), scale).top();
+    for (const auto& [widget, twips] : fitChecks_) {
+        const QRect rect = scaledRect(twips, scale);
+        if (const auto* box = qobject_cast<const QCheckBox*>(widget)) {
+            QStyleOptionButton option;
+            option.initFrom(box);
+            option.rect = QRect(QPoint(), rect.size());
+            option.fontMetrics = metrics;
+            option.text = box->text();
+            const QRect indicator =
+                style_->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+            const QRect label = style_->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
+            if (!option.rect.contains(indicator) || inkHeight > rect.height() ||
+                metrics.horizontalAdvance(box->text()) > label.width()) {
+                return false;
+            }
+        } else if (const auto* group = qobject_cast<const QGroupBox*>(widget)) {
+            QStyleOptionGroupBox option;
+            option.initFrom(group);
+            option.rect = QRect(QPoint(), rect.size());
+            option.fontMetrics = metrics;
+            option.text = group->title();
+            const QRect title =
+                style_->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel);
+            if (title.width() < metrics.horizontalAdvance(group->title()) ||
+                metrics.height() > firstRowTop) {
+                return false;
+            }
+        } else if (const auto* button = qobject_cast<const QPushButton*>(widget)) {
+            const int margin = style_->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+            if (metrics.horizontalAdvance(button->text()) > rect.width() - 2 * margin ||
+                metrics.height() > rect.height() - margin) {
+                return false;
+            }
+        } else if (widget == showList_) {
+            if (!showList_->captionsFit(rect.size(), listRowHeight(rect.height()))) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+int MainWindow::listRowHeight(int listHeight) const {
+    return (listHeight - 2 * showList_->frameWidth()) / ChannelCount;
+}
+
+void MainWindow::chooseFitChecks() {
+    // Fourteen groups hold the same six boxes: each caption at each size is
+    // checked once. The controls likeliest not to fit come first, so that a
+    // scale too small is found out early.
+    std::vector<Placement> checks;
+    for (const Placement& placement : placements_) {
+        const auto* box = qobject_cast<const QCheckBox*>(placement.widget);
+        const bool seen =
+            box != nullptr && std::any_of(checks.begin(), checks.end(), [&](const Placement& p) {
+                const auto* other = qobject_cast<const QCheckBox*>(p.widget);
+                return other != nullptr && other->text() == box->text() &&
+                       p.twips.size() == placement.twips.size();
+            });
+        if (!seen) {
+            checks.push_back(placement);
+        }
+    }
+    const auto rank = [this](const QWidget* widget) {
+        if (widget == showList_ || qobject_cast<const QPushButton*>(widget) != nullptr) {
+            return 0;
+        }
+        return qobject_cast<const QCheckBox*>(widget) != nullptr ? 1 : 2;
+    };
+    std::stable_sort(checks.begin(), checks.end(), [&](const Placement& a, const Placement& b) {
+        return rank(a.widget) < rank(b.widget);
+    });
+    fitChecks_ = std::move(checks);
+}
+
+void MainWindow::relayout() {
+    // The smallest scale, from 1 up, at which every caption fits whole.
+    double scale = 1.0;
+    while (scale < LargestScale && !fitsAt(scale)) {
+        scale += ScaleStep;
+    }
+    scale_ = scale;
+    style_->setScale(scale);
+    for (const auto& [widget, twips] : placements_) {
+        widget->setGeometry(scaledRect(twips, scale));
+    }
+    showList_->setRowHeight(listRowHeight(showList_->height()));
+    client_->resize(scaledRect(twipsRect(0, 0, ClientWidth, ClientHeight), scale).size());
+}
+
+void MainWindow::resizeToContent() {
+    QSize size = client_->size();
+    if (const QScreen* screen = this->screen()) {
+        // Leave room for the title bar and borders that the window system adds.
+        const int border = style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 4;
+        const int titleBar =
+            std::max(style()->pixelMetric(QStyle::PM_TitleBarHeight), fontMetrics().height() + 8);
+        const QSize room =
+            screen->availableGeometry().size() - QSize(2 * border, titleBar + 2 * border);
+        // A window cut short gains a scroll bar; widen it by the bar where
+        // there is room, so the content need not scroll both ways. One pixel
+        // more, since a fractional screen scale may round the window down.
+        if (size.height() > room.height()) {
+            size.rwidth() += scrollArea_->verticalScrollBar()->sizeHint().width() + 1;
+        }
+        if (size.width() > room.width()) {
+            size.rheight() += scrollArea_->horizontalScrollBar()->sizeHint().height() + 1;
+        }
+        size = size.boundedTo(room);
+    }
+    resize(size);
 }
 
 void MainWindow::applyFocusOrder() {
@@ -554,8 +703,20 @@ void MainWindow::showModified() {
 }
 
 void MainWindow::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::WindowTitleChange) {
+    switch (event->type()) {
+    case QEvent::WindowTitleChange:
         titleHasModifiedMark_ = windowTitle().contains(QLatin1StringView("[*]"));
+        break;
+    case QEvent::FontChange:
+    case QEvent::StyleChange:
+        // The desktop's font changed, or the style: what fits changes too.
+        if (client_ != nullptr) {
+            relayout();
+            resizeToContent();
+        }
+        break;
+    default:
+        break;
     }
     QWidget::changeEvent(event);
 }

@@ -11,12 +11,14 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <vector>
 
 class QAction;
 class QCheckBox;
 class QGroupBox;
 class QMenu;
 class QPushButton;
+class QScrollArea;
 class QUndoStack;
 
 namespace mx {
@@ -50,6 +52,13 @@ public:
     int selectedChannel() const;
     // Selects the channel; each change of selection refreshes the check boxes.
     void selectChannel(int channel);
+
+    // The factor, 1 at the design font, by which every designed rectangle is
+    // multiplied so that every caption fits whole at the font in use.
+    double layoutScale() const { return scale_; }
+    // The area that holds the controls, inside a scroll area.
+    QWidget* client() const { return client_; }
+    QScrollArea* scrollArea() const { return scrollArea_; }
 
     QCheckBox* member(SwitchField group, SwitchMask index) const;
     QCheckBox* recallBox(RecallField field) const;
@@ -92,11 +101,26 @@ protected:
 
 private:
     class Step;
+    // A control and its designed rectangle in twips.
+    struct Placement {
+        QWidget* widget;
+        QRect twips;
+    };
 
     void buildSwitchGroups();
     void buildRightColumn();
     void buildEditActions();
     void applyFocusOrder();
+    void place(QWidget* widget, const QRect& twips);
+    // The placements whose captions decide the scale.
+    void chooseFitChecks();
+    // Whether every caption fits whole at this scale and the window's font.
+    bool fitsAt(double scale) const;
+    int listRowHeight(int listHeight) const;
+    // Finds the scale for the font in use and places every control by it.
+    void relayout();
+    // Sizes the window to its content, but never larger than the screen.
+    void resizeToContent();
     void Recall_Click(RecallField field);
     static void showState(QCheckBox* box, bool checked);
     void showModified();
@@ -112,6 +136,11 @@ private:
     ChannelConfig config_;
     ChannelConfig savedConfig_;
     CompactStyle* style_ = nullptr;
+    QScrollArea* scrollArea_ = nullptr;
+    QWidget* client_ = nullptr;
+    std::vector<Placement> placements_;
+    std::vector<Placement> fitChecks_;
+    double scale_ = 1.0;
     // Members by group and switch position. Deliberately no QButtonGroup: Qt
     // treats a button group as one Tab stop, and every member has its own.
     std::array<std::array<QCheckBox*, AllSwitches.size()>, SwitchFieldCount> members_{};

@@ -14,11 +14,15 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStyleOptionButton>
+#include <QStyleOptionGroupBox>
 #include <QTest>
 #include <QUndoStack>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
@@ -200,9 +204,14 @@ TEST_F(MainWindowTest, GroupBoxesAndMembersStandWhereDesigned) {
         EXPECT_EQ(widget->parentWidget()->objectName(), parent) << name;
         EXPECT_EQ(widget->geometry(), geometry) << name;
     };
-    expectAt("Frame16", "Form1", QRect(392, 8, 81, 137));
-    expectAt("Frame2", "Form1", QRect(392, 152, 81, 113));
-    expectAt("Frame17", "Form1", QRect(392, 272, 81, 65));
+    // The client area that holds the controls covers the window exactly, from
+    // its top-left corner, inside a scroll area that shows no bar.
+    QWidget* client = window().client();
+    EXPECT_EQ(client->window(), &window());
+    EXPECT_EQ(QRect(client->mapTo(&window(), QPoint()), client->size()), window().rect());
+    expectAt("Frame16", "Client", QRect(392, 8, 81, 137));
+    expectAt("Frame2", "Client", QRect(392, 152, 81, 113));
+    expectAt("Frame17", "Client", QRect(392, 272, 81, 65));
     expectAt("ShowList", "Frame16", QRect(8, 16, 65, 108));
     expectAt("OpenCommand", "Frame2", QRect(8, 16, 65, 25));
     expectAt("SaveCommand", "Frame2", QRect(8, 48, 65, 25));
@@ -232,7 +241,8 @@ TEST_F(MainWindowTest, GroupBoxesAndMembersStandWhereDesigned) {
 
 TEST_F(MainWindowTest, ResizingMovesAndStretchesNothing) {
     std::vector<QRect> before;
-    const auto widgets = window().findChildren<QWidget*>();
+    auto widgets = window().client()->findChildren<QWidget*>();
+    widgets.append(window().client());
     for (const QWidget* w : widgets) {
         before.push_back(w->geometry());
     }
@@ -786,6 +796,133 @@ TEST_F(MainWindowTest, TheChannelListOffersTheEditsInAMenu) {
     EXPECT_EQ(openMenu([&] { QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier); }),
               fromMenuKey);
     EXPECT_TRUE(window().undoAction()->isEnabled()) << "the keys work again once the menu is gone";
+}
+
+// Everything a person must read is whole: check-box captions beside their
+// indicators, group titles above the first row, list rows across and within
+// the list, button captions; and no control covers a sibling, but for the
+// designed one-pixel (scaled) overlap of the switch frames.
+void expectEveryCaptionWhole(MainWindow& window, const std::string& where) {
+    const QFontMetrics metrics = window.fontMetrics();
+    const int inkHeight = static_cast<int>(std::ceil(metrics.capHeight())) + metrics.descent();
+    for (QCheckBox* box : window.findChildren<QCheckBox*>()) {
+        QStyleOptionButton option;
+        option.initFrom(box);
+        option.text = box->text();
+        QStyle* style = box->style();
+        EXPECT_TRUE(
+            box->rect().contains(style->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box)))
+            << where;
+        EXPECT_LE(metrics.horizontalAdvance(box->text()),
+                  style->subElementRect(QStyle::SE_CheckBoxContents, &option, box).width())
+            << where << " " << box->accessibleName().toStdString();
+        EXPECT_LE(inkHeight, box->height()) << where;
+    }
+    for (QGroupBox* frame : window.client()->findChildren<QGroupBox*>()) {
+        QStyleOptionGroupBox option;
+        option.initFrom(frame);
+        option.text = frame->title();
+        const QRect title = frame->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                           QStyle::SC_GroupBoxLabel, frame);
+        EXPECT_GE(title.width(), metrics.horizontalAdvance(frame->title())) << where;
+        EXPECT_TRUE(frame->rect().contains(title)) << where;
+        // The frame's lines run clear of the controls inside it.
+        const QRect lines = frame->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                           QStyle::SC_GroupBoxFrame, frame);
+        for (const QWidget* child : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            EXPECT_GE(child->y(), title.bottom())
+                << where << " below " << frame->title().toStdString();
+            EXPECT_TRUE(lines.adjusted(1, 1, -1, -1).contains(child->geometry()))
+                << where << " inside " << frame->title().toStdString();
+        }
+    }
+    for (const QPushButton* button : window.findChildren<QPushButton*>()) {
+        const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+        EXPECT_LE(metrics.horizontalAdvance(button->text()), button->width() - 2 * margin) << where;
+    }
+    ChannelList* list = window.channelList();
+    const QRect viewport = list->viewport()->rect();
+    for (int row = 0; row < list->count(); ++row) {
+        EXPECT_TRUE(viewport.contains(list->visualItemRect(list->item(row))))
+            << where << " row " << row;
+    }
+    const int framesOverlap = static_cast<int>(std::ceil(window.layoutScale()));
+    QList<QWidget*> parents = {window.client()};
+    for (QGroupBox* frame : window.client()->findChildren<QGroupBox*>()) {
+        parents << frame;
+    }
+    for (QWidget* parent : parents) {
+        const auto children = parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        for (qsizetype i = 0; i < children.size(); ++i) {
+            for (qsizetype j = i + 1; j < children.size(); ++j) {
+                const QRect overlap = children[i]->geometry() & children[j]->geometry();
+                const bool designed = qobject_cast<QGroupBox*>(children[i]) != nullptr &&
+                                      overlap.height() <= framesOverlap;
+                EXPECT_TRUE(overlap.isEmpty() || designed)
+                    << where << " " << children[i]->objectName().toStdString() << " and "
+                    << children[j]->objectName().toStdString();
+            }
+        }
+    }
+}
+
+TEST(WindowLayout, EveryCaptionFitsAtEveryFontAndStyle) {
+    const QFont designFont = QApplication::font();
+    const QString designStyle = QApplication::style()->name();
+    for (const char* styleName : {"Fusion", "Windows"}) {
+        QApplication::setStyle(styleName);
+        for (int points = 7; points <= 16; ++points) {
+            QFont font = designFont;
+            font.setPointSize(points);
+            QApplication::setFont(font);
+            MainWindow window;
+            window.show();
+            QApplication::processEvents();
+            const std::string where = std::string(styleName) + " " + std::to_string(points) + " pt";
+            EXPECT_GE(window.layoutScale(), 1.0) << where;
+            expectEveryCaptionWhole(window, where);
+            // Never larger than the screen; what does not fit scrolls.
+            const QSize screen = window.screen()->availableGeometry().size();
+            EXPECT_LE(window.width(), screen.width()) << where;
+            EXPECT_LE(window.height(), screen.height()) << where;
+            EXPECT_EQ(window.scrollArea()->verticalScrollBar()->isVisible(),
+                      window.client()->height() > window.scrollArea()->viewport()->height())
+                << where;
+        }
+    }
+    QApplication::setFont(designFont);
+    QApplication::setStyle(designStyle);
+}
+
+TEST_F(MainWindowTest, TheDesignFontNeedsNoScaleAndNoScrollBar) {
+    EXPECT_EQ(window().layoutScale(), 1.0);
+    EXPECT_EQ(window().client()->size(), QSize(480, 577));
+    EXPECT_FALSE(window().scrollArea()->verticalScrollBar()->isVisible());
+    EXPECT_FALSE(window().scrollArea()->horizontalScrollBar()->isVisible());
+}
+
+TEST_F(MainWindowTest, FollowsAFontChangeAndScrollsToTheFocus) {
+    QFont larger = window().font();
+    larger.setPointSize(14);
+    window().setFont(larger);
+    EXPECT_GT(window().layoutScale(), 1.2);
+    expectEveryCaptionWhole(window(), "after the change to 14 pt");
+
+    // A window smaller than its content scrolls, and Tab brings the focus
+    // into view.
+    window().resize(300, 300);
+    QApplication::processEvents();
+    EXPECT_TRUE(window().scrollArea()->verticalScrollBar()->isVisible());
+    QCheckBox* last = box(SwitchField::Tb4Delatches, SwitchPgm);
+    box(SwitchField::Tb4Delatches, SwitchTb3)->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), last);
+    const QRect shown(last->mapTo(window().scrollArea()->viewport(), QPoint()), last->size());
+    EXPECT_TRUE(window().scrollArea()->viewport()->rect().contains(shown));
+
+    window().setFont(QFont());
+    EXPECT_EQ(window().layoutScale(), 1.0);
+    EXPECT_EQ(box(SwitchField::Latching, SwitchPgm)->geometry(), QRect(24, 16, 49, 17));
 }
 
 } // namespace
