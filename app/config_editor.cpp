@@ -57,8 +57,15 @@ ConfigEditor::ConfigEditor(MainWindow& window, Dialogs& dialogs)
     window_.setCloseGuard([this] { return Form_Terminate(); });
 }
 
-bool ConfigEditor::Form_Load() {
+bool ConfigEditor::Form_Load(const QString& firstFolder) {
     BaseCaption = window_.windowTitle();
+    if (!firstFolder.isEmpty()) {
+        setConfigFolder(firstFolder);
+        if (LoadAndShow()) {
+            return true;
+        }
+        setConfigFolder(QString());
+    }
     // A folder that cannot be loaded is not kept: the user is told and asked
     // again, until a folder loads or the browser is cancelled.
     while (BrowseForConfigFolder(FolderPrompt)) {

@@ -24,9 +24,11 @@ public:
     const QString& configFolder() const { return ConfigFolder; }
     const QString& baseCaption() const { return BaseCaption; }
 
-    // Start-up, before the window is shown. Returns false when the user
-    // cancelled the folder browser: the program then ends without a window.
-    bool Form_Load();
+    // Start-up, before the window is shown: loads firstFolder when one is
+    // given, else or when it fails asks for a folder. Returns false when the
+    // user cancelled the folder browser: the program then ends without a
+    // window.
+    bool Form_Load(const QString& firstFolder = {});
     // Asks before dropping unsaved changes, then loads another folder.
     void OpenCommand_Click();
     // Saves into the current folder, asking first if another program changed

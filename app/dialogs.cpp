@@ -3,6 +3,8 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
@@ -43,6 +45,23 @@ QWidget* visibleOwner(QWidget* owner) {
     return owner != nullptr && owner->isVisible() ? owner : nullptr;
 }
 
+// The folder browser lists the files beside the folders, so that a folder
+// holding a configuration can be told from one that does not; they are
+// greyed and cannot be chosen, so it stays a folder browser.
+class GreyedFiles : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    Qt::ItemFlags flags(const QModelIndex& index) const override {
+        Qt::ItemFlags flags = QIdentityProxyModel::flags(index);
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (files != nullptr && index.isValid() && !files->isDir(mapToSource(index))) {
+            flags &= ~(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        }
+        return flags;
+    }
+};
+
 // Every box shows its text literally: a folder may be called "<h1>x", and
 // rich text would swallow the very name the message is about.
 void prepare(QMessageBox& box) {
@@ -78,12 +97,13 @@ QString QtDialogs::overwriteChangesText(const QString& folder) {
 
 std::optional<QString> QtDialogs::browseForFolder(QWidget* owner, const QString& prompt,
                                                   const QString& startFolder) {
-    const QString folder = QFileDialog::getExistingDirectory(
-        visibleOwner(owner), prompt, startFolder, QFileDialog::ShowDirsOnly);
-    if (folder.isEmpty()) {
+    QFileDialog browser(visibleOwner(owner), prompt, startFolder);
+    browser.setFileMode(QFileDialog::Directory);
+    browser.setProxyModel(new GreyedFiles(&browser));
+    if (browser.exec() != QDialog::Accepted || browser.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
-    return folder;
+    return browser.selectedFiles().first();
 }
 
 bool QtDialogs::askSaveBeforeExit(QWidget* owner) {

@@ -4,16 +4,104 @@
 #include "main_window.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+// What the command line asks for: a folder to load at start-up, or nothing.
+struct StartUp {
+    QString folder;
+};
+
+// The options that Qt's own GUI classes take, such as "-platform offscreen"
+// and "-style Fusion": accepted and left to them.
+const std::vector<std::pair<QString, bool>> QtGuiOptions = {
+    {"platform", true},        {"platformpluginpath", true},
+    {"platformtheme", true},   {"plugin", true},
+    {"qwindowgeometry", true}, {"qwindowicon", true},
+    {"qwindowtitle", true},    {"session", true},
+    {"display", true},         {"geometry", true},
+    {"style", true},           {"stylesheet", true},
+    {"dialogs", true},         {"reverse", false},
+    {"widgetcount", false},    {"nograb", false},
+    {"dograb", false},         {"sync", false},
+};
+
+bool displayAvailable(bool platformGiven) {
+    if (platformGiven || qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        return true;
+    }
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+// Reads the command line before any window exists, so that --help and
+// --version need no display. Returns an exit status when the program is to
+// end at once.
+std::optional<int> readCommandLine(int argc, char** argv, StartUp& startUp) {
+    QCoreApplication probe(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Edits the switch and recall configuration of an eight-channel microphone control "
+        "unit: the files switches.mx and settings.cmx in a folder.");
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(
+        "FOLDER", "The folder to load at start-up; without it the editor asks.", "[FOLDER]");
+    // Qt's options are single words after a single dash.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const auto& [name, takesValue] : QtGuiOptions) {
+        QCommandLineOption option(name, "", takesValue ? "value" : "");
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    const auto usageError = [](const QString& message) {
+        std::fprintf(stderr, "MX_config: %s\nTry 'MX_config --help'.\n", qPrintable(message));
+        return 2;
+    };
+    if (!parser.parse(QCoreApplication::arguments())) {
+        return usageError(parser.errorText());
+    }
+    if (parser.isSet("help")) {
+        parser.showHelp(0);
+    }
+    if (parser.isSet("version")) {
+        parser.showVersion();
+    }
+    const QStringList folders = parser.positionalArguments();
+    if (folders.size() > 1) {
+        return usageError("give at most one folder");
+    }
+    if (!displayAvailable(parser.isSet("platform"))) {
+        std::fprintf(stderr, "MX_config: there is no display to show the window on (neither "
+                             "DISPLAY nor WAYLAND_DISPLAY is set).\nmxcfg works without one.\n");
+        return 1;
+    }
+    // The folder stays the same when the working folder changes later.
+    startUp.folder = folders.isEmpty() ? QString() : QFileInfo(folders.first()).absoluteFilePath();
+    return std::nullopt;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
+    QCoreApplication::setApplicationName("MX_config");
+    QCoreApplication::setApplicationVersion(mx::AppVersion);
+    StartUp startUp;
+    if (const auto status = readCommandLine(argc, argv, startUp)) {
+        return *status;
+    }
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName("MX_config");
     QGuiApplication::setDesktopFileName(mx::AppId);
 
     mx::MainWindow window;
     mx::QtDialogs dialogs;
     mx::ConfigEditor editor(window, dialogs);
-    if (!editor.Form_Load()) {
+    if (!editor.Form_Load(startUp.folder)) {
         return 0;
     }
     window.show();

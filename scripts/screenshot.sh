@@ -58,14 +58,9 @@ wait_for_window() {
 shoot() {
     local file="$1"
     shift
-    env "$@" build/MX_config >/dev/null 2>&1 &
+    env "$@" build/MX_config "$work" >/dev/null 2>&1 &
     app_pid=$!
-    local browser window
-    browser="$(wait_for_window '^Choose a folder for the config files\.$')"
-    sleep 0.5
-    xdotool windowfocus --sync "$browser"
-    xdotool type --delay 20 "$work"
-    xdotool key Return
+    local window
     window="$(wait_for_window '^TVK vMX Config')"
     sleep 1
     import -window "$window" "$file"

@@ -2,11 +2,14 @@
 #include "dialogs.h"
 #include "main_window.h"
 
+#include <QAbstractProxyModel>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -396,6 +399,27 @@ TEST_F(ConfigEditorTest, AFailedSaveAtExitKeepsTheWindowOpen) {
     EXPECT_EQ(static_cast<unsigned char>(readFile(elsewhere + "/switches.mx")[5]), 5 | SwitchTb4);
 }
 
+TEST_F(ConfigEditorTest, AFolderGivenAtStartUpLoadsWithoutAsking) {
+    const QString path = prepared("given", counting(112, 3), Bytes("\x01\x00", 2));
+    ASSERT_TRUE(editor_->Form_Load(path));
+    EXPECT_TRUE(dialogs_.prompts.empty());
+    EXPECT_EQ(caption(*window_), Base + path);
+    EXPECT_EQ(window_->config().Switches.Channels[0].Disabled, 3);
+
+    // A folder that is not there is reported, never created, and the
+    // chooser follows.
+    ScriptedDialogs again;
+    MainWindow other;
+    ConfigEditor second(other, again);
+    const QString missing = folder("missing", false);
+    again.folders = {path};
+    ASSERT_TRUE(second.Form_Load(missing));
+    ASSERT_EQ(again.errors.size(), 1U);
+    EXPECT_TRUE(again.errors[0].contains(missing + "\": error 2, No such file or directory"));
+    EXPECT_FALSE(QFileInfo::exists(missing));
+    EXPECT_EQ(second.configFolder(), path);
+}
+
 TEST_F(ConfigEditorTest, TheCaptionMarksUnsavedChangesByComparingBytes) {
     const QString path = prepared("cfg", counting(112, 0), Bytes("\x00\x00", 2));
     start(path);
@@ -583,6 +607,19 @@ TEST_F(ConfigEditorTest, TheRealBrowserAndMessageBoxesDriveTheEditor) {
         auto* browser = qobject_cast<QFileDialog*>(modal);
         ASSERT_NE(browser, nullptr);
         browserTitle = browser->windowTitle();
+        // It lists the files too, greyed: a folder holding a configuration
+        // is recognisable, and it stays a folder chooser.
+        EXPECT_EQ(browser->fileMode(), QFileDialog::Directory);
+        EXPECT_FALSE(browser->testOption(QFileDialog::ShowDirsOnly));
+        auto* files = browser->findChild<QFileSystemModel*>();
+        ASSERT_NE(files, nullptr);
+        ASSERT_NE(browser->proxyModel(), nullptr);
+        const auto shown = [&](const QString& name) {
+            return browser->proxyModel()->mapFromSource(files->index(path + name));
+        };
+        ASSERT_TRUE(shown("/switches.mx").isValid());
+        EXPECT_FALSE(shown("/switches.mx").flags() & (Qt::ItemIsEnabled | Qt::ItemIsSelectable));
+        EXPECT_TRUE(shown("").flags() & Qt::ItemIsEnabled);
         auto* name = browser->findChild<QLineEdit*>("fileNameEdit");
         ASSERT_NE(name, nullptr);
         // Typed text pops up the completer, which would take the keys that
