@@ -8,7 +8,7 @@ packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
     libgtest-dev libgmock-dev libbenchmark-dev
-    desktop-file-utils appstream dpkg-dev file
+    desktop-file-utils appstream dpkg-dev file lintian
     "$@"
 )
 
