@@ -16,7 +16,8 @@ build/bench/mx_bench \
     --benchmark_repetitions="${MX_BENCH_REPETITIONS:-21}" \
     --benchmark_min_time="${MX_BENCH_MIN_TIME:-0.2}" \
     --benchmark_report_aggregates_only=true \
-    --benchmark_format=json --benchmark_out="$out" --benchmark_out_format=json >/dev/null
+    --benchmark_format=json --benchmark_out="$out" --benchmark_out_format=json >/dev/null \
+    2> >(grep -v "does not support propagateSizeHints" >&2)
 
 peak() {
     for _ in 1 2 3 4 5; do build/bench/mx_bench --peak-rss="$1"; done
