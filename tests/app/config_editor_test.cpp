@@ -1,5 +1,6 @@
 #include "config_editor.h"
 #include "dialogs.h"
+#include "file_size_limit.h"
 #include "main_window.h"
 
 #include <QAbstractProxyModel>
@@ -16,14 +17,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <csignal>
 #include <deque>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <numeric>
-#include <sys/resource.h>
 
 namespace mx {
 namespace {
@@ -110,28 +109,6 @@ QString caption(const QWidget& window) {
     QString title = window.windowTitle();
     return title.replace("[*]", window.isWindowModified() ? "*" : "");
 }
-
-// Makes every write beyond `bytes` fail with EFBIG, even for root, while it
-// lives.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &previous_);
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{bytes, previous_.rlim_max};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit previous_{};
-    void (*previousHandler_)(int) = nullptr;
-};
 
 Bytes counting(int size, int first) {
     Bytes bytes(size, '\0');

@@ -1,5 +1,6 @@
 #include "config_files.h"
 #include "config_text.h"
+#include "random_config.h"
 #include "report.h"
 
 #include <QDir>
@@ -31,19 +32,6 @@ Result mxcfg(const QStringList& arguments, const QByteArray& input = {}) {
         ADD_FAILURE() << "mxcfg did not finish: " << arguments.join(' ').toStdString();
     }
     return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
-}
-
-ChannelConfig randomConfig(std::mt19937& random) {
-    std::uniform_int_distribution<int> byte(0, 255);
-    SwitchBlock switches{};
-    for (std::uint8_t& b : switches) {
-        b = static_cast<std::uint8_t>(byte(random));
-    }
-    ChannelConfig config;
-    overwriteFromBlock(config.Switches, switches);
-    config.Recall = {static_cast<std::uint8_t>(byte(random)),
-                     static_cast<std::uint8_t>(byte(random))};
-    return config;
 }
 
 QByteArray readFile(const QString& path) {

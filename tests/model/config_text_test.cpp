@@ -1,4 +1,5 @@
 #include "config_text.h"
+#include "random_config.h"
 
 #include <gtest/gtest.h>
 #include <random>
@@ -10,19 +11,6 @@ void PrintTo(const TextError& error, std::ostream* out) {
 }
 
 namespace {
-
-ChannelConfig randomConfig(std::mt19937& random) {
-    std::uniform_int_distribution<int> byte(0, 255);
-    SwitchBlock switches{};
-    for (std::uint8_t& b : switches) {
-        b = static_cast<std::uint8_t>(byte(random));
-    }
-    ChannelConfig config;
-    overwriteFromBlock(config.Switches, switches);
-    config.Recall = {static_cast<std::uint8_t>(byte(random)),
-                     static_cast<std::uint8_t>(byte(random))};
-    return config;
-}
 
 TEST(ChannelPaste, CopiesExactlyTheBitsAClickCouldChange) {
     ChannelConfig config;

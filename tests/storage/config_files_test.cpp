@@ -1,7 +1,7 @@
 #include "config_files.h"
+#include "file_size_limit.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <numeric>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -186,28 +185,6 @@ TEST_F(ConfigFilesTest, FailedLoadsLeaveTheModelAndTheOtherFileUntouched) {
     EXPECT_EQ(config, before);
     EXPECT_EQ(readFile(switchFile()), counting(112));
 }
-
-// Makes every write beyond `bytes` fail with EFBIG, even for root, while it
-// lives.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &previous_);
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{bytes, previous_.rlim_max};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit previous_{};
-    void (*previousHandler_)(int) = nullptr;
-};
 
 TEST_F(ConfigFilesTest, FailedSavesReportTheFileAndTouchNothingAfterIt) {
     const ChannelConfig config = distinctConfig();
