@@ -6,9 +6,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-30}"
 
-scripts/install-deps.sh clang >/dev/null 2>&1 || true
-if ! command -v clang++ >/dev/null 2>&1; then
-    echo "fuzz: skipped, clang++ is not installed and could not be installed"
+# clang, and its runtime that holds libFuzzer and the sanitizers (only
+# recommended by clang, so named here).
+scripts/install-deps.sh clang libclang-rt-14-dev >/dev/null 2>&1 || true
+if ! command -v clang++ >/dev/null 2>&1 ||
+    ! dpkg-query -W -f='${Status}' libclang-rt-14-dev 2>/dev/null | grep -q "install ok installed"; then
+    echo "fuzz: skipped, clang++ and libFuzzer (Debian's clang and libclang-rt-14-dev) are not installed and could not be installed"
     exit 0
 fi
 
