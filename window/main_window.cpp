@@ -1,65 +1,28 @@
 #include "main_window.h"
 
-#include "channel_clipboard.h"
 #include "channel_list.h"
 #include "command_button.h"
 #include "compact_style.h"
+#include "design_geometry.h"
+#include "standard_keys.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QIcon>
-#include <QMenu>
-#include <QScreen>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QStyleFactory>
-#include <QStyleOptionButton>
-#include <QStyleOptionGroupBox>
-#include <QUndoStack>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cmath>
 #include <utility>
 #include <vector>
 
 namespace mx {
 
 namespace {
-
-// Geometry is designed in twips, 15 to a pixel at 96 dots per inch and the
-// design font; Qt scales these device-independent pixels on high-density
-// screens, and the layout scale multiplies them for larger fonts.
-constexpr int TwipsPerPixel = 15;
-
-QRect twipsRect(int left, int top, int width, int height) {
-    return {left, top, width, height};
-}
-
-// Edges are scaled and rounded, rather than sizes, so that controls that
-// meet at the design font still meet at any scale. At scale 1 every rectangle
-// is exactly the design's.
-QRect scaledRect(const QRect& twips, double scale) {
-    const auto edge = [scale](int t) {
-        return static_cast<int>(std::lround(t * scale / TwipsPerPixel));
-    };
-    const int left = edge(twips.x());
-    const int top = edge(twips.y());
-    return {left, top, edge(twips.x() + twips.width()) - left,
-            edge(twips.y() + twips.height()) - top};
-}
-
-constexpr int ClientWidth = 7200;
-constexpr int ClientHeight = 8655;
-
-// The layout scale is sought in these steps, up to the largest.
-constexpr double ScaleStep = 1.0 / 32;
-constexpr double LargestScale = 4.0;
 
 struct SwitchGroupSpec {
     const char* frame;
@@ -108,7 +71,6 @@ constexpr int GroupTop = 120;
 constexpr int GroupPitch = 600;
 constexpr int GroupWidth = 5655;
 constexpr int GroupHeight = 615;
-constexpr int MemberTop = 240;
 constexpr int MemberHeight = 255;
 
 constexpr int ShowListFocus = 39;
@@ -118,69 +80,7 @@ constexpr int SaveAsFocus = 103;
 constexpr int RecallMicGainFocus = 105;
 constexpr int RecallFaderFocus = 106;
 
-// The platform's keys for a command, plus the one users expect everywhere
-// where the platform lacks it: some desktops bind no key to Save As, and Redo
-// is Ctrl+Y on some and Ctrl+Shift+Z on others.
-QList<QKeySequence> standardShortcuts(QKeySequence::StandardKey key) {
-    QList<QKeySequence> sequences = QKeySequence::keyBindings(key);
-    QKeySequence expected;
-    if (key == QKeySequence::SaveAs) {
-        expected = QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
-    } else if (key == QKeySequence::Redo) {
-        expected = QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
-    }
-    if (!expected.isEmpty() && !sequences.contains(expected)) {
-        sequences.append(expected);
-    }
-    return sequences;
-}
-
-QString channelName(int channel) {
-    return QString("channel %1").arg(channel + 1);
-}
-
 } // namespace
-
-// One edit in the history: the whole model before and after it, and the
-// channel it was made on. The model is 114 bytes, so keeping it whole is
-// simpler than undoing bit by bit and costs nothing worth counting. Its
-// description is only worked out when a menu shows it, not on every click.
-class MainWindow::Step : public QUndoCommand {
-public:
-    Step(MainWindow& window, const ChannelConfig& before, int channel, const QCheckBox* clicked,
-         bool allChannels)
-        : window_(window), before_(before), after_(window.config_), channel_(channel),
-          clicked_(clicked), allChannels_(allChannels) {}
-
-    // e.g. "Latching: TB 2 (channel 3)", "paste to all channels"
-    QString describe() const {
-        if (clicked_ != nullptr) {
-            return clicked_->accessibleName() + " (" + channelName(channel_) + ")";
-        }
-        return "paste to " + (allChannels_ ? QString("all channels") : channelName(channel_));
-    }
-
-    void undo() override { window_.restore(before_, channel_); }
-    void redo() override {
-        // Pushed after the edit was made: the first redo has nothing to do.
-        if (std::exchange(made_, false)) {
-            return;
-        }
-        window_.restore(after_, channel_);
-    }
-
-private:
-    MainWindow& window_;
-    const ChannelConfig before_;
-    const ChannelConfig after_;
-    const int channel_;
-    // The box whose click this was, or none for a paste.
-    const QCheckBox* const clicked_;
-    const bool allChannels_;
-    bool made_ = true;
-};
-
-namespace {} // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     setObjectName("Form1");
@@ -328,186 +228,6 @@ void MainWindow::buildRightColumn() {
     connect(recallFader_, &QCheckBox::toggled, this, &MainWindow::RecallFader_Click);
 }
 
-void MainWindow::buildEditActions() {
-    undoStack_ = new QUndoStack(this);
-    const auto makeAction = [this](const char* name, QKeySequence::StandardKey key,
-                                   const QList<QKeySequence>& extra, const char* description,
-                                   void (MainWindow::*slot)()) {
-        auto* action = new QAction(this);
-        action->setObjectName(name);
-        action->setShortcuts(standardShortcuts(key) + extra);
-        action->setStatusTip(description);
-        action->setWhatsThis(description);
-        if (slot != nullptr) {
-            connect(action, &QAction::triggered, this, slot);
-        }
-        // Added to the window, so the keys work wherever the focus is in it.
-        addAction(action);
-        return action;
-    };
-    copyAction_ =
-        makeAction("CopyChannel", QKeySequence::Copy, {},
-                   "Copy the shown channel's switches and recall flags", &MainWindow::copyChannel);
-    pasteAction_ =
-        makeAction("PasteToChannel", QKeySequence::Paste, {},
-                   "Give the shown channel the copied channel's switches and recall flags",
-                   &MainWindow::pasteToShownChannel);
-    pasteToAllAction_ =
-        makeAction("PasteToAllChannels", QKeySequence::UnknownKey,
-                   {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V)},
-                   "Give every channel the copied channel's switches and recall flags",
-                   &MainWindow::pasteToAllChannels);
-    pasteToAllAction_->setText("Paste to all channels");
-    undoAction_ = makeAction("Undo", QKeySequence::Undo, {}, "Undo the last edit", nullptr);
-    redoAction_ = makeAction("Redo", QKeySequence::Redo, {}, "Redo the edit undone last", nullptr);
-    // Undo and Redo with nothing to do do nothing, so their keys stay
-    // enabled; the menu greys them when it opens. Following the stack's
-    // signals instead would cost every click a good part of its time.
-    connect(undoAction_, &QAction::triggered, undoStack_, &QUndoStack::undo);
-    connect(redoAction_, &QAction::triggered, undoStack_, &QUndoStack::redo);
-
-    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
-            &MainWindow::updatePasteActions);
-    updatePasteActions();
-
-    channelMenu_ = new QMenu(this);
-    channelMenu_->setObjectName("ChannelMenu");
-    channelMenu_->addAction(copyAction_);
-    channelMenu_->addAction(pasteAction_);
-    channelMenu_->addAction(pasteToAllAction_);
-    channelMenu_->addSeparator();
-    channelMenu_->addAction(undoAction_);
-    channelMenu_->addAction(redoAction_);
-    connect(channelMenu_, &QMenu::aboutToHide, this, [this] {
-        for (QAction* action : {copyAction_, undoAction_, redoAction_}) {
-            action->setEnabled(true);
-        }
-    });
-}
-
-void MainWindow::place(QWidget* widget, const QRect& twips) {
-    placements_.push_back({widget, twips});
-}
-
-bool MainWindow::fitsAt(double scale) const {
-    style_->setScale(scale);
-    const QFontMetrics metrics = fontMetrics();
-    const int inkHeight = static_cast<int>(std::ceil(metrics.capHeight())) + metrics.descent();
-    // Group titles stand above the first row, which is this far down.
-    const int firstRowTop = scaledRect(twipsRect(0, MemberTop, 0, 0), scale).top();
-    for (const auto& [widget, twips] : fitChecks_) {
-        const QRect rect = scaledRect(twips, scale);
-        if (const auto* box = qobject_cast<const QCheckBox*>(widget)) {
-            QStyleOptionButton option;
-            option.initFrom(box);
-            option.rect = QRect(QPoint(), rect.size());
-            option.fontMetrics = metrics;
-            option.text = box->text();
-            const QRect indicator =
-                style_->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
-            const QRect label = style_->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
-            if (!option.rect.contains(indicator) || inkHeight > rect.height() ||
-                metrics.horizontalAdvance(box->text()) > label.width()) {
-                return false;
-            }
-        } else if (const auto* group = qobject_cast<const QGroupBox*>(widget)) {
-            QStyleOptionGroupBox option;
-            option.initFrom(group);
-            option.rect = QRect(QPoint(), rect.size());
-            option.fontMetrics = metrics;
-            option.text = group->title();
-            const QRect title =
-                style_->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel);
-            if (title.width() < metrics.horizontalAdvance(group->title()) ||
-                metrics.height() > firstRowTop) {
-                return false;
-            }
-        } else if (const auto* button = qobject_cast<const QPushButton*>(widget)) {
-            const int margin = style_->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
-            if (metrics.horizontalAdvance(button->text()) > rect.width() - 2 * margin ||
-                metrics.height() > rect.height() - margin) {
-                return false;
-            }
-        } else if (widget == showList_) {
-            if (!showList_->captionsFit(rect.size(), listRowHeight(rect.height()))) {
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
-int MainWindow::listRowHeight(int listHeight) const {
-    return (listHeight - 2 * showList_->frameWidth()) / ChannelCount;
-}
-
-void MainWindow::chooseFitChecks() {
-    // Fourteen groups hold the same six boxes: each caption at each size is
-    // checked once. The controls likeliest not to fit come first, so that a
-    // scale too small is found out early.
-    std::vector<Placement> checks;
-    for (const Placement& placement : placements_) {
-        const auto* box = qobject_cast<const QCheckBox*>(placement.widget);
-        const bool seen =
-            box != nullptr && std::any_of(checks.begin(), checks.end(), [&](const Placement& p) {
-                const auto* other = qobject_cast<const QCheckBox*>(p.widget);
-                return other != nullptr && other->text() == box->text() &&
-                       p.twips.size() == placement.twips.size();
-            });
-        if (!seen) {
-            checks.push_back(placement);
-        }
-    }
-    const auto rank = [this](const QWidget* widget) {
-        if (widget == showList_ || qobject_cast<const QPushButton*>(widget) != nullptr) {
-            return 0;
-        }
-        return qobject_cast<const QCheckBox*>(widget) != nullptr ? 1 : 2;
-    };
-    std::stable_sort(checks.begin(), checks.end(), [&](const Placement& a, const Placement& b) {
-        return rank(a.widget) < rank(b.widget);
-    });
-    fitChecks_ = std::move(checks);
-}
-
-void MainWindow::relayout() {
-    // The smallest scale, from 1 up, at which every caption fits whole.
-    double scale = 1.0;
-    while (scale < LargestScale && !fitsAt(scale)) {
-        scale += ScaleStep;
-    }
-    scale_ = scale;
-    style_->setScale(scale);
-    for (const auto& [widget, twips] : placements_) {
-        widget->setGeometry(scaledRect(twips, scale));
-    }
-    showList_->setRowHeight(listRowHeight(showList_->height()));
-    client_->resize(scaledRect(twipsRect(0, 0, ClientWidth, ClientHeight), scale).size());
-}
-
-void MainWindow::resizeToContent() {
-    QSize size = client_->size();
-    if (const QScreen* screen = this->screen()) {
-        // Leave room for the title bar and borders that the window system adds.
-        const int border = style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 4;
-        const int titleBar =
-            std::max(style()->pixelMetric(QStyle::PM_TitleBarHeight), fontMetrics().height() + 8);
-        const QSize room =
-            screen->availableGeometry().size() - QSize(2 * border, titleBar + 2 * border);
-        // A window cut short gains a scroll bar; widen it by the bar where
-        // there is room, so the content need not scroll both ways. One pixel
-        // more, since a fractional screen scale may round the window down.
-        if (size.height() > room.height()) {
-            size.rwidth() += scrollArea_->verticalScrollBar()->sizeHint().width() + 1;
-        }
-        if (size.width() > room.width()) {
-            size.rheight() += scrollArea_->horizontalScrollBar()->sizeHint().height() + 1;
-        }
-        size = size.boundedTo(room);
-    }
-    resize(size);
-}
-
 void MainWindow::applyFocusOrder() {
     std::vector<std::pair<int, QWidget*>> order;
     for (const SwitchGroupSpec& spec : SwitchGroups) {
@@ -569,83 +289,6 @@ void MainWindow::ShowList_Click() {
     }
     showState(recallMicGain_, testRecall(config_.Recall, channel, RecallField::MicGain).value());
     showState(recallFader_, testRecall(config_.Recall, channel, RecallField::Fader).value());
-}
-
-void MainWindow::showChannelMenu(const QPoint& globalPosition) {
-    const bool shown = isChannel(shownChannel_);
-    copyAction_->setText("Copy " + (shown ? channelName(shownChannel_) : QString("channel")));
-    copyAction_->setEnabled(shown);
-    pasteAction_->setText("Paste to " + (shown ? channelName(shownChannel_) : QString("channel")));
-    updatePasteActions();
-    const auto stepText = [this](int index) {
-        const auto* step = dynamic_cast<const Step*>(undoStack_->command(index));
-        return step != nullptr ? " " + step->describe() : QString();
-    };
-    undoAction_->setText("Undo" + stepText(undoStack_->index() - 1));
-    undoAction_->setEnabled(undoStack_->canUndo());
-    redoAction_->setText("Redo" + stepText(undoStack_->index()));
-    redoAction_->setEnabled(undoStack_->canRedo());
-    channelMenu_->popup(globalPosition);
-}
-
-void MainWindow::updatePasteActions() {
-    const bool available =
-        channelFromMimeData(QGuiApplication::clipboard()->mimeData()).has_value();
-    pasteAction_->setEnabled(available);
-    pasteToAllAction_->setEnabled(available);
-}
-
-void MainWindow::copyChannel() {
-    if (const auto settings = channelSettings(config_, shownChannel_)) {
-        QGuiApplication::clipboard()->setMimeData(channelMimeData(shownChannel_, *settings));
-    }
-}
-
-void MainWindow::pasteToShownChannel() {
-    const auto source = channelFromMimeData(QGuiApplication::clipboard()->mimeData());
-    const ChannelConfig before = config_;
-    if (!source || !pasteChannel(config_, shownChannel_, *source)) {
-        return;
-    }
-    recordStep(before, nullptr, false);
-    ShowList_Click();
-}
-
-void MainWindow::pasteToAllChannels() {
-    const auto source = channelFromMimeData(QGuiApplication::clipboard()->mimeData());
-    if (!source) {
-        return;
-    }
-    const ChannelConfig before = config_;
-    for (int channel = 0; channel < ChannelCount; ++channel) {
-        pasteChannel(config_, channel, *source);
-    }
-    recordStep(before, nullptr, true);
-    ShowList_Click();
-}
-
-void MainWindow::recordStep(const ChannelConfig& before, const QCheckBox* clicked,
-                            bool allChannels) {
-    // An edit that changed no byte is no step: undoing it would do nothing.
-    if (config_ != before) {
-        undoStack_->push(new Step(*this, before, shownChannel_, clicked, allChannels));
-    }
-    showModified();
-}
-
-void MainWindow::restore(const ChannelConfig& config, int channel) {
-    config_ = config;
-    if (selectedChannel() != channel) {
-        selectChannel(channel);
-    } else {
-        ShowList_Click();
-    }
-    showModified();
-}
-
-void MainWindow::startNewHistory() {
-    undoStack_->clear();
-    markSaved();
 }
 
 void MainWindow::showState(QCheckBox* box, bool checked) {
