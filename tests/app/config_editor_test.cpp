@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -103,11 +104,10 @@ void writeFile(const QString& path, const Bytes& bytes) {
     file.write(bytes);
 }
 
-// The caption as the desktop shows it: "*" for the "[*]" placeholder while the
-// window is modified, nothing otherwise.
-QString caption(const QWidget& window) {
-    QString title = window.windowTitle();
-    return title.replace("[*]", window.isWindowModified() ? "*" : "");
+// The caption as the desktop shows it, with Qt's "[*]" placeholder resolved.
+QString caption(QWidget& window) {
+    window.winId();
+    return window.windowHandle()->title();
 }
 
 Bytes counting(int size, int first) {
@@ -557,6 +557,26 @@ TEST_F(ConfigEditorTest, AHalfDoneSaveSaysWhichFileWasSaved) {
     EXPECT_TRUE(dialogs_.errors[0].contains(path + "/settings.cmx"));
     EXPECT_TRUE(window_->isModified());
     EXPECT_EQ(readFile(path + "/switches.mx")[0], '\x01');
+
+    // Once the settings file takes writes again, a retry asks nothing: the
+    // switch file holds what this editor wrote.
+    QFile::remove(path + "/settings.cmx");
+    writeFile(path + "/settings.cmx", Bytes("\x00\x00", 2));
+    EXPECT_TRUE(editor_->SaveCommand_Click());
+    EXPECT_EQ(dialogs_.questions, std::vector<QString>{"overwrite " + path});
+    EXPECT_EQ(caption(*window_), Base + path);
+}
+
+TEST_F(ConfigEditorTest, SaveAsIntoTheCurrentFolderSavesTheEditsWithoutAsking) {
+    const QString path = prepared("cfg", counting(112, 0), Bytes("\x00\x00", 2));
+    start(path);
+    window_->recallBox(RecallField::Fader)->click();
+    EXPECT_EQ(caption(*window_), Base + path + "*");
+    dialogs_.folders.push_back(path + "/.");
+    editor_->SaveAsCommand_Click();
+    EXPECT_TRUE(dialogs_.questions.empty());
+    EXPECT_EQ(readFile(path + "/settings.cmx"), Bytes("\x00\x01", 2));
+    EXPECT_EQ(caption(*window_), Base + path + "/.");
 }
 
 // Answers the next modal dialog from inside its own event loop.

@@ -39,6 +39,19 @@ QByteArray readFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(absent)");
 }
 
+// Every byte different, so that no two cells, rows or channels look alike,
+// and every bit (PH PWR, 32 and 64 alone) set somewhere.
+ChannelConfig distinctConfig() {
+    SwitchBlock bytes{};
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<std::uint8_t>(7 * i + 0x91);
+    }
+    ChannelConfig config;
+    overwriteFromBlock(config.Switches, bytes);
+    config.Recall = {0x5A, 0xC3};
+    return config;
+}
+
 class MxcfgTest : public ::testing::Test {
 protected:
     QString folder(const QString& name) {
@@ -120,6 +133,13 @@ TEST_F(MxcfgTest, ExitStatusesFollowDiff) {
     config.Recall.FaderRecall = 0x80;
     config.Switches.Channels[2].Latching = SwitchTb2 | 64;
     const QString b = saved("b", config);
+    const QString text = root_.filePath("unit.txt");
+    QFile file(text);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::fromStdString(configToText(config)));
+    file.close();
+    const QString broken = folder("broken");
+    QDir().mkdir(broken + "/switches.mx");
     struct Case {
         QStringList arguments;
         int status;
@@ -135,6 +155,10 @@ TEST_F(MxcfgTest, ExitStatusesFollowDiff) {
         {{"diff", a}, 2, ""},
         {{"diff", "--bogus", a, b}, 2, ""},
         {{"show", folder("empty")}, 2, ""},
+        {{"show", a, b}, 2, ""},
+        {{"export", a, "extra"}, 2, ""},
+        {{"import", text, root_.filePath("missing")}, 2, ""},
+        {{"import", text, broken}, 2, ""},
         {{}, 2, ""},
         {{"frobnicate"}, 2, ""},
         {{"--help"}, 0, {}},
@@ -151,46 +175,98 @@ TEST_F(MxcfgTest, ExitStatusesFollowDiff) {
     }
     // Reading never creates the files it looks for.
     EXPECT_TRUE(QDir(root_.filePath("empty")).isEmpty());
+    EXPECT_FALSE(QFile::exists(broken + "/settings.cmx"));
+
+    // Output that cannot be written is trouble, not success.
+    QProcess full;
+    full.setStandardOutputFile("/dev/full");
+    full.start(MXCFG_PATH, {"export", a});
+    ASSERT_TRUE(full.waitForFinished(10'000));
+    EXPECT_EQ(full.exitCode(), 2);
+    EXPECT_EQ(full.readAllStandardError(), "mxcfg: could not write the output\n");
 }
 
 TEST_F(MxcfgTest, JsonHoldsEveryMaskAsARawByte) {
-    ChannelConfig config;
-    config.Switches.Channels[0].Latching = 3;
-    config.Switches.Channels[7].Tb4Delatches = 0x60;
-    config.Recall = {129, 2};
-    const Result result = mxcfg({"show", saved("json", config), "--json"});
+    const Result result = mxcfg({"show", saved("json", distinctConfig()), "--json"});
     ASSERT_EQ(result.status, 0);
     const QJsonObject root = QJsonDocument::fromJson(result.out).object();
     EXPECT_EQ(root.keys(), QStringList({"channels", "recall"}));
-    EXPECT_EQ(root["recall"].toObject(), QJsonObject({{"MicGainRecall", 129}, {"FaderRecall", 2}}));
-    const QJsonArray channels = root["channels"].toArray();
-    ASSERT_EQ(channels.size(), 8);
-    const QJsonObject first = channels[0].toObject();
-    EXPECT_EQ(first.keys(), QStringList({"channel", "masks", "recall"}));
-    EXPECT_EQ(first["channel"].toInt(), 1);
-    EXPECT_EQ(first["masks"].toObject().size(), 14);
-    EXPECT_EQ(first["masks"]["Latching"].toInt(), 3);
-    EXPECT_EQ(first["recall"].toObject(), QJsonObject({{"micGain", true}, {"fader", false}}));
-    EXPECT_EQ(channels[7]["masks"]["Tb4Delatches"].toInt(), 0x60);
-    EXPECT_EQ(channels[1]["recall"]["fader"].toBool(), true);
+    EXPECT_EQ(root["recall"].toObject(),
+              QJsonObject({{"MicGainRecall", 90}, {"FaderRecall", 195}}));
+    // Channel: the fourteen masks in record order; mic gain and fader recall.
+    QString channels;
+    const char* const fields[] = {
+        "Disabled",      "Latching",      "Momentary",     "AlwaysOn",      "PgmSuppresses",
+        "Tb1Suppresses", "Tb2Suppresses", "Tb3Suppresses", "Tb4Suppresses", "PgmDelatches",
+        "Tb1Delatches",  "Tb2Delatches",  "Tb3Delatches",  "Tb4Delatches"};
+    for (const QJsonValue& value : root["channels"].toArray()) {
+        const QJsonObject channel = value.toObject();
+        EXPECT_EQ(channel.keys(), QStringList({"channel", "masks", "recall"}));
+        EXPECT_EQ(channel["masks"].toObject().size(), 14);
+        channels += QString::number(channel["channel"].toInt()) + ":";
+        for (const char* field : fields) {
+            channels += " " + QString::number(channel["masks"][field].toInt());
+        }
+        const QJsonObject recall = channel["recall"].toObject();
+        EXPECT_EQ(recall.keys(), QStringList({"fader", "micGain"}));
+        channels +=
+            QString("; %1 %2\n").arg(recall["micGain"].toBool()).arg(recall["fader"].toBool());
+    }
+    EXPECT_EQ(channels.toStdString(),
+              "1: 145 152 159 166 173 180 187 194 201 208 215 222 229 236; 0 1\n"
+              "2: 243 250 1 8 15 22 29 36 43 50 57 64 71 78; 1 1\n"
+              "3: 85 92 99 106 113 120 127 134 141 148 155 162 169 176; 0 0\n"
+              "4: 183 190 197 204 211 218 225 232 239 246 253 4 11 18; 1 0\n"
+              "5: 25 32 39 46 53 60 67 74 81 88 95 102 109 116; 1 0\n"
+              "6: 123 130 137 144 151 158 165 172 179 186 193 200 207 214; 0 0\n"
+              "7: 221 228 235 242 249 0 7 14 21 28 35 42 49 56; 1 1\n"
+              "8: 63 70 77 84 91 98 105 112 119 126 133 140 147 154; 0 1\n");
 }
 
 TEST(ConfigTable, ShowsEveryChannelInOneHundredColumns) {
-    ChannelConfig config;
-    config.Switches.Channels[0].Latching = SwitchPgm | SwitchPhPwr | 32;
-    config.Recall.MicGainRecall = 0x80;
-    const std::string table = configTable(config, false);
+    const std::string table = configTable(distinctConfig(), false);
+    EXPECT_EQ(
+        table,
+        "                           Ch 1    Ch 2    Ch 3    Ch 4    Ch 5    Ch 6    Ch 7    Ch 8\n"
+        "Disabled (MX only)         P---4H  P1--4H+ P-2-4-+ P12-4H+ P--34-  P1-34-+ P-234H+ "
+        "P1234-+\n"
+        "Latching                   ---34H  -1-34H+ --234-+ -1234H+ ------+ -1---H  --2--H+ "
+        "-12---+\n"
+        "Momentary                  P1234H  P-----  P1----+ P-2--H+ P12---+ P--3-H  P1-3-H+ "
+        "P-23--+\n"
+        "Always on                  -12--H+ ---3--  -1-3--+ --23-H+ -123--+ ----4H  -1--4H+ "
+        "--2-4-+\n"
+        "PGM Suppresses (latched)   P-23-H+ P123--  P---4-+ P1--4H+ P-2-4-+ P12-4H  P--34H+ "
+        "P1-34-+\n"
+        "TB 1 Suppresses (latched)  --2-4H+ -12-4-  ---34-+ -1-34H+ --234-+ -1234H  ------  "
+        "-1----+\n"
+        "TB 2 Suppresses (latched)  P1-34H+ P-234-  P1234-+ P----H+ P1----+ P-2--H+ P12---  "
+        "P--3--+\n"
+        "TB 3 Suppresses (latched)  -1---H+ --2---+ -12--H  ---3-H+ -1-3--+ --23-H+ -123--  "
+        "----4-+\n"
+        "TB 4 Suppresses (latched)  P--3-H+ P1-3--+ P-23-H  P123-H+ P---4-+ P1--4H+ P-2-4-  "
+        "P12-4-+\n"
+        "PGM Delatches              ----4H+ -1--4-+ --2-4H  -12-4H+ ---34-+ -1-34H+ --234-  "
+        "-1234-+\n"
+        "TB 1 Delatches             P12-4H+ P--34-+ P1-34H  P-234H+ P1234-+ P----H+ P1----+ "
+        "P-2--H\n"
+        "TB 2 Delatches             -1234H+ ------+ -1---H+ --2---  -12---+ ---3-H+ -1-3--+ "
+        "--23-H\n"
+        "TB 3 Delatches             P-2--H+ P12---+ P--3-H+ P1-3--  P-23--+ P123-H+ P---4-+ "
+        "P1--4H\n"
+        "TB 4 Delatches             --23-H+ -123--+ ----4H+ -1--4-  --2-4-+ -12-4H+ ---34-+ "
+        "-1-34H\n"
+        "Recall: Mic gain           -       yes     -       yes     yes     -       yes     -\n"
+        "Recall: Fader              yes     yes     -       -       -       -       yes     yes\n"
+        "\n"
+        "P PGM, 1-4 TB 1-TB 4, H PH PWR, - off; + bit 32 or 64 is set as well.\n");
     std::size_t start = 0;
     while (start < table.size()) {
         const std::size_t end = table.find('\n', start);
         EXPECT_LE(end - start, 100U) << table.substr(start, end - start);
         start = end + 1;
     }
-    EXPECT_NE(table.find("\nLatching                   P----H+ ------"), std::string::npos)
-        << table;
-    EXPECT_NE(table.find("\nRecall: Mic gain           -       -"), std::string::npos);
-    EXPECT_EQ(table.find('\033'), std::string::npos);
-    EXPECT_NE(configTable(config, true).find("\033[32mP\033[0m"), std::string::npos);
+    EXPECT_NE(configTable(distinctConfig(), true).find("\033[32mP\033[0m"), std::string::npos);
 }
 
 } // namespace

@@ -18,7 +18,7 @@ TEST(ChannelPaste, CopiesExactlyTheBitsAClickCouldChange) {
         fieldOf(config.Switches.Channels[4], field) = 0x00;
         fieldOf(config.Switches.Channels[2], field) = 0xFF;
     }
-    config.Recall = {0x04, 0x00};
+    config.Recall = {0x04, 0x04};
     const ChannelSettings source = *channelSettings(config, 2);
     ASSERT_TRUE(pasteChannel(config, 4, source));
 
@@ -27,7 +27,7 @@ TEST(ChannelPaste, CopiesExactlyTheBitsAClickCouldChange) {
     EXPECT_EQ(pasted.Momentary, 0x1F);     // PH PWR is greyed there
     EXPECT_EQ(pasted.Tb2Suppresses, 0x1B); // neither TB 2 nor PH PWR
     EXPECT_EQ(pasted.PgmDelatches, 0x1E);
-    EXPECT_EQ(config.Recall, (RecallSettings{0x14, 0x00}));
+    EXPECT_EQ(config.Recall, (RecallSettings{0x14, 0x14}));
     EXPECT_EQ(config.Switches.Channels[2], source.Switches);
 
     // The other way round, greyed and unnamed bits that are set stay set.
@@ -37,7 +37,7 @@ TEST(ChannelPaste, CopiesExactlyTheBitsAClickCouldChange) {
     ASSERT_TRUE(pasteChannel(config, 4, ChannelSettings{}));
     EXPECT_EQ(pasted.Latching, 0x60);
     EXPECT_EQ(pasted.Tb4Delatches, 0xF0);
-    EXPECT_EQ(config.Recall, (RecallSettings{0x04, 0x00}));
+    EXPECT_EQ(config.Recall, (RecallSettings{0x04, 0x04}));
     EXPECT_FALSE(pasteChannel(config, 8, source));
 }
 
@@ -61,15 +61,43 @@ TEST(ConfigText, RoundTripsEveryByteOfRandomConfigurations) {
 
 TEST(ConfigText, NamesTheSetSwitchesWithTheWindowsCaptions) {
     ChannelSettings settings;
-    settings.Switches.Latching = SwitchPgm | SwitchTb1;
-    settings.Switches.Tb4Delatches = SwitchPhPwr | 64 | SwitchTb2;
+    ChannelSwitches& s = settings.Switches;
+    s.Latching = 0x03;
+    s.Momentary = 0x04;
+    s.AlwaysOn = 0x08;
+    s.PgmSuppresses = 0x10;
+    s.Tb1Suppresses = 0x80;
+    s.Tb2Suppresses = 0x20;
+    s.Tb3Suppresses = 0x40;
+    s.Tb4Suppresses = 0xFF;
+    s.PgmDelatches = 0x01;
+    s.Tb1Delatches = 0x02;
+    s.Tb2Delatches = 0xC4;
+    s.Tb3Delatches = 0x28;
+    s.Tb4Delatches = 0x90;
     settings.FaderRecall = true;
-    const std::string text = channelToText(2, settings);
-    EXPECT_EQ(text.substr(0, text.find('\n')), "[Channel 3]");
-    EXPECT_NE(text.find("\nLatching: PGM, TB 1\n"), std::string::npos);
-    EXPECT_NE(text.find("\nDisabled (MX only): none\n"), std::string::npos);
-    EXPECT_NE(text.find("\nTB 4 Delatches: TB 2, PH PWR, bit 64\n"), std::string::npos);
-    EXPECT_NE(text.find("\nRecall: Fader\n"), std::string::npos);
+    const std::string expected = "[Channel 3]\n"
+                                 "Disabled (MX only): none\n"
+                                 "Latching: PGM, TB 1\n"
+                                 "Momentary: TB 2\n"
+                                 "Always on: TB 3\n"
+                                 "PGM Suppresses (latched): TB 4\n"
+                                 "TB 1 Suppresses (latched): PH PWR\n"
+                                 "TB 2 Suppresses (latched): bit 32\n"
+                                 "TB 3 Suppresses (latched): bit 64\n"
+                                 "TB 4 Suppresses (latched): PGM, TB 1, TB 2, TB 3, TB 4, PH PWR, "
+                                 "bit 32, bit 64\n"
+                                 "PGM Delatches: PGM\n"
+                                 "TB 1 Delatches: TB 1\n"
+                                 "TB 2 Delatches: TB 2, PH PWR, bit 64\n"
+                                 "TB 3 Delatches: TB 3, bit 32\n"
+                                 "TB 4 Delatches: TB 4, PH PWR\n"
+                                 "Recall: Fader\n";
+    EXPECT_EQ(channelToText(2, settings), expected);
+    ChannelText read;
+    ASSERT_EQ(channelFromText(expected, read), std::nullopt);
+    EXPECT_EQ(read.channel, 2);
+    EXPECT_EQ(read.settings, settings);
 }
 
 TEST(ConfigText, ReportsTheLineAndColumnOfWhatItCannotRead) {
@@ -99,6 +127,10 @@ TEST(ConfigText, ReportsTheLineAndColumnOfWhatItCannotRead) {
          {1, 1, "channel 1 has no line for \"Recall\""}},
         {replaced("[Channel 1]", "[Channel 9]"),
          {1, 10, "there is no channel 9; channels are 1 to 8"}},
+        {replaced("[Channel 1]", "[Channel 10]"),
+         {1, 10, "expected \"[Channel 1]\" to \"[Channel 8]\""}},
+        {replaced("[Channel 1]", "[Channel 0]"),
+         {1, 10, "there is no channel 0; channels are 1 to 8"}},
         {replaced("[Channel 1]", "[Kanal 1]"),
          {1, 2, "expected \"[Channel 1]\" to \"[Channel 8]\""}},
         {replaced("[Channel 1]", "Channel 1"),

@@ -1,5 +1,6 @@
 #include "config_files.h"
 #include "file_size_limit.h"
+#include "syscall_seam.h"
 
 #include <cerrno>
 #include <cstring>
@@ -320,16 +321,73 @@ TEST_F(ConfigFilesTest, ReadingBackCreatesNothingAndReportsWhatIsThere) {
     EXPECT_FALSE(fs::exists(switchFile()));
 
     writeFile(switchFile(), counting(200));
-    writeFile(settingsFile(), {0x81});
+    writeFile(settingsFile(), {0x81, 0x02, 0x33, 0x44, 0x55});
     ASSERT_EQ(ReadStoredBlocks(folder(), MissingFile::IsAnError, blocks), std::nullopt);
     EXPECT_EQ(blocks.switches, counting(112));
-    EXPECT_EQ(blocks.settings, Bytes{0x81});
+    EXPECT_EQ(blocks.settings, (Bytes{0x81, 0x02}));
 
     ChannelConfig config;
     StoredBlocks loaded;
     ASSERT_EQ(LoadConfig(folder(), config, &loaded), std::nullopt);
     EXPECT_EQ(loaded, blocks);
     EXPECT_EQ(blocksOf(config).switches, counting(112));
+}
+
+TEST_F(ConfigFilesTest, ASaveIsOnDiskBeforeItSucceedsAndEveryFailedCallIsReported) {
+    {
+        const seam::Recorder calls;
+        ASSERT_EQ(SaveConfig(folder(), distinctConfig()), std::nullopt);
+        int lastCreate = -1;
+        for (std::size_t i = 0; i < calls.calls().size(); ++i) {
+            const seam::Call& call = calls.calls()[i];
+            if ((call.flags & O_CREAT) != 0) {
+                EXPECT_EQ(call.flags & (O_EXCL | O_NOFOLLOW), O_EXCL | O_NOFOLLOW) << call.name;
+                lastCreate = static_cast<int>(i);
+            }
+        }
+        ASSERT_GE(lastCreate, 0);
+        const auto syncedAfter = [&](const std::string& name, int index) {
+            for (std::size_t i = static_cast<std::size_t>(index) + 1; i < calls.calls().size();
+                 ++i) {
+                if (calls.calls()[i].call == "fsync" && calls.calls()[i].name == name) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        EXPECT_TRUE(syncedAfter("folder", lastCreate)) << "a new name is synced in its folder";
+        for (const std::string name : {"switches.mx", "settings.cmx"}) {
+            SCOPED_TRACE(name);
+            const int written = calls.indexOf("pwrite", name);
+            ASSERT_GE(written, 0);
+            EXPECT_TRUE(syncedAfter(name, written));
+            EXPECT_LT(calls.indexOf("fsync", name), calls.indexOf("close", name));
+        }
+    }
+    struct Case {
+        const char* call;
+        const char* name;
+        int errorNumber;
+        FileOperation operation;
+    };
+    for (const Case& c : {Case{"pwrite", "settings.cmx", ENOSPC, FileOperation::Write},
+                          Case{"fsync", "switches.mx", EIO, FileOperation::Sync},
+                          Case{"fsync", "settings.cmx", EIO, FileOperation::Sync},
+                          Case{"fsync", "folder", EIO, FileOperation::Sync},
+                          Case{"close", "switches.mx", EIO, FileOperation::Close},
+                          Case{"close", "settings.cmx", EIO, FileOperation::Close}}) {
+        SCOPED_TRACE(std::string(c.call) + " " + c.name);
+        fs::remove(switchFile());
+        fs::remove(settingsFile());
+        seam::Recorder calls;
+        calls.failNext(c.call, c.name, c.errorNumber);
+        const auto error = SaveConfig(folder(), distinctConfig());
+        ASSERT_TRUE(error.has_value());
+        EXPECT_EQ(error->error.errorNumber, c.errorNumber);
+        EXPECT_EQ(error->error.operation, c.operation);
+        EXPECT_EQ(error->error.path,
+                  std::string(c.name) == "folder" ? folder() : (dir_ / c.name).string());
+    }
 }
 
 TEST(FileErrorMessage, NamesTheFileTheErrorNumberAndItsDescription) {

@@ -631,18 +631,27 @@ TEST_F(MainWindowTest, CopyPasteAndUndoWorkFromTheKeyboard) {
     window().selectChannel(4);
     box(SwitchField::Latching, SwitchTb1)->setFocus();
     press(QKeySequence::Paste);
-    ChannelConfig pasted = original;
-    ASSERT_TRUE(pasteChannel(pasted, 4, *channelSettings(original, 1)));
-    EXPECT_EQ(window().config(), pasted);
-    EXPECT_EQ(box(SwitchField::Disabled, SwitchPgm)->isChecked(),
-              (pasted.Switches.Channels[4].Disabled & SwitchPgm) != 0);
+    // Channel 2's editable bits over channel 4's greyed and unnamed ones; its
+    // recall flags (both off) clear channel 4's Fader bit.
+    const ChannelSwitches pastedRecord = {0xB3, 0xB4, 0xB5, 0xD6, 0xD7, 0xDA, 0xD9,
+                                          0xD2, 0xCB, 0xDC, 0xDF, 0xDA, 0xDF, 0xC0};
+    EXPECT_EQ(window().config().Switches.Channels[4], pastedRecord);
+    EXPECT_EQ(window().config().Recall, (RecallSettings{0xA5, 0x2C}));
+    EXPECT_EQ(window().config().Switches.Channels[5], original.Switches.Channels[5]);
+    EXPECT_TRUE(box(SwitchField::Disabled, SwitchPgm)->isChecked());
+    EXPECT_FALSE(box(SwitchField::Disabled, SwitchTb2)->isChecked());
+    const ChannelConfig pasted = window().config();
 
     QTest::keySequence(QApplication::focusWidget(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V));
-    ChannelConfig pastedToAll = pasted;
-    for (int channel = 0; channel < ChannelCount; ++channel) {
-        pasteChannel(pastedToAll, channel, *channelSettings(original, 1));
-    }
-    EXPECT_EQ(window().config(), pastedToAll);
+    EXPECT_EQ(window().config().Switches.Channels[0],
+              (ChannelSwitches{0x93, 0x94, 0x95, 0x96, 0x97, 0x9A, 0x99, 0x9A, 0x8B, 0x9C, 0x9F,
+                               0x9A, 0x97, 0x90}));
+    EXPECT_EQ(window().config().Switches.Channels[4], pastedRecord);
+    EXPECT_EQ(window().config().Switches.Channels[7],
+              (ChannelSwitches{0xF3, 0xF4, 0xF5, 0xF6, 0xF7, 0xF8, 0xFD, 0xFA, 0xEB, 0xFC, 0xFD,
+                               0xFA, 0xF7, 0xF0}));
+    EXPECT_EQ(window().config().Recall, (RecallSettings{0x00, 0x00}));
+    const ChannelConfig pastedToAll = window().config();
     EXPECT_EQ(window().undoStack()->count(), 2);
 
     window().selectChannel(7);
@@ -664,11 +673,13 @@ TEST_F(MainWindowTest, UndoingAClickShowsItsChannelAndEndsTheModifiedState) {
     clickIndicator(window().recallBox(RecallField::Fader));
     EXPECT_TRUE(window().isModified());
     EXPECT_TRUE(window().isWindowModified());
+    EXPECT_EQ(window().undoStack()->count(), 2) << "each click is a step, a recall click too";
     window().selectChannel(6);
 
     window().undoAction()->trigger();
     EXPECT_EQ(window().selectedChannel(), 2);
     EXPECT_FALSE(window().recallBox(RecallField::Fader)->isChecked());
+    EXPECT_TRUE(box(SwitchField::Tb3Delatches, SwitchTb4)->isChecked());
     window().undoAction()->trigger();
     EXPECT_FALSE(box(SwitchField::Tb3Delatches, SwitchTb4)->isChecked());
     EXPECT_FALSE(window().isModified());
@@ -781,9 +792,14 @@ TEST_F(MainWindowTest, TheChannelListOffersTheEditsInAMenu) {
                            "Paste to all channels (off) [Ctrl+Shift+V]", "Undo (off) [Ctrl+Z]",
                            "Redo (off) [" + window().redoAction()->shortcut().toString() + "]"}));
 
-    // After an edit and a copy, the menu names the step to undo.
+    // The keys work again once a menu with nothing to undo or paste is gone.
     clickIndicator(box(SwitchField::Latching, SwitchTb2));
-    window().copyChannel();
+    QTest::keySequence(list, QKeySequence::keyBindings(QKeySequence::Undo).first());
+    EXPECT_FALSE(box(SwitchField::Latching, SwitchTb2)->isChecked());
+    QTest::keySequence(list, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    EXPECT_TRUE(box(SwitchField::Latching, SwitchTb2)->isChecked());
+    // After an edit and a copy, the menu names the step to undo.
+    QTest::keySequence(list, QKeySequence::keyBindings(QKeySequence::Copy).first());
     list->setFocus();
     // The windowing system turns the Menu key into a keyboard context menu event.
     const QStringList fromMenuKey = openMenu([&] {
@@ -795,6 +811,9 @@ TEST_F(MainWindowTest, TheChannelListOffersTheEditsInAMenu) {
     EXPECT_EQ(fromMenuKey[3], "Undo Latching: TB 2 (channel 4) [Ctrl+Z]");
     EXPECT_EQ(openMenu([&] { QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier); }),
               fromMenuKey);
+    // Pasting a channel onto itself changes nothing, so it is no step.
+    window().pasteToShownChannel();
+    EXPECT_EQ(window().undoStack()->count(), 1);
     EXPECT_TRUE(window().undoAction()->isEnabled()) << "the keys work again once the menu is gone";
 }
 
