@@ -1,5 +1,6 @@
 #include "config_editor.h"
 
+#include "config_document.h"
 #include "dialogs.h"
 #include "main_window.h"
 
@@ -24,13 +25,8 @@ QString describe(const QString& what, const QString& folder, const FileError& er
     return QString("%1 \"%2\".\n\n%3").arg(what, folder, fromNative(error.message()));
 }
 
-QString describeSave(const QString& folder, const SaveError& failure) {
-    if (!failure.switchFileSaved) {
-        return describe("The configuration was not saved to", folder, failure.error);
-    }
-    return QString("Only \"%1\" was saved to \"%2\"; \"%3\" was not, so the two files there are "
-                   "now out of step.\n\n%4")
-        .arg(SwitchFileName, folder, SettingsFileName, fromNative(failure.error.message()));
+QString describeSave(const SaveError& failure) {
+    return fromNative(failure.summary()) + "\n\n" + fromNative(failure.error.message());
 }
 
 // Whether a file's first bytes differ from what saving would put there. An
@@ -48,8 +44,8 @@ bool sameFolder(const QString& a, const QString& b) {
 
 } // namespace
 
-ConfigEditor::ConfigEditor(MainWindow& window, Dialogs& dialogs)
-    : window_(window), dialogs_(dialogs) {
+ConfigEditor::ConfigEditor(MainWindow& window, ConfigDocument& document, Dialogs& dialogs)
+    : window_(window), document_(document), dialogs_(dialogs) {
     QObject::connect(&window_, &MainWindow::openClicked, &window_, [this] { OpenCommand_Click(); });
     QObject::connect(&window_, &MainWindow::saveClicked, &window_, [this] { SaveCommand_Click(); });
     QObject::connect(&window_, &MainWindow::saveAsClicked, &window_,
@@ -78,7 +74,7 @@ bool ConfigEditor::Form_Load(const QString& firstFolder) {
 }
 
 void ConfigEditor::OpenCommand_Click() {
-    if (window_.isModified()) {
+    if (document_.isModified()) {
         switch (dialogs_.askSaveBeforeOpen(&window_, ConfigFolder)) {
         case UnsavedChanges::Cancel:
             return;
@@ -106,7 +102,8 @@ bool ConfigEditor::SaveCommand_Click() {
                            describe("The configuration was not saved to", ConfigFolder, *error));
         return false;
     }
-    if (onDisk != knownBlocks_ && !dialogs_.askOverwriteChanges(&window_, ConfigFolder)) {
+    if (onDisk != document_.storedBlocks() &&
+        !dialogs_.askOverwriteChanges(&window_, ConfigFolder)) {
         return false;
     }
     return writeConfig();
@@ -114,7 +111,7 @@ bool ConfigEditor::SaveCommand_Click() {
 
 void ConfigEditor::SaveAsCommand_Click() {
     const QString previous = ConfigFolder;
-    const StoredBlocks previousBlocks = knownBlocks_;
+    const StoredBlocks previousBlocks = document_.storedBlocks();
     if (!BrowseForConfigFolder(FolderPrompt)) {
         return;
     }
@@ -127,7 +124,7 @@ void ConfigEditor::SaveAsCommand_Click() {
     const auto giveUp = [&] {
         // Later Saves must not aim at a folder that was not written.
         setConfigFolder(previous);
-        knownBlocks_ = previousBlocks;
+        document_.setStoredBlocks(previousBlocks);
     };
     StoredBlocks there;
     if (const auto error =
@@ -137,14 +134,14 @@ void ConfigEditor::SaveAsCommand_Click() {
         giveUp();
         return;
     }
-    const StoredBlocks written = blocksOf(window_.config());
+    const StoredBlocks written = blocksOf(document_.config());
     if ((holdsOtherBytes(there.switches, written.switches) ||
          holdsOtherBytes(there.settings, written.settings)) &&
         !dialogs_.askReplaceConfiguration(&window_, ConfigFolder)) {
         giveUp();
         return;
     }
-    knownBlocks_ = there;
+    document_.setStoredBlocks(there);
     if (!writeConfig()) {
         giveUp();
     }
@@ -169,14 +166,15 @@ bool ConfigEditor::BrowseForConfigFolder(const QString& prompt) {
 }
 
 bool ConfigEditor::LoadAndShow() {
+    ChannelConfig config = document_.config();
     StoredBlocks loaded;
-    if (const auto error = LoadConfig(nativePath(ConfigFolder), window_.config(), &loaded)) {
+    if (const auto error =
+            LoadConfig(nativePath(ConfigFolder), MissingFile::Create, config, &loaded)) {
         dialogs_.showError(&window_,
                            describe("The configuration was not loaded from", ConfigFolder, *error));
         return false;
     }
-    knownBlocks_ = std::move(loaded);
-    window_.startNewHistory();
+    document_.load(config, loaded);
     // Stepping through channel 2 makes the final selection a change, so the
     // view is refreshed with the values just loaded whatever was shown before.
     window_.selectChannel(1);
@@ -185,16 +183,15 @@ bool ConfigEditor::LoadAndShow() {
 }
 
 bool ConfigEditor::writeConfig() {
-    const StoredBlocks written = blocksOf(window_.config());
-    if (const auto failure = SaveConfig(nativePath(ConfigFolder), window_.config())) {
+    const StoredBlocks written = blocksOf(document_.config());
+    if (const auto failure = SaveConfig(nativePath(ConfigFolder), document_.config())) {
         if (failure->switchFileSaved) {
-            knownBlocks_.switches = written.switches;
+            document_.setStoredBlocks({written.switches, document_.storedBlocks().settings});
         }
-        dialogs_.showError(&window_, describeSave(ConfigFolder, *failure));
+        dialogs_.showError(&window_, describeSave(*failure));
         return false;
     }
-    knownBlocks_ = written;
-    window_.markSaved();
+    document_.markSaved(written);
     return true;
 }
 

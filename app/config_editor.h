@@ -1,10 +1,9 @@
 #pragma once
 
 // Drives the editor: asks for the configuration folder at start-up, loads it
-// into the window, answers the Open, Save and Save As buttons and asks
-// whether to save when the window closes. It owns the current folder, the
-// window's base caption and what the folder's files held when they were last
-// loaded or saved; the window owns the configuration itself.
+// into the document the window shows, answers the Open, Save and Save As
+// buttons and asks whether to save when the window closes. It owns the
+// current folder and the window's base caption.
 
 #include "config_files.h"
 
@@ -12,6 +11,7 @@
 
 namespace mx {
 
+class ConfigDocument;
 class Dialogs;
 class MainWindow;
 
@@ -19,7 +19,7 @@ class ConfigEditor {
 public:
     static constexpr const char* FolderPrompt = "Choose a folder for the config files.";
 
-    ConfigEditor(MainWindow& window, Dialogs& dialogs);
+    ConfigEditor(MainWindow& window, ConfigDocument& document, Dialogs& dialogs);
 
     const QString& configFolder() const { return ConfigFolder; }
     const QString& baseCaption() const { return BaseCaption; }
@@ -57,12 +57,10 @@ private:
     void showCaption();
 
     MainWindow& window_;
+    ConfigDocument& document_;
     Dialogs& dialogs_;
     QString ConfigFolder;
     QString BaseCaption;
-    // The first bytes of the current folder's files as last loaded or saved,
-    // to tell whether another program has changed them since.
-    StoredBlocks knownBlocks_;
 };
 
 } // namespace mx

@@ -1,4 +1,5 @@
 #include "app_id.h"
+#include "config_document.h"
 #include "config_editor.h"
 #include "dialogs.h"
 #include "main_window.h"
@@ -98,9 +99,10 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(mx::AppId);
 
-    mx::MainWindow window;
+    mx::ConfigDocument document;
+    mx::MainWindow window(document);
     mx::QtDialogs dialogs;
-    mx::ConfigEditor editor(window, dialogs);
+    mx::ConfigEditor editor(window, document, dialogs);
     if (!editor.Form_Load(startUp.folder)) {
         return 0;
     }

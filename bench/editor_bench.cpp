@@ -6,6 +6,7 @@
 // repetitions. Run with QT_QPA_PLATFORM=offscreen.
 
 #include "channel_list.h"
+#include "config_document.h"
 #include "config_editor.h"
 #include "config_files.h"
 #include "dialogs.h"
@@ -73,13 +74,23 @@ void sideBySide(benchmark::State& state, int rounds, Case&& work, Floor&& floor,
 }
 
 // Two channels that differ in every bit, so each refresh flips all 86 boxes.
-void fillAlternatingChannels(ChannelConfig& config) {
+ChannelConfig alternatingChannels() {
+    ChannelConfig config;
     for (const SwitchField field : AllSwitchFields) {
         fieldOf(config.Switches.Channels[0], field) = 0x00;
         fieldOf(config.Switches.Channels[1], field) = 0xFF;
     }
     config.Recall = {0x02, 0x02};
+    return config;
 }
+
+// The editor's window on its document.
+struct Editor {
+    ConfigDocument document;
+    MainWindow window{document};
+
+    Editor() { document.load(alternatingChannels(), blocksOf(alternatingChannels())); }
+};
 
 // What the editor's window holds, read off a real one, so the plain windows
 // below have the same controls at the same places.
@@ -98,7 +109,8 @@ struct WindowShape {
 // Read at the application's font, so at a larger font the plain window has
 // the editor's scaled geometry.
 WindowShape editorShapes() {
-    MainWindow window;
+    ConfigDocument document;
+    MainWindow window(document);
     WindowShape shape{window.client()->size(), {}};
     std::vector<ControlShape>& shapes = shape.controls;
     const auto groups = window.client()->findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly);
@@ -159,8 +171,8 @@ void showAndPaint(QWidget& window) {
 // each refresh, untimed and with its own signals held back: moving it is the
 // list's work, not the refresh's.
 void refreshChannel(benchmark::State& state) {
-    MainWindow window;
-    fillAlternatingChannels(window.config());
+    Editor editor;
+    MainWindow& window = editor.window;
     showAndPaint(window);
     QItemSelectionModel* selection = window.channelList()->selectionModel();
 
@@ -205,7 +217,8 @@ private:
 // click() on a plain check box whose slot pushes a one-byte command onto a
 // plain QUndoStack.
 void toggleMember(benchmark::State& state) {
-    MainWindow window;
+    Editor editor;
+    MainWindow& window = editor.window;
     window.selectChannel(2);
     showAndPaint(window);
     QCheckBox* member = window.member(SwitchField::Tb3Delatches, SwitchTb1);
@@ -232,18 +245,20 @@ void toggleMember(benchmark::State& state) {
             }
         },
         // Both histories start empty each round, so neither grows without end.
-        [&](bool isCase, int) { isCase ? window.undoStack()->clear() : plainHistory.clear(); });
+        [&](bool isCase, int) {
+            isCase ? editor.document.undoStack()->clear() : plainHistory.clear();
+        });
     state.counters["case_us"] = state.counters["case_us"] / Clicks;
     state.counters["floor_us"] = state.counters["floor_us"] / Clicks;
-    benchmark::DoNotOptimize(window.config().Switches.Channels[2].Tb3Delatches);
+    benchmark::DoNotOptimize(editor.document.config().Switches.Channels[2].Tb3Delatches);
 }
 
 // Paste to all channels, then undo it: each is one step that sets bytes and
 // refreshes the view. The floor does the same work plainly, twice: 114 bytes
 // set in an array and the plain window's 86 boxes set from them.
 void pasteToAllAndUndo(benchmark::State& state) {
-    MainWindow window;
-    fillAlternatingChannels(window.config());
+    Editor editor;
+    MainWindow& window = editor.window;
     window.selectChannel(1);
     window.copyChannel();
     window.selectChannel(0);
@@ -264,9 +279,9 @@ void pasteToAllAndUndo(benchmark::State& state) {
 
     sideBySide(
         state, 1,
-        [&window] {
+        [&] {
             window.pasteToAllChannels();
-            window.undoStack()->undo();
+            editor.document.undoStack()->undo();
         },
         [&] {
             plainStep(0xFF);
@@ -274,7 +289,7 @@ void pasteToAllAndUndo(benchmark::State& state) {
         },
         [&](bool isCase, int) {
             if (isCase) {
-                window.undoStack()->clear();
+                editor.document.undoStack()->clear();
             }
         });
 }
@@ -317,8 +332,7 @@ void rawWrite(const std::string& path, const void* buffer, std::size_t size) {
 void loadAndSave(benchmark::State& state) {
     TempFolder ours;
     TempFolder raw;
-    ChannelConfig config;
-    fillAlternatingChannels(config);
+    ChannelConfig config = alternatingChannels();
     if (SaveConfig(ours.path(), config)) {
         state.SkipWithError("cannot write the temporary folder");
         return;
@@ -333,7 +347,7 @@ void loadAndSave(benchmark::State& state) {
     sideBySide(
         state, 1,
         [&] {
-            benchmark::DoNotOptimize(LoadConfig(ours.path(), config));
+            benchmark::DoNotOptimize(LoadConfig(ours.path(), MissingFile::Create, config));
             benchmark::DoNotOptimize(SaveConfig(ours.path(), config));
         },
         [&] {
@@ -364,9 +378,7 @@ bool runProcess(std::vector<const char*> arguments) {
 // libraries and only reads the two files.
 void showProcess(benchmark::State& state) {
     TempFolder folder;
-    ChannelConfig config;
-    fillAlternatingChannels(config);
-    SaveConfig(folder.path(), config);
+    SaveConfig(folder.path(), alternatingChannels());
     const char* path = folder.path().c_str();
     if (!runProcess({MXCFG_PATH, "show", path}) || !runProcess({READ_FLOOR_PATH, path})) {
         state.SkipWithError("the programs do not run");
@@ -386,7 +398,8 @@ void showProcess(benchmark::State& state) {
 // One window each, built, shown and painted. Out of line so a profile
 // (valgrind --tool=callgrind --toggle-collect=...) can compare the two.
 [[gnu::noinline]] void showEditorWindow() {
-    MainWindow window;
+    ConfigDocument document;
+    MainWindow window(document);
     window.selectChannel(0);
     showAndPaint(window);
 }
@@ -450,12 +463,11 @@ private:
 int measurePeakMemory(const std::string& which) {
     if (which == "editor") {
         TempFolder folder;
-        ChannelConfig config;
-        fillAlternatingChannels(config);
-        SaveConfig(folder.path(), config);
-        MainWindow window;
+        SaveConfig(folder.path(), alternatingChannels());
+        ConfigDocument document;
+        MainWindow window(document);
         PreparedFolder dialogs(QString::fromStdString(folder.path()));
-        ConfigEditor editor(window, dialogs);
+        ConfigEditor editor(window, document, dialogs);
         if (!editor.Form_Load()) {
             return 1;
         }

@@ -58,13 +58,11 @@ QString fromNative(const std::string& text) {
 // Reads a folder as the editor does at start-up, onto an all-zero model,
 // except that a missing file is an error and nothing is created.
 bool readFolder(const QString& folder, ChannelConfig& config) {
-    StoredBlocks blocks;
-    if (const auto error = ReadStoredBlocks(nativePath(folder), MissingFile::IsAnError, blocks)) {
+    config = ChannelConfig{};
+    if (const auto error = LoadConfig(nativePath(folder), MissingFile::IsAnError, config)) {
         printError(fromNative(error->message()));
         return false;
     }
-    config = ChannelConfig{};
-    applyStoredBlocks(blocks, config);
     return true;
 }
 
@@ -145,11 +143,7 @@ int import(const QCommandLineParser&, const QStringList& arguments) {
         return Trouble;
     }
     if (const auto failure = SaveConfig(nativePath(folder), config)) {
-        if (failure->switchFileSaved) {
-            printError(QString("only \"%1\" was written in \"%2\"; the two files there are now out "
-                               "of step")
-                           .arg(SwitchFileName, folder));
-        }
+        printError(fromNative(failure->summary()));
         printError(fromNative(failure->error.message()));
         return Trouble;
     }

@@ -9,24 +9,9 @@ namespace mx {
 
 namespace {
 
-struct BitLabel {
-    std::uint8_t bit;
-    const char* name; // as in the window and the text form
-    char symbol;      // in the table
-};
-
-// Switches in the window's order, then the two bits that name no switch.
-constexpr std::array<BitLabel, 8> MaskBits = {{
-    {SwitchPgm, "PGM", 'P'},
-    {SwitchTb1, "TB 1", '1'},
-    {SwitchTb2, "TB 2", '2'},
-    {SwitchTb3, "TB 3", '3'},
-    {SwitchTb4, "TB 4", '4'},
-    {SwitchPhPwr, "PH PWR", 'H'},
-    {32, "bit 32", '+'},
-    {64, "bit 64", '+'},
-}};
-constexpr std::uint8_t UnnamedBits = 32 | 64;
+// The table's symbol for each bit of a mask, in the order of MaskBitNames:
+// the six switches, then the two bits that name no switch.
+constexpr std::array<char, MaskBitNames.size()> Symbols = {'P', '1', '2', '3', '4', 'H', '+', '+'};
 
 constexpr int CaptionWidth = 27;
 constexpr int CellWidth = 8;
@@ -46,13 +31,13 @@ std::string padded(std::string text, int width) {
 std::string maskCell(std::uint8_t mask, SwitchMask editable, bool colour) {
     std::string cell;
     for (std::size_t i = 0; i < AllSwitches.size(); ++i) {
-        const BitLabel& label = MaskBits[i];
-        const bool set = (mask & label.bit) != 0;
-        const char symbol = set ? label.symbol : '-';
+        const std::uint8_t bit = MaskBitNames[i].bit;
+        const bool set = (mask & bit) != 0;
+        const char symbol = set ? Symbols[i] : '-';
         if (!colour) {
             cell += symbol;
         } else {
-            const char* tone = (editable & label.bit) == 0 ? Dim : set ? Green : "";
+            const char* tone = (editable & bit) == 0 ? Dim : set ? Green : "";
             cell += std::string(tone) + symbol + (*tone != '\0' ? Reset : "");
         }
     }
@@ -89,10 +74,8 @@ std::string configTable(const ChannelConfig& config, bool colour) {
         }
         table += "\n";
     }
-    const std::array<std::pair<const char*, RecallField>, 2> recalls = {
-        {{"Recall: Mic gain", RecallField::MicGain}, {"Recall: Fader", RecallField::Fader}}};
-    for (const auto& [caption, field] : recalls) {
-        table += padded(caption, CaptionWidth);
+    for (const RecallField field : AllRecallFields) {
+        table += padded(std::string(RecallCaption) + ": " + recallCaption(field), CaptionWidth);
         for (int channel = 0; channel < ChannelCount; ++channel) {
             const bool on = *testRecall(config.Recall, channel, field);
             const std::string word = on ? "yes" : "-";
@@ -140,21 +123,21 @@ std::vector<std::string> configDifferences(const ChannelConfig& a, const Channel
         for (const SwitchField field : AllSwitchFields) {
             const SwitchMask maskA = fieldOf(a.Switches.Channels[index], field);
             const SwitchMask maskB = fieldOf(b.Switches.Channels[index], field);
-            for (const BitLabel& label : MaskBits) {
-                const bool onA = (maskA & label.bit) != 0;
-                const bool onB = (maskB & label.bit) != 0;
+            for (const BitName& name : MaskBitNames) {
+                const bool onA = (maskA & name.bit) != 0;
+                const bool onB = (maskB & name.bit) != 0;
                 if (onA != onB) {
                     lines.push_back(difference(
-                        channel, std::string(fieldCaption(field)) + ", " + label.name, onA, onB));
+                        channel, std::string(fieldCaption(field)) + ", " + name.name, onA, onB));
                 }
             }
         }
-        for (const auto& [name, field] : {std::pair{"Recall, Mic gain", RecallField::MicGain},
-                                          std::pair{"Recall, Fader", RecallField::Fader}}) {
+        for (const RecallField field : AllRecallFields) {
             const bool onA = *testRecall(a.Recall, channel, field);
             const bool onB = *testRecall(b.Recall, channel, field);
             if (onA != onB) {
-                lines.push_back(difference(channel, name, onA, onB));
+                lines.push_back(difference(
+                    channel, std::string(RecallCaption) + ", " + recallCaption(field), onA, onB));
             }
         }
     }

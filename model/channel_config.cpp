@@ -44,25 +44,25 @@ constexpr std::array<FieldText, SwitchFieldCount> FieldTexts = {{
     {"Tb4Delatches", "TB 4 Delatches"},
 }};
 
-constexpr std::array<const char*, AllSwitches.size()> SwitchCaptions = {"PGM",  "TB 1", "TB 2",
-                                                                        "TB 3", "TB 4", "PH PWR"};
-
 constexpr SwitchMask AllSwitchBits =
     SwitchPgm | SwitchTb1 | SwitchTb2 | SwitchTb3 | SwitchTb4 | SwitchPhPwr;
 
+} // namespace
+
 std::uint8_t channelBit(int channel) {
-    return static_cast<std::uint8_t>(1U << channel);
+    return isChannel(channel) ? static_cast<std::uint8_t>(1U << channel) : 0;
 }
 
 std::uint8_t& recallMask(RecallSettings& recall, RecallField field) {
     return field == RecallField::MicGain ? recall.MicGainRecall : recall.FaderRecall;
 }
 
-std::uint8_t withBit(std::uint8_t byte, std::uint8_t bit, bool on) {
-    return on ? static_cast<std::uint8_t>(byte | bit) : static_cast<std::uint8_t>(byte & ~bit);
+SwitchMask* maskByte(SwitchTable& table, int channel, SwitchField field) {
+    if (!isChannel(channel)) {
+        return nullptr;
+    }
+    return &fieldOf(table.Channels[static_cast<std::size_t>(channel)], field);
 }
-
-} // namespace
 
 SwitchMask& fieldOf(ChannelSwitches& record, SwitchField field) {
     return record.*FieldMembers.at(indexOf(field));
@@ -81,12 +81,29 @@ const char* fieldCaption(SwitchField field) {
 }
 
 const char* switchCaption(SwitchMask switchValue) {
-    for (std::size_t i = 0; i < AllSwitches.size(); ++i) {
-        if (AllSwitches[i] == switchValue) {
-            return SwitchCaptions[i];
+    if (!isSwitch(switchValue)) {
+        return nullptr;
+    }
+    for (const BitName& name : MaskBitNames) {
+        if (name.bit == switchValue) {
+            return name.name;
         }
     }
     return nullptr;
+}
+
+const char* recallCaption(RecallField field) {
+    return RecallFlagNames.at(static_cast<std::size_t>(field)).name;
+}
+
+std::uint8_t recallFlags(const ChannelSettings& settings) {
+    return static_cast<std::uint8_t>((settings.MicGainRecall ? RecallFlagNames[0].bit : 0) |
+                                     (settings.FaderRecall ? RecallFlagNames[1].bit : 0));
+}
+
+void setRecallFlags(ChannelSettings& settings, std::uint8_t flags) {
+    settings.MicGainRecall = (flags & RecallFlagNames[0].bit) != 0;
+    settings.FaderRecall = (flags & RecallFlagNames[1].bit) != 0;
 }
 
 SwitchMask editableSwitches(SwitchField field) {
@@ -115,11 +132,11 @@ std::optional<bool> testSwitch(const SwitchTable& table, int channel, SwitchFiel
 
 bool setSwitch(SwitchTable& table, int channel, SwitchField field, SwitchMask switchValue,
                bool on) {
-    if (!isChannel(channel) || !isSwitch(switchValue)) {
+    SwitchMask* byte = maskByte(table, channel, field);
+    if (byte == nullptr || !isSwitch(switchValue)) {
         return false;
     }
-    SwitchMask& byte = fieldOf(table.Channels[static_cast<std::size_t>(channel)], field);
-    byte = withBit(byte, switchValue, on);
+    *byte = withBit(*byte, switchValue, on);
     return true;
 }
 
@@ -196,6 +213,17 @@ void overwriteFromBlock(RecallSettings& recall, std::span<const std::uint8_t> by
     if (bytes.size() > 1) {
         recall.FaderRecall = bytes[1];
     }
+}
+
+StoredBlocks blocksOf(const ChannelConfig& config) {
+    const SwitchBlock switches = toBlock(config.Switches);
+    const RecallBlock settings = toBlock(config.Recall);
+    return {{switches.begin(), switches.end()}, {settings.begin(), settings.end()}};
+}
+
+void applyStoredBlocks(const StoredBlocks& blocks, ChannelConfig& config) {
+    overwriteFromBlock(config.Switches, blocks.switches);
+    overwriteFromBlock(config.Recall, blocks.settings);
 }
 
 } // namespace mx

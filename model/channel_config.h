@@ -11,6 +11,7 @@
 #include <cstring>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace mx {
 
@@ -102,6 +103,28 @@ SwitchMask fieldOf(const ChannelSwitches& record, SwitchField field);
 const char* fieldName(SwitchField field);
 const char* fieldCaption(SwitchField field);
 
+// A bit of a byte and what the window, the text form and mxcfg call it.
+struct BitName {
+    std::uint8_t bit;
+    const char* name;
+};
+
+// Bits 32 and 64 of a mask name no switch.
+inline constexpr SwitchMask UnnamedBits = 32 | 64;
+
+// Every bit of a mask: the six switches in the window's order with their
+// captions, then the two bits that name no switch.
+inline constexpr std::array<BitName, 8> MaskBitNames = {{
+    {SwitchPgm, "PGM"},
+    {SwitchTb1, "TB 1"},
+    {SwitchTb2, "TB 2"},
+    {SwitchTb3, "TB 3"},
+    {SwitchTb4, "TB 4"},
+    {SwitchPhPwr, "PH PWR"},
+    {32, "bit 32"},
+    {64, "bit 64"},
+}};
+
 // A switch's caption ("PGM", "TB 1" … "PH PWR"), or nullptr for a value that
 // is no switch.
 const char* switchCaption(SwitchMask switchValue);
@@ -136,6 +159,13 @@ struct RecallSettings {
 
 enum class RecallField : std::uint8_t { MicGain, Fader };
 
+inline constexpr std::array<RecallField, 2> AllRecallFields = {RecallField::MicGain,
+                                                               RecallField::Fader};
+
+// The caption of the window's recall group ("Recall"), and of its two boxes.
+inline constexpr const char* RecallCaption = "Recall";
+const char* recallCaption(RecallField field);
+
 // The whole model that is loaded, edited and saved together.
 struct ChannelConfig {
     SwitchTable Switches;
@@ -143,6 +173,16 @@ struct ChannelConfig {
 
     friend bool operator==(const ChannelConfig&, const ChannelConfig&) = default;
 };
+
+// Where the bits live, for editing a byte in place: a channel's mask (nullptr
+// for a channel outside 0..7), a recall mask and a channel's bit in it (0 for
+// a channel outside 0..7), and a byte with one bit set or cleared.
+SwitchMask* maskByte(SwitchTable& table, int channel, SwitchField field);
+std::uint8_t& recallMask(RecallSettings& recall, RecallField field);
+std::uint8_t channelBit(int channel);
+constexpr std::uint8_t withBit(std::uint8_t byte, std::uint8_t bit, bool on) {
+    return on ? static_cast<std::uint8_t>(byte | bit) : static_cast<std::uint8_t>(byte & ~bit);
+}
 
 // Bit operations. A channel outside 0..7, or a switch value that is not one of
 // the six switches, is refused: tests give no answer and changes report false
@@ -168,6 +208,12 @@ struct ChannelSettings {
 // The settings of one channel, or nothing for a channel outside 0..7.
 std::optional<ChannelSettings> channelSettings(const ChannelConfig& config, int channel);
 
+// One channel's two recall flags as the bits of one byte, as the text form
+// names them and the clipboard stores them: mic gain 1, fader 2.
+inline constexpr std::array<BitName, 2> RecallFlagNames = {{{1, "Mic gain"}, {2, "Fader"}}};
+std::uint8_t recallFlags(const ChannelSettings& settings);
+void setRecallFlags(ChannelSettings& settings, std::uint8_t flags);
+
 // Gives the channel the source's values in exactly the bits a user could
 // change by clicking: the editable switches of every mask and the two recall
 // flags. Greyed and unnamed bits keep their values. Returns false, changing
@@ -188,5 +234,22 @@ RecallBlock toBlock(const RecallSettings& recall);
 // input keep their values, and any input beyond the block is ignored.
 void overwriteFromBlock(SwitchTable& table, std::span<const std::uint8_t> bytes);
 void overwriteFromBlock(RecallSettings& recall, std::span<const std::uint8_t> bytes);
+
+// The first bytes of the two files, at most one block each: what a load
+// found there, or what a save left there. Either may be shorter than its
+// block, or empty.
+struct StoredBlocks {
+    std::vector<std::uint8_t> switches;
+    std::vector<std::uint8_t> settings;
+
+    friend bool operator==(const StoredBlocks&, const StoredBlocks&) = default;
+};
+
+// The blocks that saving the configuration writes.
+StoredBlocks blocksOf(const ChannelConfig& config);
+
+// Overwrites the model with the bytes present, from offset 0; the rest keep
+// their values (an empty file keeps its whole part of the model).
+void applyStoredBlocks(const StoredBlocks& blocks, ChannelConfig& config);
 
 } // namespace mx

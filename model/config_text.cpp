@@ -10,30 +10,8 @@ namespace mx {
 
 namespace {
 
-constexpr std::string_view RecallCaption = "Recall";
 constexpr std::string_view NoBits = "none";
 constexpr std::string_view HeaderWord = "Channel";
-
-struct BitName {
-    std::uint8_t bit;
-    std::string_view name;
-};
-
-// Switches in the window's order, then the two bits that name no switch.
-constexpr std::array<BitName, 8> MaskBits = {{
-    {SwitchPgm, "PGM"},
-    {SwitchTb1, "TB 1"},
-    {SwitchTb2, "TB 2"},
-    {SwitchTb3, "TB 3"},
-    {SwitchTb4, "TB 4"},
-    {SwitchPhPwr, "PH PWR"},
-    {32, "bit 32"},
-    {64, "bit 64"},
-}};
-
-constexpr std::uint8_t MicGainBit = 1;
-constexpr std::uint8_t FaderBit = 2;
-constexpr std::array<BitName, 2> RecallBits = {{{MicGainBit, "Mic gain"}, {FaderBit, "Fader"}}};
 
 // The fourteen masks and the recall line of a block.
 constexpr std::size_t LinesPerBlock = SwitchFieldCount + 1;
@@ -145,7 +123,7 @@ private:
         while (index < SwitchFieldCount && caption.text != fieldCaption(AllSwitchFields[index])) {
             ++index;
         }
-        if (index == SwitchFieldCount && caption.text != RecallCaption) {
+        if (index == SwitchFieldCount && caption.text != std::string_view(RecallCaption)) {
             return at(caption.column, "unknown group " + quoted(caption.text));
         }
         if (block.seen.test(index)) {
@@ -155,14 +133,13 @@ private:
         block.seen.set(index);
         std::uint8_t value = 0;
         if (index == RecallLine) {
-            if (auto error = parseList(list, RecallBits, "recall flag", value)) {
+            if (auto error = parseList(list, RecallFlagNames, "recall flag", value)) {
                 return error;
             }
-            block.settings.MicGainRecall = (value & MicGainBit) != 0;
-            block.settings.FaderRecall = (value & FaderBit) != 0;
+            setRecallFlags(block.settings, value);
             return std::nullopt;
         }
-        if (auto error = parseList(list, MaskBits, "switch", value)) {
+        if (auto error = parseList(list, MaskBitNames, "switch", value)) {
             return error;
         }
         fieldOf(block.settings.Switches, AllSwitchFields[index]) = value;
@@ -226,7 +203,7 @@ private:
             }
             const BitName* found = nullptr;
             for (const BitName& name : names) {
-                if (item.text == name.name) {
+                if (item.text == std::string_view(name.name)) {
                     found = &name;
                 }
             }
@@ -280,11 +257,9 @@ std::string channelToText(int channel, const ChannelSettings& settings) {
     std::string text = "[Channel " + std::to_string(channel + 1) + "]\n";
     for (const SwitchField field : AllSwitchFields) {
         text += std::string(fieldCaption(field)) + ": " +
-                namesOf(fieldOf(settings.Switches, field), MaskBits) + "\n";
+                namesOf(fieldOf(settings.Switches, field), MaskBitNames) + "\n";
     }
-    const auto recall = static_cast<std::uint8_t>((settings.MicGainRecall ? MicGainBit : 0) |
-                                                  (settings.FaderRecall ? FaderBit : 0));
-    return text + std::string(RecallCaption) + ": " + namesOf(recall, RecallBits) + "\n";
+    return text + RecallCaption + ": " + namesOf(recallFlags(settings), RecallFlagNames) + "\n";
 }
 
 std::string configToText(const ChannelConfig& config) {

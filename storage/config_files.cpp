@@ -78,6 +78,8 @@ FileError notRegular(const std::string& path, mode_t mode) {
                    std::string("it is ") + kindOf(mode) + ", not a regular file");
 }
 
+// The folder text is used as given; the platform's separator and the file
+// name are appended to it.
 std::string inFolder(const std::string& folder, const char* fileName) {
     return folder + std::filesystem::path::preferred_separator + fileName;
 }
@@ -98,6 +100,8 @@ public:
     std::string pathOf(const char* name) const { return inFolder(path_, name); }
 
     // A new entry only survives a power cut once the folder itself is synced.
+    // Some file systems cannot sync a folder (EINVAL) and a read-only one
+    // has nothing to sync (EROFS); neither means the entry is in danger.
     std::optional<FileError> sync() const {
         if (::fsync(fd_.get()) != 0 && errno != EINVAL && errno != EROFS) {
             return failure(path_, FileOperation::Sync, errno);
@@ -317,20 +321,6 @@ std::string FileError::message() const {
     return text + description + ".";
 }
 
-std::string switchFilePath(const std::string& folder) {
-    return inFolder(folder, SwitchFileName);
-}
-
-std::string settingsFilePath(const std::string& folder) {
-    return inFolder(folder, SettingsFileName);
-}
-
-StoredBlocks blocksOf(const ChannelConfig& config) {
-    const SwitchBlock switches = toBlock(config.Switches);
-    const RecallBlock settings = toBlock(config.Recall);
-    return {{switches.begin(), switches.end()}, {settings.begin(), settings.end()}};
-}
-
 std::optional<FileError> ReadStoredBlocks(const std::string& folder, MissingFile missing,
                                           StoredBlocks& blocks) {
     Folder dir;
@@ -348,15 +338,10 @@ std::optional<FileError> ReadStoredBlocks(const std::string& folder, MissingFile
     return std::nullopt;
 }
 
-void applyStoredBlocks(const StoredBlocks& blocks, ChannelConfig& config) {
-    overwriteFromBlock(config.Switches, blocks.switches);
-    overwriteFromBlock(config.Recall, blocks.settings);
-}
-
-std::optional<FileError> LoadConfig(const std::string& folder, ChannelConfig& config,
-                                    StoredBlocks* loaded) {
+std::optional<FileError> LoadConfig(const std::string& folder, MissingFile missing,
+                                    ChannelConfig& config, StoredBlocks* loaded) {
     StoredBlocks blocks;
-    if (auto error = ReadStoredBlocks(folder, MissingFile::Create, blocks)) {
+    if (auto error = ReadStoredBlocks(folder, missing, blocks)) {
         return error;
     }
     // A file shorter than its block overwrites only the bytes it has, from
@@ -368,21 +353,29 @@ std::optional<FileError> LoadConfig(const std::string& folder, ChannelConfig& co
     return std::nullopt;
 }
 
+std::string SaveError::summary() const {
+    if (!switchFileSaved) {
+        return "The configuration was not saved to \"" + folder + "\".";
+    }
+    return std::string("Only \"") + SwitchFileName + "\" was saved to \"" + folder + "\"; \"" +
+           SettingsFileName + "\" was not, so the two files there are now out of step.";
+}
+
 std::optional<SaveError> SaveConfig(const std::string& folder, const ChannelConfig& config) {
     Folder dir;
     if (auto error = dir.open(folder)) {
-        return SaveError{*error, false};
+        return SaveError{folder, *error, false};
     }
     for (const char* name : {SwitchFileName, SettingsFileName}) {
         if (auto error = dir.checkUsable(name)) {
-            return SaveError{*error, false};
+            return SaveError{folder, *error, false};
         }
     }
     if (auto error = writeFile(dir, SwitchFileName, toBlock(config.Switches))) {
-        return SaveError{*error, false};
+        return SaveError{folder, *error, false};
     }
     if (auto error = writeFile(dir, SettingsFileName, toBlock(config.Recall))) {
-        return SaveError{*error, true};
+        return SaveError{folder, *error, true};
     }
     return std::nullopt;
 }

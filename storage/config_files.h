@@ -17,11 +17,6 @@ namespace mx {
 inline constexpr const char* SwitchFileName = "switches.mx";
 inline constexpr const char* SettingsFileName = "settings.cmx";
 
-// The folder text is used as given; the platform's separator and the file name
-// are appended to it.
-std::string switchFilePath(const std::string& folder);
-std::string settingsFilePath(const std::string& folder);
-
 enum class FileOperation { Open, Create, Read, Write, Sync, Close };
 
 // Why a load or save failed: which file (or folder), what was being done, and
@@ -40,18 +35,6 @@ struct FileError {
     std::string message() const;
 };
 
-// The first bytes of both files as they are on disk, at most one block each:
-// what a load found, or what a save left there.
-struct StoredBlocks {
-    std::vector<std::uint8_t> switches;
-    std::vector<std::uint8_t> settings;
-
-    friend bool operator==(const StoredBlocks&, const StoredBlocks&) = default;
-};
-
-// The blocks that saving the configuration writes.
-StoredBlocks blocksOf(const ChannelConfig& config);
-
 // What reading does with a file that is not there.
 enum class MissingFile {
     Create,     // create it empty, as a load does, so both files exist afterwards
@@ -64,23 +47,26 @@ enum class MissingFile {
 std::optional<FileError> ReadStoredBlocks(const std::string& folder, MissingFile missing,
                                           StoredBlocks& blocks);
 
-// Overwrites the model with the bytes present, from offset 0; the rest keep
-// their values (an empty file keeps its whole part of the model).
-void applyStoredBlocks(const StoredBlocks& blocks, ChannelConfig& config);
-
-// Reads both files of the folder into the model. An absent file is created
-// empty; an empty file leaves its part of the model as it was. All or nothing:
-// the model changes only when both files were read. When loaded is given, it
-// receives the bytes that were read.
-std::optional<FileError> LoadConfig(const std::string& folder, ChannelConfig& config,
-                                    StoredBlocks* loaded = nullptr);
+// Reads both files of the folder into the model. A missing file is created
+// empty, read as empty, or an error, as `missing` says; an empty file leaves
+// its part of the model as it was. All or nothing: the model changes only
+// when both files were read. When loaded is given, it receives the bytes that
+// were read.
+std::optional<FileError> LoadConfig(const std::string& folder, MissingFile missing,
+                                    ChannelConfig& config, StoredBlocks* loaded = nullptr);
 
 // Why a save failed, and whether it got half way: the switch file is written
 // first, so a failure on the settings file leaves the switch file saved and
 // the two files out of step.
 struct SaveError {
+    std::string folder;
     FileError error;
     bool switchFileSaved = false;
+
+    // What the folder holds now, in one sentence, e.g.
+    // The configuration was not saved to "/cfg".
+    // The reason is error.message().
+    std::string summary() const;
 };
 
 // Writes the model over the start of both files, the switch file first. Both

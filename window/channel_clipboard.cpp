@@ -9,10 +9,9 @@ namespace mx {
 namespace {
 
 // The exact form: the fourteen mask bytes in record order, then one byte of
-// recall flags (1 mic gain, 2 fader).
+// recall flags.
 constexpr qsizetype ExactSize = SwitchFieldCount + 1;
-constexpr std::uint8_t MicGainFlag = 1;
-constexpr std::uint8_t FaderFlag = 2;
+constexpr std::uint8_t AllRecallFlags = RecallFlagNames[0].bit | RecallFlagNames[1].bit;
 
 // Clipboard text longer than this is no channel: not worth reading on every
 // clipboard change.
@@ -25,8 +24,7 @@ QMimeData* channelMimeData(int channel, const ChannelSettings& settings) {
     for (const SwitchField field : AllSwitchFields) {
         exact.append(static_cast<char>(fieldOf(settings.Switches, field)));
     }
-    exact.append(static_cast<char>((settings.MicGainRecall ? MicGainFlag : 0) |
-                                   (settings.FaderRecall ? FaderFlag : 0)));
+    exact.append(static_cast<char>(recallFlags(settings)));
     auto* data = new QMimeData;
     data->setData(ChannelMimeType, exact);
     data->setText(QString::fromStdString(channelToText(channel, settings)));
@@ -43,7 +41,7 @@ std::optional<ChannelSettings> channelFromMimeData(const QMimeData* data) {
             return std::nullopt;
         }
         const auto flags = static_cast<std::uint8_t>(exact.back());
-        if ((flags & ~(MicGainFlag | FaderFlag)) != 0) {
+        if ((flags & ~AllRecallFlags) != 0) {
             return std::nullopt;
         }
         ChannelSettings settings;
@@ -51,8 +49,7 @@ std::optional<ChannelSettings> channelFromMimeData(const QMimeData* data) {
             fieldOf(settings.Switches, AllSwitchFields[i]) =
                 static_cast<SwitchMask>(exact[static_cast<qsizetype>(i)]);
         }
-        settings.MicGainRecall = (flags & MicGainFlag) != 0;
-        settings.FaderRecall = (flags & FaderFlag) != 0;
+        setRecallFlags(settings, flags);
         return settings;
     }
     if (!data->hasText()) {

@@ -18,7 +18,6 @@ public:
     // Every row is this high, usually less than a line of text, so that all
     // eight channels show at once; the window sets it with its layout.
     void setRowHeight(int height);
-    int rowHeight() const { return rowHeight_; }
     // Whether at this outer size every channel's caption fits whole across
     // the list, and all rows of the given height fit in it without scrolling.
     bool captionsFit(QSize outer, int rowHeight) const;

@@ -23,7 +23,6 @@ public:
     // The layout scale (1 at the design font); metrics above are multiplied
     // by it.
     void setScale(double scale) { scale_ = scale; }
-    double scale() const { return scale_; }
 
     int pixelMetric(PixelMetric metric, const QStyleOption* option = nullptr,
                     const QWidget* widget = nullptr) const override;

@@ -4,6 +4,7 @@
 #include "command_button.h"
 #include "compact_style.h"
 #include "design_geometry.h"
+#include "scaled_layout.h"
 #include "standard_keys.h"
 
 #include <QApplication>
@@ -11,7 +12,9 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QIcon>
+#include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QStyleFactory>
@@ -82,7 +85,8 @@ constexpr int RecallFaderFocus = 106;
 
 } // namespace
 
-MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
+MainWindow::MainWindow(ConfigDocument& document, QWidget* parent)
+    : QWidget(parent), document_(document) {
     setObjectName("Form1");
     setWindowTitle(Caption);
     setWindowIcon(QIcon(":/icons/mx_config.png"));
@@ -106,6 +110,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     client_ = new QWidget;
     client_->setObjectName("Client");
     scrollArea_->setWidget(client_);
+    layout_ = std::make_unique<ScaledLayout>(*style_, *client_);
 
     buildSwitchGroups();
     buildRightColumn();
@@ -114,13 +119,28 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     }
     applyFocusOrder();
     buildEditActions();
-    chooseFitChecks();
+    layout_->finishPlacing(*showList_);
     relayout();
     resizeToContent();
     member(SwitchField::Latching, SwitchPgm)->setFocus();
+
+    connect(&document_, &ConfigDocument::savedStateChanged, this, &MainWindow::showModified);
+    connect(&document_, &ConfigDocument::restored, this, &MainWindow::showRestored);
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::place(QWidget* widget, const QRect& twips) {
+    layout_->place(widget, twips);
+}
+
+double MainWindow::layoutScale() const {
+    return layout_->scale();
+}
+
+void MainWindow::relayout() {
+    layout_->relayout(fontMetrics());
+}
 
 void MainWindow::buildSwitchGroups() {
     for (std::size_t row = 0; row < SwitchGroups.size(); ++row) {
@@ -210,16 +230,16 @@ void MainWindow::buildRightColumn() {
     connect(saveCommand_, &QPushButton::clicked, this, &MainWindow::saveClicked);
     connect(saveAsCommand_, &QPushButton::clicked, this, &MainWindow::saveAsClicked);
 
-    auto* recallFrame = new QGroupBox("Recall", client_);
+    auto* recallFrame = new QGroupBox(RecallCaption, client_);
     recallFrame->setObjectName("Frame17");
     place(recallFrame, twipsRect(5880, 4080, 1215, 975));
-    recallMicGain_ = new QCheckBox("Mic gain", recallFrame);
+    recallMicGain_ = new QCheckBox(recallCaption(RecallField::MicGain), recallFrame);
     recallMicGain_->setObjectName("RecallMicGain");
     place(recallMicGain_, twipsRect(120, 240, 975, 195));
     recallMicGain_->setToolTip(RecallMicGainToolTip);
     recallMicGain_->setAccessibleName("Recall mic gain");
     recallMicGain_->setAccessibleDescription(RecallMicGainToolTip);
-    recallFader_ = new QCheckBox("Fader", recallFrame);
+    recallFader_ = new QCheckBox(recallCaption(RecallField::Fader), recallFrame);
     recallFader_->setObjectName("RecallFader");
     place(recallFader_, twipsRect(120, 600, 975, 195));
     recallFader_->setAccessibleName("Recall fader");
@@ -279,7 +299,8 @@ void MainWindow::ShowList_Click() {
     if (!isChannel(channel)) {
         return;
     }
-    const ChannelSwitches& record = config_.Switches.Channels[static_cast<std::size_t>(channel)];
+    const ChannelConfig& config = document_.config();
+    const ChannelSwitches& record = config.Switches.Channels[static_cast<std::size_t>(channel)];
     for (std::size_t position = 0; position < AllSwitches.size(); ++position) {
         const SwitchMask s = AllSwitches[position];
         for (const SwitchField field : AllSwitchFields) {
@@ -287,8 +308,8 @@ void MainWindow::ShowList_Click() {
                       (fieldOf(record, field) & s) != 0);
         }
     }
-    showState(recallMicGain_, testRecall(config_.Recall, channel, RecallField::MicGain).value());
-    showState(recallFader_, testRecall(config_.Recall, channel, RecallField::Fader).value());
+    showState(recallMicGain_, testRecall(config.Recall, channel, RecallField::MicGain).value());
+    showState(recallFader_, testRecall(config.Recall, channel, RecallField::Fader).value());
 }
 
 void MainWindow::showState(QCheckBox* box, bool checked) {
@@ -304,9 +325,8 @@ void MainWindow::Group_Click(SwitchField group, SwitchMask index) {
         return;
     }
     // No channel selected: the box keeps its state and the model is left as it is.
-    const ChannelConfig before = config_;
-    if (setSwitch(config_.Switches, shownChannel_, group, index, box->isChecked())) {
-        recordStep(before, box, false);
+    if (document_.setSwitch(shownChannel_, group, index, box->isChecked())) {
+        showModified();
     }
 }
 
@@ -319,21 +339,14 @@ void MainWindow::RecallFader_Click() {
 }
 
 void MainWindow::Recall_Click(RecallField field) {
-    const QCheckBox* box = recallBox(field);
-    const ChannelConfig before = config_;
-    if (setRecall(config_.Recall, shownChannel_, field, box->isChecked())) {
-        recordStep(before, box, false);
+    if (document_.setRecall(shownChannel_, field, recallBox(field)->isChecked())) {
+        showModified();
     }
-}
-
-void MainWindow::markSaved() {
-    savedConfig_ = config_;
-    showModified();
 }
 
 void MainWindow::showModified() {
     // Setting the flag retitles the window even when it does not change.
-    const bool modified = isModified();
+    const bool modified = document_.isModified();
     if (modified == isWindowModified()) {
         return;
     }
@@ -370,6 +383,29 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
+}
+
+void MainWindow::resizeToContent() {
+    QSize size = client_->size();
+    if (const QScreen* screen = this->screen()) {
+        // Leave room for the title bar and borders that the window system adds.
+        const int border = style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 4;
+        const int titleBar =
+            std::max(style()->pixelMetric(QStyle::PM_TitleBarHeight), fontMetrics().height() + 8);
+        const QSize room =
+            screen->availableGeometry().size() - QSize(2 * border, titleBar + 2 * border);
+        // A window cut short gains a scroll bar; widen it by the bar where
+        // there is room, so the content need not scroll both ways. One pixel
+        // more, since a fractional screen scale may round the window down.
+        if (size.height() > room.height()) {
+            size.rwidth() += scrollArea_->verticalScrollBar()->sizeHint().width() + 1;
+        }
+        if (size.width() > room.width()) {
+            size.rheight() += scrollArea_->horizontalScrollBar()->sizeHint().height() + 1;
+        }
+        size = size.boundedTo(room);
+    }
+    resize(size);
 }
 
 } // namespace mx

@@ -2,15 +2,16 @@
 
 // The editor's one window: fourteen groups of six switch check boxes on the
 // left, the channel list, the file buttons and the two recall boxes on the
-// right. It owns the channel configuration, keeps the check boxes and the
-// model in step and keeps the history of edits for undo; it knows nothing of
-// folders, files or dialogs.
+// right. It shows one channel of a ConfigDocument and turns clicks into the
+// document's edits; it knows nothing of folders, files or dialogs.
 
 #include "channel_config.h"
+#include "config_document.h"
 
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QAction;
@@ -19,12 +20,12 @@ class QGroupBox;
 class QMenu;
 class QPushButton;
 class QScrollArea;
-class QUndoStack;
 
 namespace mx {
 
 class ChannelList;
 class CompactStyle;
+class ScaledLayout;
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -32,21 +33,10 @@ public:
     static constexpr const char* Caption = "TVK vMX Config     File path:  ";
     static constexpr const char* RecallMicGainToolTip = "Recall mic gains and ph pwr at startup";
 
-    explicit MainWindow(QWidget* parent = nullptr);
+    explicit MainWindow(ConfigDocument& document, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    ChannelConfig& config() { return config_; }
-    const ChannelConfig& config() const { return config_; }
-
-    // Modified means the model differs from what was last loaded or saved,
-    // byte for byte: an edit undone, by hand or by Undo, is no change. The
-    // window shows it with the caption's "[*]" placeholder.
-    bool isModified() const { return config_ != savedConfig_; }
-    // The model now matches the files: after a save.
-    void markSaved();
-    // The model was just loaded: it matches the files, and the edits made
-    // before can no longer be undone.
-    void startNewHistory();
+    ConfigDocument& document() const { return document_; }
 
     // The selected channel index, or -1 while nothing is selected.
     int selectedChannel() const;
@@ -55,7 +45,7 @@ public:
 
     // The factor, 1 at the design font, by which every designed rectangle is
     // multiplied so that every caption fits whole at the font in use.
-    double layoutScale() const { return scale_; }
+    double layoutScale() const;
     // The area that holds the controls, inside a scroll area.
     QWidget* client() const { return client_; }
     QScrollArea* scrollArea() const { return scrollArea_; }
@@ -65,12 +55,10 @@ public:
     ChannelList* channelList() const { return showList_; }
 
     // The edit commands, with their shortcuts; also in the channel list's menu.
-    QAction* copyAction() const { return copyAction_; }
     QAction* pasteAction() const { return pasteAction_; }
     QAction* pasteToAllAction() const { return pasteToAllAction_; }
     QAction* undoAction() const { return undoAction_; }
     QAction* redoAction() const { return redoAction_; }
-    QUndoStack* undoStack() const { return undoStack_; }
 
     // Copies the shown channel to the clipboard.
     void copyChannel();
@@ -100,47 +88,29 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    class Step;
-    // A control and its designed rectangle in twips.
-    struct Placement {
-        QWidget* widget;
-        QRect twips;
-    };
-
     void buildSwitchGroups();
     void buildRightColumn();
     void buildEditActions();
     void applyFocusOrder();
     void place(QWidget* widget, const QRect& twips);
-    // The placements whose captions decide the scale.
-    void chooseFitChecks();
-    // Whether every caption fits whole at this scale and the window's font.
-    bool fitsAt(double scale) const;
-    int listRowHeight(int listHeight) const;
     // Finds the scale for the font in use and places every control by it.
     void relayout();
     // Sizes the window to its content, but never larger than the screen.
     void resizeToContent();
     void Recall_Click(RecallField field);
     static void showState(QCheckBox* box, bool checked);
+    // Marks the caption while the document is modified.
     void showModified();
-    // Records an edit already made to the model as one undo step.
-    // clicked is the box whose click made it, or none for a paste.
-    void recordStep(const ChannelConfig& before, const QCheckBox* clicked, bool allChannels);
-    // Puts a model from the history in place and shows the channel it
-    // changed.
-    void restore(const ChannelConfig& config, int channel);
+    // Shows a configuration that undo or redo put back.
+    void showRestored(int channel, ChannelSet changed);
     void showChannelMenu(const QPoint& globalPosition);
     void updatePasteActions();
 
-    ChannelConfig config_;
-    ChannelConfig savedConfig_;
+    ConfigDocument& document_;
     CompactStyle* style_ = nullptr;
     QScrollArea* scrollArea_ = nullptr;
     QWidget* client_ = nullptr;
-    std::vector<Placement> placements_;
-    std::vector<Placement> fitChecks_;
-    double scale_ = 1.0;
+    std::unique_ptr<ScaledLayout> layout_;
     // Members by group and switch position. Deliberately no QButtonGroup: Qt
     // treats a button group as one Tab stop, and every member has its own.
     std::array<std::array<QCheckBox*, AllSwitches.size()>, SwitchFieldCount> members_{};
@@ -150,7 +120,6 @@ private:
     QPushButton* saveAsCommand_ = nullptr;
     QCheckBox* recallMicGain_ = nullptr;
     QCheckBox* recallFader_ = nullptr;
-    QUndoStack* undoStack_ = nullptr;
     QAction* copyAction_ = nullptr;
     QAction* pasteAction_ = nullptr;
     QAction* pasteToAllAction_ = nullptr;

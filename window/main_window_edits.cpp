@@ -1,4 +1,4 @@
-// The main window's edit commands: the history of edits for undo and redo,
+// The main window's edit commands: undo and redo of the document's edits,
 // copy and paste of a channel through the system clipboard, and the channel
 // list's menu that offers them.
 
@@ -12,7 +12,6 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QUndoStack>
-#include <utility>
 
 namespace mx {
 
@@ -24,47 +23,8 @@ QString channelName(int channel) {
 
 } // namespace
 
-// One edit in the history: the whole model before and after it, and the
-// channel it was made on. The model is 114 bytes, so keeping it whole is
-// simpler than undoing bit by bit and costs nothing worth counting. Its
-// description is only worked out when a menu shows it, not on every click.
-class MainWindow::Step : public QUndoCommand {
-public:
-    Step(MainWindow& window, const ChannelConfig& before, int channel, const QCheckBox* clicked,
-         bool allChannels)
-        : window_(window), before_(before), after_(window.config_), channel_(channel),
-          clicked_(clicked), allChannels_(allChannels) {}
-
-    // e.g. "Latching: TB 2 (channel 3)", "paste to all channels"
-    QString describe() const {
-        if (clicked_ != nullptr) {
-            return clicked_->accessibleName() + " (" + channelName(channel_) + ")";
-        }
-        return "paste to " + (allChannels_ ? QString("all channels") : channelName(channel_));
-    }
-
-    void undo() override { window_.restore(before_, channel_); }
-    void redo() override {
-        // Pushed after the edit was made: the first redo has nothing to do.
-        if (std::exchange(made_, false)) {
-            return;
-        }
-        window_.restore(after_, channel_);
-    }
-
-private:
-    MainWindow& window_;
-    const ChannelConfig before_;
-    const ChannelConfig after_;
-    const int channel_;
-    // The box whose click this was, or none for a paste.
-    const QCheckBox* const clicked_;
-    const bool allChannels_;
-    bool made_ = true;
-};
-
 void MainWindow::buildEditActions() {
-    undoStack_ = new QUndoStack(this);
+    QUndoStack* history = document_.undoStack();
     const auto makeAction = [this](const char* name, QKeySequence::StandardKey key,
                                    const QList<QKeySequence>& extra, const char* description,
                                    void (MainWindow::*slot)()) {
@@ -98,8 +58,8 @@ void MainWindow::buildEditActions() {
     // Undo and Redo with nothing to do do nothing, so their keys stay
     // enabled; the menu greys them when it opens. Following the stack's
     // signals instead would cost every click a good part of its time.
-    connect(undoAction_, &QAction::triggered, undoStack_, &QUndoStack::undo);
-    connect(redoAction_, &QAction::triggered, undoStack_, &QUndoStack::redo);
+    connect(undoAction_, &QAction::triggered, history, &QUndoStack::undo);
+    connect(redoAction_, &QAction::triggered, history, &QUndoStack::redo);
 
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
             &MainWindow::updatePasteActions);
@@ -126,14 +86,13 @@ void MainWindow::showChannelMenu(const QPoint& globalPosition) {
     copyAction_->setEnabled(shown);
     pasteAction_->setText("Paste to " + (shown ? channelName(shownChannel_) : QString("channel")));
     updatePasteActions();
-    const auto stepText = [this](int index) {
-        const auto* step = dynamic_cast<const Step*>(undoStack_->command(index));
-        return step != nullptr ? " " + step->describe() : QString();
+    const auto withStep = [](const QString& command, const QString& step) {
+        return step.isEmpty() ? command : command + " " + step;
     };
-    undoAction_->setText("Undo" + stepText(undoStack_->index() - 1));
-    undoAction_->setEnabled(undoStack_->canUndo());
-    redoAction_->setText("Redo" + stepText(undoStack_->index()));
-    redoAction_->setEnabled(undoStack_->canRedo());
+    undoAction_->setText(withStep("Undo", document_.undoText()));
+    undoAction_->setEnabled(document_.undoStack()->canUndo());
+    redoAction_->setText(withStep("Redo", document_.redoText()));
+    redoAction_->setEnabled(document_.undoStack()->canRedo());
     channelMenu_->popup(globalPosition);
 }
 
@@ -145,56 +104,34 @@ void MainWindow::updatePasteActions() {
 }
 
 void MainWindow::copyChannel() {
-    if (const auto settings = channelSettings(config_, shownChannel_)) {
+    if (const auto settings = channelSettings(document_.config(), shownChannel_)) {
         QGuiApplication::clipboard()->setMimeData(channelMimeData(shownChannel_, *settings));
     }
 }
 
 void MainWindow::pasteToShownChannel() {
     const auto source = channelFromMimeData(QGuiApplication::clipboard()->mimeData());
-    const ChannelConfig before = config_;
-    if (!source || !pasteChannel(config_, shownChannel_, *source)) {
-        return;
+    if (source && document_.pasteChannel(shownChannel_, *source)) {
+        ShowList_Click();
+        showModified();
     }
-    recordStep(before, nullptr, false);
-    ShowList_Click();
 }
 
 void MainWindow::pasteToAllChannels() {
     const auto source = channelFromMimeData(QGuiApplication::clipboard()->mimeData());
-    if (!source) {
-        return;
+    if (source && document_.pasteToAllChannels(shownChannel_, *source)) {
+        ShowList_Click();
+        showModified();
     }
-    const ChannelConfig before = config_;
-    for (int channel = 0; channel < ChannelCount; ++channel) {
-        pasteChannel(config_, channel, *source);
-    }
-    recordStep(before, nullptr, true);
-    ShowList_Click();
 }
 
-void MainWindow::recordStep(const ChannelConfig& before, const QCheckBox* clicked,
-                            bool allChannels) {
-    // An edit that changed no byte is no step: undoing it would do nothing.
-    if (config_ != before) {
-        undoStack_->push(new Step(*this, before, shownChannel_, clicked, allChannels));
-    }
-    showModified();
-}
-
-void MainWindow::restore(const ChannelConfig& config, int channel) {
-    config_ = config;
+void MainWindow::showRestored(int channel, ChannelSet) {
     if (selectedChannel() != channel) {
         selectChannel(channel);
     } else {
         ShowList_Click();
     }
     showModified();
-}
-
-void MainWindow::startNewHistory() {
-    undoStack_->clear();
-    markSaved();
 }
 
 } // namespace mx

@@ -1,3 +1,4 @@
+#include "config_document.h"
 #include "config_editor.h"
 #include "dialogs.h"
 #include "file_size_limit.h"
@@ -123,8 +124,8 @@ protected:
     void SetUp() override {
         QApplication::setApplicationName("MX_config");
         ASSERT_TRUE(root_.isValid());
-        window_ = std::make_unique<MainWindow>();
-        editor_ = std::make_unique<ConfigEditor>(*window_, dialogs_);
+        window_ = std::make_unique<MainWindow>(document_);
+        editor_ = std::make_unique<ConfigEditor>(*window_, document_, dialogs_);
     }
 
     void TearDown() override {
@@ -155,6 +156,7 @@ protected:
 
     QTemporaryDir root_;
     ScriptedDialogs dialogs_;
+    ConfigDocument document_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<ConfigEditor> editor_;
 };
@@ -187,7 +189,7 @@ TEST_F(ConfigEditorTest, StartUpShowsChannelOneOfTheChosenFolder) {
     EXPECT_TRUE(box(SwitchField::PgmSuppresses, SwitchTb2)->isChecked());
     EXPECT_TRUE(window_->recallBox(RecallField::MicGain)->isChecked());
     EXPECT_FALSE(window_->recallBox(RecallField::Fader)->isChecked());
-    EXPECT_EQ(window_->config().Switches.Channels[7].Tb4Delatches, 0x6F);
+    EXPECT_EQ(document_.config().Switches.Channels[7].Tb4Delatches, 0x6F);
 }
 
 TEST_F(ConfigEditorTest, OpenOnAnEmptyFolderKeepsTheValuesAndSaveWritesThemThere) {
@@ -214,13 +216,13 @@ TEST_F(ConfigEditorTest, OpenThenCancelChangesNothing) {
     const QString path = prepared("cfg", counting(112, 1), Bytes("\x01\x02", 2));
     start(path);
     window_->selectChannel(3);
-    const ChannelConfig before = window_->config();
+    const ChannelConfig before = document_.config();
 
     dialogs_.folders.push_back(std::nullopt);
     editor_->OpenCommand_Click();
     EXPECT_EQ(editor_->configFolder(), path);
     EXPECT_EQ(caption(*window_), Base + path);
-    EXPECT_EQ(window_->config(), before);
+    EXPECT_EQ(document_.config(), before);
     EXPECT_EQ(window_->selectedChannel(), 3);
 }
 
@@ -276,7 +278,7 @@ TEST_F(ConfigEditorTest, AFailedOpenLeavesModelViewFolderAndCaption) {
     const QString path = prepared("cfg", counting(112, 5), Bytes("\x10\x20", 2));
     start(path);
     window_->selectChannel(5);
-    const ChannelConfig before = window_->config();
+    const ChannelConfig before = document_.config();
     const bool shownBit = box(SwitchField::Momentary, SwitchPgm)->isChecked();
 
     // A good switch file beside a folder where the settings file should be.
@@ -289,7 +291,7 @@ TEST_F(ConfigEditorTest, AFailedOpenLeavesModelViewFolderAndCaption) {
     ASSERT_EQ(dialogs_.errors.size(), 1U);
     EXPECT_TRUE(dialogs_.errors[0].contains(broken + "/settings.cmx"));
     EXPECT_TRUE(dialogs_.errors[0].contains("error 21, Is a directory"));
-    EXPECT_EQ(window_->config(), before);
+    EXPECT_EQ(document_.config(), before);
     EXPECT_EQ(window_->selectedChannel(), 5);
     EXPECT_EQ(box(SwitchField::Momentary, SwitchPgm)->isChecked(), shownBit);
     EXPECT_EQ(editor_->configFolder(), path);
@@ -301,7 +303,7 @@ TEST_F(ConfigEditorTest, AFailedOpenLeavesModelViewFolderAndCaption) {
     ASSERT_EQ(dialogs_.errors.size(), 2U);
     EXPECT_TRUE(dialogs_.errors[1].contains("error 2, No such file or directory"));
     EXPECT_EQ(editor_->configFolder(), path);
-    EXPECT_EQ(window_->config(), before);
+    EXPECT_EQ(document_.config(), before);
 }
 
 TEST_F(ConfigEditorTest, AFailedSaveAsKeepsTheFolderForTheNextSave) {
@@ -338,12 +340,13 @@ TEST_F(ConfigEditorTest, AFailedFirstLoadAsksForAnotherFolder) {
     ASSERT_EQ(dialogs_.errors.size(), 1U);
     EXPECT_TRUE(dialogs_.errors[0].contains(broken + "/switches.mx"));
     EXPECT_EQ(editor_->configFolder(), good);
-    EXPECT_EQ(window_->config().Switches.Channels[0].Disabled, 9);
+    EXPECT_EQ(document_.config().Switches.Channels[0].Disabled, 9);
 
     // Cancelling after a failed load ends the program as a first cancel does.
     ScriptedDialogs again;
-    MainWindow other;
-    ConfigEditor second(other, again);
+    ConfigDocument otherDocument;
+    MainWindow other(otherDocument);
+    ConfigEditor second(other, otherDocument, again);
     again.folders = {broken, std::nullopt};
     EXPECT_FALSE(second.Form_Load());
     EXPECT_EQ(again.errors.size(), 1U);
@@ -356,7 +359,7 @@ TEST_F(ConfigEditorTest, AFailedSaveAtExitKeepsTheWindowOpen) {
     const QString path = prepared("cfg", counting(112, 0), Bytes("\x00\x00", 2));
     start(path);
     QTest::mouseClick(box(SwitchField::Tb1Suppresses, SwitchTb4), Qt::LeftButton, {}, QPoint(7, 8));
-    const ChannelConfig edited = window_->config();
+    const ChannelConfig edited = document_.config();
 
     // The folder has gone away since it was opened.
     QDir(path).removeRecursively();
@@ -365,7 +368,7 @@ TEST_F(ConfigEditorTest, AFailedSaveAtExitKeepsTheWindowOpen) {
     EXPECT_TRUE(window_->isVisible());
     ASSERT_EQ(dialogs_.errors.size(), 1U);
     EXPECT_TRUE(dialogs_.errors[0].contains(path + "\": error 2, No such file or directory"));
-    EXPECT_EQ(window_->config(), edited);
+    EXPECT_EQ(document_.config(), edited);
 
     // The user saves elsewhere, then closes.
     const QString elsewhere = folder("elsewhere");
@@ -381,13 +384,14 @@ TEST_F(ConfigEditorTest, AFolderGivenAtStartUpLoadsWithoutAsking) {
     ASSERT_TRUE(editor_->Form_Load(path));
     EXPECT_TRUE(dialogs_.prompts.empty());
     EXPECT_EQ(caption(*window_), Base + path);
-    EXPECT_EQ(window_->config().Switches.Channels[0].Disabled, 3);
+    EXPECT_EQ(document_.config().Switches.Channels[0].Disabled, 3);
 
     // A folder that is not there is reported, never created, and the
     // chooser follows.
     ScriptedDialogs again;
-    MainWindow other;
-    ConfigEditor second(other, again);
+    ConfigDocument otherDocument;
+    MainWindow other(otherDocument);
+    ConfigEditor second(other, otherDocument, again);
     const QString missing = folder("missing", false);
     again.folders = {path};
     ASSERT_TRUE(second.Form_Load(missing));
@@ -401,13 +405,13 @@ TEST_F(ConfigEditorTest, TheCaptionMarksUnsavedChangesByComparingBytes) {
     const QString path = prepared("cfg", counting(112, 0), Bytes("\x00\x00", 2));
     start(path);
     QCheckBox* member = box(SwitchField::Latching, SwitchTb2);
-    EXPECT_FALSE(window_->isModified());
+    EXPECT_FALSE(document_.isModified());
     EXPECT_EQ(caption(*window_), Base + path);
     member->click();
-    EXPECT_TRUE(window_->isModified());
+    EXPECT_TRUE(document_.isModified());
     EXPECT_EQ(caption(*window_), Base + path + "*");
     member->click();
-    EXPECT_FALSE(window_->isModified());
+    EXPECT_FALSE(document_.isModified());
     EXPECT_EQ(caption(*window_), Base + path);
 
     member->click();
@@ -438,7 +442,7 @@ TEST_F(ConfigEditorTest, OpenWithUnsavedChangesAsksFirst) {
         const QString path = prepared(c.what, counting(112, 0), Bytes("\x00\x00", 2));
         start(path);
         box(SwitchField::Latching, SwitchTb2)->click();
-        const ChannelConfig edited = window_->config();
+        const ChannelConfig edited = document_.config();
         if (c.saveFails) {
             QFile::remove(path + "/settings.cmx");
             QDir().mkdir(path + "/settings.cmx");
@@ -454,8 +458,8 @@ TEST_F(ConfigEditorTest, OpenWithUnsavedChangesAsksFirst) {
         EXPECT_EQ(dialogs_.errors.size(), c.saveFails ? 1U : 0U);
         EXPECT_EQ(readFile(path + "/switches.mx")[1] == counting(112, 0)[1], !c.saved);
         EXPECT_EQ(editor_->configFolder(), c.loaded ? other : path);
-        EXPECT_EQ(window_->config() == edited, !c.loaded);
-        EXPECT_FALSE(window_->isModified() && c.loaded);
+        EXPECT_EQ(document_.config() == edited, !c.loaded);
+        EXPECT_FALSE(document_.isModified() && c.loaded);
     }
 
     // Without changes, Open goes straight to the browser.
@@ -555,7 +559,7 @@ TEST_F(ConfigEditorTest, AHalfDoneSaveSaysWhichFileWasSaved) {
                                               "\"; \"settings.cmx\" was not"))
         << dialogs_.errors[0].toStdString();
     EXPECT_TRUE(dialogs_.errors[0].contains(path + "/settings.cmx"));
-    EXPECT_TRUE(window_->isModified());
+    EXPECT_TRUE(document_.isModified());
     EXPECT_EQ(readFile(path + "/switches.mx")[0], '\x01');
 
     // Once the settings file takes writes again, a retry asks nothing: the
@@ -595,8 +599,9 @@ void whenModal(std::function<void(QWidget*)> answer) {
 
 TEST_F(ConfigEditorTest, TheRealBrowserAndMessageBoxesDriveTheEditor) {
     QtDialogs real;
-    MainWindow window;
-    ConfigEditor editor(window, real);
+    ConfigDocument document;
+    MainWindow window(document);
+    ConfigEditor editor(window, document, real);
     const QString path = prepared("real", counting(112, 0x30), Bytes("\x03\x00", 2));
 
     QString browserTitle;
@@ -628,7 +633,7 @@ TEST_F(ConfigEditorTest, TheRealBrowserAndMessageBoxesDriveTheEditor) {
     window.show();
     EXPECT_EQ(browserTitle, "Choose a folder for the config files.");
     EXPECT_EQ(editor.configFolder(), path);
-    EXPECT_EQ(window.config().Switches.Channels[0].Disabled, 0x30);
+    EXPECT_EQ(document.config().Switches.Channels[0].Disabled, 0x30);
 
     // A failing save is reported in a message box naming the file.
     QFile::remove(path + "/settings.cmx");

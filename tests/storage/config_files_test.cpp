@@ -70,7 +70,7 @@ TEST_F(ConfigFilesTest, LoadMapsFileOffsetsToChannelsAndFields) {
     writeFile(settingsFile(), {0x81, 0x02});
 
     ChannelConfig config;
-    ASSERT_EQ(LoadConfig(folder(), config), std::nullopt);
+    ASSERT_EQ(LoadConfig(folder(), MissingFile::Create, config), std::nullopt);
     EXPECT_EQ(config.Switches.Channels[1].Disabled, 0x0E);
     EXPECT_EQ(config.Switches.Channels[7].Tb4Delatches, 0x6F);
     const SwitchBlock loaded = toBlock(config.Switches);
@@ -86,7 +86,7 @@ TEST_F(ConfigFilesTest, SaveAfterLoadRewritesBothFilesByteForByte) {
     writeFile(settingsFile(), settings);
 
     ChannelConfig config;
-    ASSERT_EQ(LoadConfig(folder(), config), std::nullopt);
+    ASSERT_EQ(LoadConfig(folder(), MissingFile::Create, config), std::nullopt);
     const SwitchBlock loaded = toBlock(config.Switches);
     EXPECT_TRUE(std::equal(loaded.begin(), loaded.end(), switches.begin(), switches.end()));
 
@@ -114,7 +114,7 @@ TEST_F(ConfigFilesTest, SaveOverLongerFilesKeepsTheirLengthAndTail) {
 
 TEST_F(ConfigFilesTest, LoadFromAnEmptyFolderCreatesEmptyFilesAndKeepsTheModel) {
     ChannelConfig config = distinctConfig();
-    ASSERT_EQ(LoadConfig(folder(), config), std::nullopt);
+    ASSERT_EQ(LoadConfig(folder(), MissingFile::Create, config), std::nullopt);
     EXPECT_EQ(config, distinctConfig());
     ASSERT_TRUE(fs::is_regular_file(switchFile()));
     ASSERT_TRUE(fs::is_regular_file(settingsFile()));
@@ -131,7 +131,7 @@ TEST_F(ConfigFilesTest, ShortFilesOverwriteOnlyTheBytesTheyHave) {
     writeFile(settingsFile(), {0x44});
 
     ChannelConfig config = distinctConfig();
-    ASSERT_EQ(LoadConfig(folder(), config), std::nullopt);
+    ASSERT_EQ(LoadConfig(folder(), MissingFile::Create, config), std::nullopt);
 
     SwitchBlock expected = toBlock(distinctConfig().Switches);
     std::fill_n(expected.begin(), 20, 0x01);
@@ -153,7 +153,7 @@ TEST_F(ConfigFilesTest, LoadOnlyReadsFilesThatAlreadyExist) {
     fs::create_symlink(readOnly, settingsFile());
 
     ChannelConfig config;
-    ASSERT_EQ(LoadConfig(folder(), config), std::nullopt);
+    ASSERT_EQ(LoadConfig(folder(), MissingFile::Create, config), std::nullopt);
     const Bytes content = readFile(readOnly);
     ASSERT_GE(content.size(), 2U);
     EXPECT_EQ(config.Switches.Channels[0].Disabled, content[0]);
@@ -166,7 +166,7 @@ TEST_F(ConfigFilesTest, FailedLoadsLeaveTheModelAndTheOtherFileUntouched) {
 
     // Missing folder: it is named, and nothing is created.
     const std::string missing = (dir_ / "missing").string();
-    auto error = LoadConfig(missing, config);
+    auto error = LoadConfig(missing, MissingFile::Create, config);
     ASSERT_TRUE(error.has_value());
     EXPECT_EQ(error->path, missing);
     EXPECT_EQ(error->operation, FileOperation::Open);
@@ -179,7 +179,7 @@ TEST_F(ConfigFilesTest, FailedLoadsLeaveTheModelAndTheOtherFileUntouched) {
     // switch file was read, yet the model must not take it.
     writeFile(switchFile(), counting(112));
     fs::create_directory(settingsFile());
-    error = LoadConfig(folder(), config);
+    error = LoadConfig(folder(), MissingFile::Create, config);
     ASSERT_TRUE(error.has_value());
     EXPECT_EQ(error->message(),
               "Could not open \"" + settingsFile().string() + "\": error 21, Is a directory.");
@@ -287,10 +287,10 @@ TEST_F(ConfigFilesTest, OnlyRegularFilesAreReadOrWritten) {
             writeFile(good, {0x42});
 
             ChannelConfig config = distinctConfig();
-            ASSERT_TRUE(endsInTime([&] { LoadConfig(folder(), config); }));
+            ASSERT_TRUE(endsInTime([&] { LoadConfig(folder(), MissingFile::Create, config); }));
             ASSERT_TRUE(endsInTime([&] { SaveConfig(folder(), config); }));
 
-            const auto loadError = LoadConfig(folder(), config);
+            const auto loadError = LoadConfig(folder(), MissingFile::Create, config);
             const auto saveError = SaveConfig(folder(), config);
             ASSERT_TRUE(loadError.has_value());
             ASSERT_TRUE(saveError.has_value());
@@ -328,7 +328,7 @@ TEST_F(ConfigFilesTest, ReadingBackCreatesNothingAndReportsWhatIsThere) {
 
     ChannelConfig config;
     StoredBlocks loaded;
-    ASSERT_EQ(LoadConfig(folder(), config, &loaded), std::nullopt);
+    ASSERT_EQ(LoadConfig(folder(), MissingFile::Create, config, &loaded), std::nullopt);
     EXPECT_EQ(loaded, blocks);
     EXPECT_EQ(blocksOf(config).switches, counting(112));
 }

@@ -1,5 +1,6 @@
 #include "channel_clipboard.h"
 #include "channel_list.h"
+#include "config_document.h"
 #include "config_text.h"
 #include "main_window.h"
 
@@ -125,13 +126,20 @@ const std::array<const char*, 6> MemberCaptions = {"PGM", "TB 1", "TB 2", "TB 3"
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        window_ = std::make_unique<MainWindow>();
+        window_ = std::make_unique<MainWindow>(document_);
         window_->show();
         QApplication::setActiveWindow(window_.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
     }
 
     MainWindow& window() { return *window_; }
+    const ChannelConfig& config() const { return document_.config(); }
+    // Changes the configuration as a load would: no undo step, nothing to save.
+    void load(const std::function<void(ChannelConfig&)>& change) {
+        ChannelConfig config = document_.config();
+        change(config);
+        document_.load(config, blocksOf(config));
+    }
     QCheckBox* box(SwitchField field, SwitchMask index) { return window_->member(field, index); }
     template <typename T> T* named(const char* name) {
         return window_->findChild<T*>(QString::fromLatin1(name));
@@ -141,8 +149,10 @@ protected:
     void loadDistinctConfig() {
         SwitchBlock bytes{};
         std::iota(bytes.begin(), bytes.end(), std::uint8_t{0x85});
-        overwriteFromBlock(window_->config().Switches, bytes);
-        window_->config().Recall = {0xA5, 0x3C};
+        load([&](ChannelConfig& config) {
+            overwriteFromBlock(config.Switches, bytes);
+            config.Recall = {0xA5, 0x3C};
+        });
     }
 
     static void clickIndicator(QCheckBox* box) {
@@ -153,6 +163,7 @@ protected:
         QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, indicator.center());
     }
 
+    ConfigDocument document_;
     std::unique_ptr<MainWindow> window_;
 };
 
@@ -302,13 +313,14 @@ TEST_F(MainWindowTest, TabWalksTheFocusNumbersAndWrapsBothWays) {
 }
 
 TEST_F(MainWindowTest, RefreshShowsTheSelectedChannelsBits) {
-    ChannelConfig& config = window().config();
-    for (const SwitchField field : AllSwitchFields) {
-        fieldOf(config.Switches.Channels[2], field) = 0x60;
-        fieldOf(config.Switches.Channels[4], field) = 0xFF;
-    }
-    config.Switches.Channels[4].Latching = SwitchTb2;
-    config.Recall = {0x80, 0x80};
+    load([](ChannelConfig& config) {
+        for (const SwitchField field : AllSwitchFields) {
+            fieldOf(config.Switches.Channels[2], field) = 0x60;
+            fieldOf(config.Switches.Channels[4], field) = 0xFF;
+        }
+        config.Switches.Channels[4].Latching = SwitchTb2;
+        config.Recall = {0x80, 0x80};
+    });
 
     window().selectChannel(4);
     for (const SwitchField field : AllSwitchFields) {
@@ -334,14 +346,14 @@ TEST_F(MainWindowTest, RefreshShowsTheSelectedChannelsBits) {
 
 TEST_F(MainWindowTest, RefreshLeavesTheModelByteForByte) {
     loadDistinctConfig();
-    const ChannelConfig before = window().config();
+    const ChannelConfig before = config();
     for (const int channel : {1, 0, 7, 3, 4, 2, 6, 5, 0}) {
         window().selectChannel(channel);
         EXPECT_EQ(window().selectedChannel(), channel);
         EXPECT_EQ(box(SwitchField::Tb3Delatches, SwitchTb3)->isChecked(),
                   (before.Switches.Channels[channel].Tb3Delatches & SwitchTb3) != 0);
     }
-    EXPECT_EQ(window().config(), before);
+    EXPECT_EQ(config(), before);
 }
 
 TEST_F(MainWindowTest, AClickChangesOneBitOfTheSelectedChannelOnly) {
@@ -351,27 +363,27 @@ TEST_F(MainWindowTest, AClickChangesOneBitOfTheSelectedChannelOnly) {
     EXPECT_TRUE(tb1->isChecked());
     SwitchBlock expected{};
     expected[12] = 0x02;
-    EXPECT_EQ(toBlock(window().config().Switches), expected);
+    EXPECT_EQ(toBlock(config().Switches), expected);
     clickIndicator(tb1);
-    EXPECT_EQ(toBlock(window().config().Switches), SwitchBlock{});
+    EXPECT_EQ(toBlock(config().Switches), SwitchBlock{});
 
-    window().config().Switches.Channels[3].Latching = 0xE0;
+    load([](ChannelConfig& config) { config.Switches.Channels[3].Latching = 0xE0; });
     window().selectChannel(3);
     clickIndicator(box(SwitchField::Latching, SwitchPgm));
-    EXPECT_EQ(window().config().Switches.Channels[3].Latching, 0xE1);
+    EXPECT_EQ(config().Switches.Channels[3].Latching, 0xE1);
     clickIndicator(box(SwitchField::Latching, SwitchPhPwr));
-    EXPECT_EQ(window().config().Switches.Channels[3].Latching, 0x61);
+    EXPECT_EQ(config().Switches.Channels[3].Latching, 0x61);
 
     // Space on the focused member works like a click.
     QCheckBox* tb4 = box(SwitchField::AlwaysOn, SwitchTb4);
     tb4->setFocus();
     QTest::keyClick(tb4, Qt::Key_Space);
-    EXPECT_EQ(window().config().Switches.Channels[3].AlwaysOn, SwitchTb4);
+    EXPECT_EQ(config().Switches.Channels[3].AlwaysOn, SwitchTb4);
 
     expected = {};
     expected[14 * 3 + 1] = 0x61;
     expected[14 * 3 + 3] = SwitchTb4;
-    EXPECT_EQ(toBlock(window().config().Switches), expected);
+    EXPECT_EQ(toBlock(config().Switches), expected);
 
     // An edit survives moving to another channel and back.
     window().selectChannel(5);
@@ -381,22 +393,24 @@ TEST_F(MainWindowTest, AClickChangesOneBitOfTheSelectedChannelOnly) {
 }
 
 TEST_F(MainWindowTest, RecallBoxesSetTheSelectedChannelsBit) {
-    window().config().Recall = {0x11, 0x00};
+    load([](ChannelConfig& config) { config.Recall = {0x11, 0x00}; });
     window().selectChannel(5);
     clickIndicator(window().recallBox(RecallField::Fader));
-    EXPECT_EQ(window().config().Recall, (RecallSettings{0x11, 0x20}));
+    EXPECT_EQ(config().Recall, (RecallSettings{0x11, 0x20}));
     clickIndicator(window().recallBox(RecallField::MicGain));
-    EXPECT_EQ(window().config().Recall, (RecallSettings{0x31, 0x20}));
+    EXPECT_EQ(config().Recall, (RecallSettings{0x31, 0x20}));
     clickIndicator(window().recallBox(RecallField::Fader));
-    EXPECT_EQ(window().config().Recall, (RecallSettings{0x31, 0x00}));
-    EXPECT_EQ(toBlock(window().config().Switches), SwitchBlock{});
+    EXPECT_EQ(config().Recall, (RecallSettings{0x31, 0x00}));
+    EXPECT_EQ(toBlock(config().Switches), SwitchBlock{});
 }
 
 TEST_F(MainWindowTest, GreyedMembersShowTheirBitButIgnoreClicks) {
-    window().config().Switches.Channels[0].Tb3Delatches = SwitchTb3;
-    window().config().Switches.Channels[0].Tb2Suppresses = SwitchPhPwr;
+    load([](ChannelConfig& config) {
+        config.Switches.Channels[0].Tb3Delatches = SwitchTb3;
+        config.Switches.Channels[0].Tb2Suppresses = SwitchPhPwr;
+    });
     window().selectChannel(0);
-    const ChannelConfig before = window().config();
+    const ChannelConfig before = config();
 
     QCheckBox* tb3 = box(SwitchField::Tb3Delatches, SwitchTb3);
     EXPECT_TRUE(tb3->isChecked());
@@ -408,7 +422,7 @@ TEST_F(MainWindowTest, GreyedMembersShowTheirBitButIgnoreClicks) {
     EXPECT_TRUE(tb3->isChecked());
     EXPECT_TRUE(box(SwitchField::Tb2Suppresses, SwitchPhPwr)->isChecked());
     EXPECT_FALSE(box(SwitchField::Tb2Suppresses, SwitchTb2)->isChecked());
-    EXPECT_EQ(window().config(), before);
+    EXPECT_EQ(config(), before);
 }
 
 TEST_F(MainWindowTest, AnAccessibleToggleReachesTheModel) {
@@ -418,17 +432,17 @@ TEST_F(MainWindowTest, AnAccessibleToggleReachesTheModel) {
     ASSERT_NE(accessible, nullptr);
     ASSERT_NE(accessible->actionInterface(), nullptr);
     accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
-    EXPECT_EQ(window().config().Switches.Channels[2].Momentary, SwitchTb2);
+    EXPECT_EQ(config().Switches.Channels[2].Momentary, SwitchTb2);
 
     QAccessibleInterface* fader =
         QAccessible::queryAccessibleInterface(window().recallBox(RecallField::Fader));
     fader->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
-    EXPECT_EQ(window().config().Recall.FaderRecall, 0x04);
+    EXPECT_EQ(config().Recall.FaderRecall, 0x04);
 }
 
 TEST_F(MainWindowTest, WithoutASelectedChannelNothingChanges) {
     loadDistinctConfig();
-    const ChannelConfig before = window().config();
+    const ChannelConfig before = config();
     window().ShowList_Click();
     for (const SwitchField field : AllSwitchFields) {
         EXPECT_FALSE(box(field, SwitchPgm)->isChecked());
@@ -436,7 +450,7 @@ TEST_F(MainWindowTest, WithoutASelectedChannelNothingChanges) {
     clickIndicator(box(SwitchField::Disabled, SwitchTb1));
     clickIndicator(window().recallBox(RecallField::MicGain));
     window().Group_Click(SwitchField::Latching, SwitchPgm);
-    EXPECT_EQ(window().config(), before);
+    EXPECT_EQ(config(), before);
 }
 
 TEST_F(MainWindowTest, EveryChannelAndCaptionIsVisibleInFull) {
@@ -493,7 +507,7 @@ TEST_F(MainWindowTest, TheSelectionCannotBeTakenAway) {
 }
 
 TEST_F(MainWindowTest, ArrowKeysMoveTheChannelAndRefresh) {
-    window().config().Switches.Channels[4].Disabled = SwitchTb4;
+    load([](ChannelConfig& config) { config.Switches.Channels[4].Disabled = SwitchTb4; });
     window().selectChannel(3);
     ChannelList* list = window().channelList();
     list->setFocus();
@@ -617,7 +631,7 @@ TEST_F(MainWindowTest, KeepsItsLayoutOnAScaledScreen) {
 
 TEST_F(MainWindowTest, CopyPasteAndUndoWorkFromTheKeyboard) {
     loadDistinctConfig();
-    const ChannelConfig original = window().config();
+    const ChannelConfig original = config();
     window().selectChannel(1);
     const auto press = [](QKeySequence::StandardKey key) {
         QTest::keySequence(QApplication::focusWidget(), QKeySequence::keyBindings(key).first());
@@ -635,45 +649,45 @@ TEST_F(MainWindowTest, CopyPasteAndUndoWorkFromTheKeyboard) {
     // recall flags (both off) clear channel 4's Fader bit.
     const ChannelSwitches pastedRecord = {0xB3, 0xB4, 0xB5, 0xD6, 0xD7, 0xDA, 0xD9,
                                           0xD2, 0xCB, 0xDC, 0xDF, 0xDA, 0xDF, 0xC0};
-    EXPECT_EQ(window().config().Switches.Channels[4], pastedRecord);
-    EXPECT_EQ(window().config().Recall, (RecallSettings{0xA5, 0x2C}));
-    EXPECT_EQ(window().config().Switches.Channels[5], original.Switches.Channels[5]);
+    EXPECT_EQ(config().Switches.Channels[4], pastedRecord);
+    EXPECT_EQ(config().Recall, (RecallSettings{0xA5, 0x2C}));
+    EXPECT_EQ(config().Switches.Channels[5], original.Switches.Channels[5]);
     EXPECT_TRUE(box(SwitchField::Disabled, SwitchPgm)->isChecked());
     EXPECT_FALSE(box(SwitchField::Disabled, SwitchTb2)->isChecked());
-    const ChannelConfig pasted = window().config();
+    const ChannelConfig pasted = config();
 
     QTest::keySequence(QApplication::focusWidget(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V));
-    EXPECT_EQ(window().config().Switches.Channels[0],
+    EXPECT_EQ(config().Switches.Channels[0],
               (ChannelSwitches{0x93, 0x94, 0x95, 0x96, 0x97, 0x9A, 0x99, 0x9A, 0x8B, 0x9C, 0x9F,
                                0x9A, 0x97, 0x90}));
-    EXPECT_EQ(window().config().Switches.Channels[4], pastedRecord);
-    EXPECT_EQ(window().config().Switches.Channels[7],
+    EXPECT_EQ(config().Switches.Channels[4], pastedRecord);
+    EXPECT_EQ(config().Switches.Channels[7],
               (ChannelSwitches{0xF3, 0xF4, 0xF5, 0xF6, 0xF7, 0xF8, 0xFD, 0xFA, 0xEB, 0xFC, 0xFD,
                                0xFA, 0xF7, 0xF0}));
-    EXPECT_EQ(window().config().Recall, (RecallSettings{0x00, 0x00}));
-    const ChannelConfig pastedToAll = window().config();
-    EXPECT_EQ(window().undoStack()->count(), 2);
+    EXPECT_EQ(config().Recall, (RecallSettings{0x00, 0x00}));
+    const ChannelConfig pastedToAll = config();
+    EXPECT_EQ(document_.undoStack()->count(), 2);
 
     window().selectChannel(7);
     press(QKeySequence::Undo);
-    EXPECT_EQ(window().config(), pasted);
+    EXPECT_EQ(config(), pasted);
     EXPECT_EQ(window().selectedChannel(), 4) << "undo shows the channel it changed";
     press(QKeySequence::Undo);
-    EXPECT_EQ(window().config(), original);
+    EXPECT_EQ(config(), original);
     QTest::keySequence(QApplication::focusWidget(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
-    EXPECT_EQ(window().config(), pasted);
+    EXPECT_EQ(config(), pasted);
     press(QKeySequence::Redo);
-    EXPECT_EQ(window().config(), pastedToAll);
+    EXPECT_EQ(config(), pastedToAll);
 }
 
 TEST_F(MainWindowTest, UndoingAClickShowsItsChannelAndEndsTheModifiedState) {
-    window().markSaved();
+    document_.markSaved(blocksOf(config()));
     window().selectChannel(2);
     clickIndicator(box(SwitchField::Tb3Delatches, SwitchTb4));
     clickIndicator(window().recallBox(RecallField::Fader));
-    EXPECT_TRUE(window().isModified());
+    EXPECT_TRUE(document_.isModified());
     EXPECT_TRUE(window().isWindowModified());
-    EXPECT_EQ(window().undoStack()->count(), 2) << "each click is a step, a recall click too";
+    EXPECT_EQ(document_.undoStack()->count(), 2) << "each click is a step, a recall click too";
     window().selectChannel(6);
 
     window().undoAction()->trigger();
@@ -682,16 +696,13 @@ TEST_F(MainWindowTest, UndoingAClickShowsItsChannelAndEndsTheModifiedState) {
     EXPECT_TRUE(box(SwitchField::Tb3Delatches, SwitchTb4)->isChecked());
     window().undoAction()->trigger();
     EXPECT_FALSE(box(SwitchField::Tb3Delatches, SwitchTb4)->isChecked());
-    EXPECT_FALSE(window().isModified());
+    EXPECT_FALSE(document_.isModified());
     EXPECT_FALSE(window().isWindowModified());
-    EXPECT_FALSE(window().undoStack()->canUndo());
+    EXPECT_FALSE(document_.undoStack()->canUndo());
 
     window().redoAction()->trigger();
     EXPECT_TRUE(box(SwitchField::Tb3Delatches, SwitchTb4)->isChecked());
-    EXPECT_EQ(window().config().Switches.Channels[2].Tb3Delatches, SwitchTb4);
-    window().startNewHistory();
-    EXPECT_EQ(window().undoStack()->count(), 0);
-    EXPECT_FALSE(window().isModified());
+    EXPECT_EQ(config().Switches.Channels[2].Tb3Delatches, SwitchTb4);
 }
 
 TEST_F(MainWindowTest, PasteTakesOnlyAChannelFromTheClipboard) {
@@ -748,12 +759,12 @@ TEST_F(MainWindowTest, PasteTakesOnlyAChannelFromTheClipboard) {
         clipboard->setMimeData(c.data());
         EXPECT_EQ(window().pasteAction()->isEnabled(), c.pastes);
         EXPECT_EQ(window().pasteToAllAction()->isEnabled(), c.pastes);
-        const ChannelConfig before = window().config();
+        const ChannelConfig before = config();
         QTest::keySequence(box(SwitchField::Latching, SwitchPgm),
                            QKeySequence::keyBindings(QKeySequence::Paste).first());
-        EXPECT_EQ(window().config() != before, c.pastes);
+        EXPECT_EQ(config() != before, c.pastes);
     }
-    EXPECT_EQ(*channelSettings(window().config(), 0), settings);
+    EXPECT_EQ(*channelSettings(config(), 0), settings);
     EXPECT_TRUE(box(SwitchField::AlwaysOn, SwitchTb2)->isChecked());
 }
 
@@ -813,7 +824,7 @@ TEST_F(MainWindowTest, TheChannelListOffersTheEditsInAMenu) {
               fromMenuKey);
     // Pasting a channel onto itself changes nothing, so it is no step.
     window().pasteToShownChannel();
-    EXPECT_EQ(window().undoStack()->count(), 1);
+    EXPECT_EQ(document_.undoStack()->count(), 1);
     EXPECT_TRUE(window().undoAction()->isEnabled()) << "the keys work again once the menu is gone";
 }
 
@@ -894,7 +905,8 @@ TEST(WindowLayout, EveryCaptionFitsAtEveryFontAndStyle) {
             QFont font = designFont;
             font.setPointSize(points);
             QApplication::setFont(font);
-            MainWindow window;
+            ConfigDocument document;
+            MainWindow window(document);
             window.show();
             QApplication::processEvents();
             const std::string where = std::string(styleName) + " " + std::to_string(points) + " pt";

@@ -1,18 +1,16 @@
 // The main window's layout: one scale factor, from 1 up, chosen so that every
-// caption fits whole at the font and style in use, and a window never larger
-// than the screen.
+// caption fits whole at the font and style in use.
 
+#include "scaled_layout.h"
+
+#include "channel_config.h"
 #include "channel_list.h"
 #include "compact_style.h"
 #include "design_geometry.h"
-#include "main_window.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QPushButton>
-#include <QScreen>
-#include <QScrollArea>
-#include <QScrollBar>
 #include <QStyleOptionButton>
 #include <QStyleOptionGroupBox>
 #include <algorithm>
@@ -27,13 +25,14 @@ constexpr double LargestScale = 4.0;
 
 } // namespace
 
-void MainWindow::place(QWidget* widget, const QRect& twips) {
+ScaledLayout::ScaledLayout(CompactStyle& style, QWidget& client) : style_(style), client_(client) {}
+
+void ScaledLayout::place(QWidget* widget, const QRect& twips) {
     placements_.push_back({widget, twips});
 }
 
-bool MainWindow::fitsAt(double scale) const {
-    style_->setScale(scale);
-    const QFontMetrics metrics = fontMetrics();
+bool ScaledLayout::fitsAt(double scale, const QFontMetrics& metrics) const {
+    style_.setScale(scale);
     const int inkHeight = static_cast<int>(std::ceil(metrics.capHeight())) + metrics.descent();
     // Group titles stand above the first row, which is this far down.
     const int firstRowTop = scaledRect(twipsRect(0, MemberTop, 0, 0), scale).top();
@@ -46,8 +45,8 @@ bool MainWindow::fitsAt(double scale) const {
             option.fontMetrics = metrics;
             option.text = box->text();
             const QRect indicator =
-                style_->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
-            const QRect label = style_->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
+                style_.subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+            const QRect label = style_.subElementRect(QStyle::SE_CheckBoxContents, &option, box);
             if (!option.rect.contains(indicator) || inkHeight > rect.height() ||
                 metrics.horizontalAdvance(box->text()) > label.width()) {
                 return false;
@@ -59,19 +58,19 @@ bool MainWindow::fitsAt(double scale) const {
             option.fontMetrics = metrics;
             option.text = group->title();
             const QRect title =
-                style_->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel);
+                style_.subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel);
             if (title.width() < metrics.horizontalAdvance(group->title()) ||
                 metrics.height() > firstRowTop) {
                 return false;
             }
         } else if (const auto* button = qobject_cast<const QPushButton*>(widget)) {
-            const int margin = style_->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+            const int margin = style_.pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
             if (metrics.horizontalAdvance(button->text()) > rect.width() - 2 * margin ||
                 metrics.height() > rect.height() - margin) {
                 return false;
             }
-        } else if (widget == showList_) {
-            if (!showList_->captionsFit(rect.size(), listRowHeight(rect.height()))) {
+        } else if (widget == list_) {
+            if (!list_->captionsFit(rect.size(), listRowHeight(rect.height()))) {
                 return false;
             }
         }
@@ -79,11 +78,12 @@ bool MainWindow::fitsAt(double scale) const {
     return true;
 }
 
-int MainWindow::listRowHeight(int listHeight) const {
-    return (listHeight - 2 * showList_->frameWidth()) / ChannelCount;
+int ScaledLayout::listRowHeight(int listHeight) const {
+    return (listHeight - 2 * list_->frameWidth()) / ChannelCount;
 }
 
-void MainWindow::chooseFitChecks() {
+void ScaledLayout::finishPlacing(ChannelList& list) {
+    list_ = &list;
     // Fourteen groups hold the same six boxes: each caption at each size is
     // checked once. The controls likeliest not to fit come first, so that a
     // scale too small is found out early.
@@ -101,7 +101,7 @@ void MainWindow::chooseFitChecks() {
         }
     }
     const auto rank = [this](const QWidget* widget) {
-        if (widget == showList_ || qobject_cast<const QPushButton*>(widget) != nullptr) {
+        if (widget == list_ || qobject_cast<const QPushButton*>(widget) != nullptr) {
             return 0;
         }
         return qobject_cast<const QCheckBox*>(widget) != nullptr ? 1 : 2;
@@ -112,42 +112,19 @@ void MainWindow::chooseFitChecks() {
     fitChecks_ = std::move(checks);
 }
 
-void MainWindow::relayout() {
+void ScaledLayout::relayout(const QFontMetrics& metrics) {
     // The smallest scale, from 1 up, at which every caption fits whole.
     double scale = 1.0;
-    while (scale < LargestScale && !fitsAt(scale)) {
+    while (scale < LargestScale && !fitsAt(scale, metrics)) {
         scale += ScaleStep;
     }
     scale_ = scale;
-    style_->setScale(scale);
+    style_.setScale(scale);
     for (const auto& [widget, twips] : placements_) {
         widget->setGeometry(scaledRect(twips, scale));
     }
-    showList_->setRowHeight(listRowHeight(showList_->height()));
-    client_->resize(scaledRect(twipsRect(0, 0, ClientWidth, ClientHeight), scale).size());
-}
-
-void MainWindow::resizeToContent() {
-    QSize size = client_->size();
-    if (const QScreen* screen = this->screen()) {
-        // Leave room for the title bar and borders that the window system adds.
-        const int border = style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 4;
-        const int titleBar =
-            std::max(style()->pixelMetric(QStyle::PM_TitleBarHeight), fontMetrics().height() + 8);
-        const QSize room =
-            screen->availableGeometry().size() - QSize(2 * border, titleBar + 2 * border);
-        // A window cut short gains a scroll bar; widen it by the bar where
-        // there is room, so the content need not scroll both ways. One pixel
-        // more, since a fractional screen scale may round the window down.
-        if (size.height() > room.height()) {
-            size.rwidth() += scrollArea_->verticalScrollBar()->sizeHint().width() + 1;
-        }
-        if (size.width() > room.width()) {
-            size.rheight() += scrollArea_->horizontalScrollBar()->sizeHint().height() + 1;
-        }
-        size = size.boundedTo(room);
-    }
-    resize(size);
+    list_->setRowHeight(listRowHeight(list_->height()));
+    client_.resize(scaledRect(twipsRect(0, 0, ClientWidth, ClientHeight), scale).size());
 }
 
 } // namespace mx

@@ -1,0 +1,202 @@
+#include "config_document.h"
+
+#include <QUndoStack>
+#include <utility>
+
+namespace mx {
+
+namespace {
+
+QString channelName(int channel) {
+    return QString("channel %1").arg(channel + 1);
+}
+
+ChannelSet channelSetOf(int channel) {
+    return static_cast<ChannelSet>(1U << channel);
+}
+
+} // namespace
+
+QString EditDescription::text() const {
+    switch (kind) {
+    case Kind::Switch:
+        return QString("%1: %2 (%3)")
+            .arg(fieldCaption(field), switchCaption(switchValue), channelName(channel));
+    case Kind::Recall:
+        return QString("%1: %2 (%3)")
+            .arg(RecallCaption, recallCaption(recall), channelName(channel));
+    case Kind::Paste:
+        return "paste to " + channelName(channel);
+    case Kind::PasteToAll:
+        return "paste to all channels";
+    }
+    return {};
+}
+
+// One edit in the history. Pushing it makes the edit; its maker shows that
+// already, so only later redos and every undo are signalled.
+class ConfigDocument::Step : public QUndoCommand {
+public:
+    Step(ConfigDocument& document, const EditDescription& description)
+        : document_(document), description_(description) {}
+
+    const EditDescription& description() const { return description_; }
+
+    void undo() override {
+        put(false);
+        emit document_.restored(description_.channel, changed());
+    }
+    void redo() override {
+        put(true);
+        if (!std::exchange(first_, false)) {
+            emit document_.restored(description_.channel, changed());
+        }
+    }
+
+protected:
+    // Puts the configuration after the edit in place, or the one before it.
+    virtual void put(bool after) = 0;
+    // The channels whose values the edit changes; asked on undo and redo only.
+    virtual ChannelSet changed() const = 0;
+
+    ConfigDocument& document_;
+
+private:
+    const EditDescription description_;
+    bool first_ = true;
+};
+
+// A click: one byte before and after. Kept that small because a click is the
+// edit made most often, and the one that must cost least.
+class ConfigDocument::ByteStep : public Step {
+public:
+    ByteStep(ConfigDocument& document, std::uint8_t& byte, std::uint8_t after,
+             const EditDescription& description)
+        : Step(document, description), byte_(byte), before_(byte), after_(after) {}
+
+protected:
+    void put(bool after) override { byte_ = after ? after_ : before_; }
+    ChannelSet changed() const override { return channelSetOf(description().channel); }
+
+private:
+    std::uint8_t& byte_;
+    const std::uint8_t before_;
+    const std::uint8_t after_;
+};
+
+// A paste: the whole configuration before and after it, 114 bytes each.
+class ConfigDocument::ConfigStep : public Step {
+public:
+    ConfigStep(ConfigDocument& document, const ChannelConfig& after,
+               const EditDescription& description)
+        : Step(document, description), before_(document.config_), after_(after) {}
+
+protected:
+    void put(bool after) override { document_.config_ = after ? after_ : before_; }
+    ChannelSet changed() const override { return differingChannels(before_, after_); }
+
+private:
+    const ChannelConfig before_;
+    const ChannelConfig after_;
+};
+
+ConfigDocument::ConfigDocument(QObject* parent)
+    : QObject(parent), undoStack_(new QUndoStack(this)) {}
+
+ConfigDocument::~ConfigDocument() = default;
+
+bool ConfigDocument::setSwitch(int channel, SwitchField field, SwitchMask switchValue, bool on) {
+    SwitchMask* byte = maskByte(config_.Switches, channel, field);
+    if (byte == nullptr || !isSwitch(switchValue)) {
+        return false;
+    }
+    return editByte(*byte, withBit(*byte, switchValue, on),
+                    {EditDescription::Kind::Switch, channel, field, switchValue, {}});
+}
+
+bool ConfigDocument::setRecall(int channel, RecallField field, bool on) {
+    if (!isChannel(channel)) {
+        return false;
+    }
+    std::uint8_t& mask = recallMask(config_.Recall, field);
+    return editByte(mask, withBit(mask, channelBit(channel), on),
+                    {EditDescription::Kind::Recall, channel, {}, 0, field});
+}
+
+bool ConfigDocument::pasteChannel(int channel, const ChannelSettings& source) {
+    ChannelConfig after = config_;
+    if (!mx::pasteChannel(after, channel, source)) {
+        return false;
+    }
+    return edit(after, {EditDescription::Kind::Paste, channel, {}, 0, {}});
+}
+
+bool ConfigDocument::pasteToAllChannels(int shownChannel, const ChannelSettings& source) {
+    ChannelConfig after = config_;
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        mx::pasteChannel(after, channel, source);
+    }
+    return edit(after, {EditDescription::Kind::PasteToAll, shownChannel, {}, 0, {}});
+}
+
+// An edit that changes no byte is no step: undoing it would do nothing.
+bool ConfigDocument::editByte(std::uint8_t& byte, std::uint8_t after,
+                              const EditDescription& description) {
+    if (byte == after) {
+        return false;
+    }
+    undoStack_->push(new ByteStep(*this, byte, after, description));
+    return true;
+}
+
+bool ConfigDocument::edit(const ChannelConfig& after, const EditDescription& description) {
+    if (after == config_) {
+        return false;
+    }
+    undoStack_->push(new ConfigStep(*this, after, description));
+    return true;
+}
+
+QString ConfigDocument::stepText(int index) const {
+    const auto* step = dynamic_cast<const Step*>(undoStack_->command(index));
+    return step != nullptr ? step->description().text() : QString();
+}
+
+QString ConfigDocument::undoText() const {
+    return stepText(undoStack_->index() - 1);
+}
+
+QString ConfigDocument::redoText() const {
+    return stepText(undoStack_->index());
+}
+
+void ConfigDocument::load(const ChannelConfig& config, const StoredBlocks& stored) {
+    undoStack_->clear();
+    config_ = config;
+    savedConfig_ = config;
+    stored_ = stored;
+    emit savedStateChanged();
+}
+
+void ConfigDocument::markSaved(const StoredBlocks& written) {
+    savedConfig_ = config_;
+    stored_ = written;
+    emit savedStateChanged();
+}
+
+void ConfigDocument::setStoredBlocks(const StoredBlocks& stored) {
+    stored_ = stored;
+    emit savedStateChanged();
+}
+
+ChannelSet differingChannels(const ChannelConfig& a, const ChannelConfig& b) {
+    ChannelSet changed = 0;
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        if (channelSettings(a, channel) != channelSettings(b, channel)) {
+            changed = static_cast<ChannelSet>(changed | channelSetOf(channel));
+        }
+    }
+    return changed;
+}
+
+} // namespace mx

@@ -1,0 +1,112 @@
+#pragma once
+
+// The configuration being edited, with everything that belongs to it: the
+// history of edits for undo and redo, what the folder's files held when they
+// were last loaded or saved, and whether the two differ. Views show it and
+// turn clicks into its edits; the application loads it and saves it. It
+// knows nothing of widgets, files or dialogs.
+//
+// An edit made through one of the edit functions is shown by the view that
+// made it, which already shows the clicked box: it raises no signal, so that
+// a click costs no more than its own work. Undo and redo, loads and saves
+// are signalled.
+
+#include "channel_config.h"
+
+#include <QObject>
+#include <QString>
+#include <cstdint>
+
+class QUndoStack;
+
+namespace mx {
+
+// A set of channels: channel index n is bit value 2 to the power n.
+using ChannelSet = std::uint8_t;
+
+// What an undo step did, kept as a few numbers so that recording one costs
+// a click nothing; its text is made only when a menu shows it.
+struct EditDescription {
+    enum class Kind : std::uint8_t { Switch, Recall, Paste, PasteToAll };
+    Kind kind = Kind::Switch;
+    int channel = 0;
+    SwitchField field = SwitchField::Disabled;
+    SwitchMask switchValue = 0;
+    RecallField recall = RecallField::MicGain;
+
+    // e.g. "Latching: TB 2 (channel 3)", "Recall: Fader (channel 1)",
+    // "paste to channel 2", "paste to all channels"
+    QString text() const;
+};
+
+class ConfigDocument : public QObject {
+    Q_OBJECT
+public:
+    explicit ConfigDocument(QObject* parent = nullptr);
+    ~ConfigDocument() override;
+
+    const ChannelConfig& config() const { return config_; }
+    // The configuration as it was last loaded or saved.
+    const ChannelConfig& savedConfig() const { return savedConfig_; }
+    // The first bytes of the folder's files as they were last loaded or
+    // saved: what a save checks the files against before it overwrites them.
+    const StoredBlocks& storedBlocks() const { return stored_; }
+
+    // Whether the configuration differs from the one last loaded or saved,
+    // byte for byte: an edit undone, by hand or by Undo, is no change.
+    bool isModified() const { return config_ != savedConfig_; }
+
+    QUndoStack* undoStack() const { return undoStack_; }
+    // The text of the step that Undo would take back, or Redo make again;
+    // empty when there is none.
+    QString undoText() const;
+    QString redoText() const;
+
+    // The edits a user makes, each one undo step made on `channel`. Each
+    // returns false, and records nothing, when it would change no byte or
+    // the channel is outside 0..7.
+    bool setSwitch(int channel, SwitchField field, SwitchMask switchValue, bool on);
+    bool setRecall(int channel, RecallField field, bool on);
+    // Gives one channel, or every channel, the source's values in the bits
+    // a click could change.
+    bool pasteChannel(int channel, const ChannelSettings& source);
+    bool pasteToAllChannels(int shownChannel, const ChannelSettings& source);
+
+    // A folder was loaded: the configuration as the load left it and the
+    // bytes its files held. The edits made before can no longer be undone.
+    void load(const ChannelConfig& config, const StoredBlocks& stored);
+    // The configuration was saved whole: the files now hold `written`.
+    void markSaved(const StoredBlocks& written);
+    // The files hold other bytes than were last loaded or saved: after half
+    // a save, or when the configuration is to be saved into another folder.
+    void setStoredBlocks(const StoredBlocks& stored);
+
+signals:
+    // What the configuration is compared with to tell whether it is
+    // modified has changed: a load, a save, or part of one.
+    void savedStateChanged();
+    // Undo or redo put a configuration back. `channel` is the one the edit
+    // was made on; `changed` holds every channel whose values differ.
+    void restored(int channel, mx::ChannelSet changed);
+
+private:
+    class Step;
+    class ByteStep;
+    class ConfigStep;
+
+    // Records an edit of one byte of the configuration, or of the whole of
+    // it, as one undo step, unless it changes nothing.
+    bool editByte(std::uint8_t& byte, std::uint8_t after, const EditDescription& description);
+    bool edit(const ChannelConfig& after, const EditDescription& description);
+    QString stepText(int index) const;
+
+    ChannelConfig config_;
+    ChannelConfig savedConfig_;
+    StoredBlocks stored_;
+    QUndoStack* undoStack_ = nullptr;
+};
+
+// The channels whose switch masks or recall flags differ between a and b.
+ChannelSet differingChannels(const ChannelConfig& a, const ChannelConfig& b);
+
+} // namespace mx

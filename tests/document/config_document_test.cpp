@@ -1,0 +1,127 @@
+#include "config_document.h"
+
+#include <QUndoStack>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace mx {
+namespace {
+
+struct Restored {
+    int channel;
+    ChannelSet changed;
+    friend bool operator==(const Restored&, const Restored&) = default;
+};
+
+class ConfigDocumentTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QObject::connect(&document_, &ConfigDocument::restored,
+                         [this](int channel, ChannelSet changed) {
+                             restored_.push_back({channel, changed});
+                         });
+        QObject::connect(&document_, &ConfigDocument::savedStateChanged,
+                         [this] { savedSignals_.push_back(document_.isModified()); });
+    }
+    QUndoStack& history() { return *document_.undoStack(); }
+
+    ConfigDocument document_;
+    std::vector<Restored> restored_;
+    // isModified() at every savedStateChanged.
+    std::vector<bool> savedSignals_;
+};
+
+TEST_F(ConfigDocumentTest, EveryEditIsOneStepThatUndoAndRedoPutBack) {
+    ChannelSettings source;
+    source.Switches.Latching = 0xFF;
+    source.FaderRecall = true;
+    struct Case {
+        const char* text;
+        std::function<bool(ConfigDocument&)> edit;
+        std::size_t offset; // the byte of the switch block the edit sets, then its value
+        std::uint8_t value;
+        RecallSettings recall;
+        Restored undone;
+    };
+    const std::vector<Case> cases = {
+        {"TB 3 Delatches: TB 4 (channel 3)",
+         [](ConfigDocument& d) {
+             return d.setSwitch(2, SwitchField::Tb3Delatches, SwitchTb4, true);
+         },
+         14 * 2 + 12,
+         0x10,
+         {0, 0},
+         {2, 0x04}},
+        {"Recall: Fader (channel 8)",
+         [](ConfigDocument& d) { return d.setRecall(7, RecallField::Fader, true); },
+         0,
+         0,
+         {0, 0x80},
+         {7, 0x80}},
+        {"paste to channel 6",
+         [&](ConfigDocument& d) { return d.pasteChannel(5, source); },
+         14 * 5 + 1,
+         0x9F,
+         {0, 0x20},
+         {5, 0x20}},
+        {"paste to all channels",
+         [&](ConfigDocument& d) { return d.pasteToAllChannels(1, source); },
+         14 * 7 + 1,
+         0x9F,
+         {0, 0xFF},
+         {1, 0xFF}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        document_.load({}, {});
+        restored_.clear();
+        ASSERT_TRUE(c.edit(document_));
+        EXPECT_EQ(toBlock(document_.config().Switches)[c.offset], c.value);
+        EXPECT_EQ(document_.config().Recall, c.recall);
+        EXPECT_TRUE(document_.isModified());
+        EXPECT_EQ(history().count(), 1);
+        EXPECT_EQ(document_.undoText(), c.text);
+        EXPECT_TRUE(restored_.empty()) << "the edit itself is shown by its maker";
+
+        const ChannelConfig edited = document_.config();
+        history().undo();
+        EXPECT_EQ(document_.config(), ChannelConfig{});
+        EXPECT_FALSE(document_.isModified());
+        EXPECT_EQ(document_.redoText(), c.text);
+        history().redo();
+        EXPECT_EQ(document_.config(), edited);
+        EXPECT_EQ(restored_, std::vector<Restored>(2, c.undone));
+
+        // The same edit again changes no byte: no step.
+        EXPECT_FALSE(c.edit(document_));
+        EXPECT_EQ(history().count(), 1);
+    }
+    EXPECT_FALSE(document_.setSwitch(-1, SwitchField::Latching, SwitchPgm, true));
+    EXPECT_FALSE(document_.setRecall(8, RecallField::MicGain, true));
+    EXPECT_FALSE(document_.pasteChannel(8, source));
+}
+
+TEST_F(ConfigDocumentTest, ModifiedMeansOtherBytesThanLastLoadedOrSaved) {
+    ChannelConfig loaded;
+    loaded.Switches.Channels[1].Momentary = 0x60;
+    document_.load(loaded, blocksOf(loaded));
+    document_.setSwitch(1, SwitchField::Momentary, SwitchPgm, true);
+    document_.setSwitch(1, SwitchField::Momentary, SwitchPgm, false);
+    EXPECT_FALSE(document_.isModified()) << "clicked back by hand";
+    EXPECT_EQ(history().count(), 2);
+
+    document_.setRecall(0, RecallField::MicGain, true);
+    document_.markSaved(blocksOf(document_.config()));
+    EXPECT_FALSE(document_.isModified());
+    EXPECT_EQ(document_.storedBlocks().settings, (std::vector<std::uint8_t>{0x01, 0x00}));
+    history().undo();
+    EXPECT_TRUE(document_.isModified()) << "undone past the save";
+
+    document_.load(loaded, {});
+    EXPECT_EQ(history().count(), 0);
+    EXPECT_FALSE(document_.isModified());
+    EXPECT_EQ(savedSignals_, (std::vector<bool>{false, false, false}));
+}
+
+} // namespace
+} // namespace mx
