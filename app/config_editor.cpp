@@ -29,6 +29,29 @@ QString describeSave(const SaveError& failure) {
     return fromNative(failure.summary()) + "\n\n" + fromNative(failure.error.message());
 }
 
+// What the files hold after a save that failed: a file the save left as it
+// was keeps the bytes it was known to hold, one it wrote holds the written
+// bytes, and a damaged one matches nothing, so that the next save asks
+// before it overwrites what is there.
+StoredBlocks afterFailedSave(const StoredBlocks& known, const StoredBlocks& written,
+                             const SaveError& failure) {
+    const auto holds = [](FileContent content, const std::vector<std::uint8_t>& knownBytes,
+                          const std::vector<std::uint8_t>& writtenBytes) {
+        switch (content) {
+        case FileContent::New:
+        case FileContent::Same:
+            return writtenBytes;
+        case FileContent::Damaged:
+            return std::vector<std::uint8_t>{};
+        case FileContent::Old:
+            return knownBytes;
+        }
+        return knownBytes;
+    };
+    return {holds(failure.switches, known.switches, written.switches),
+            holds(failure.settings, known.settings, written.settings)};
+}
+
 // Whether a file's first bytes differ from what saving would put there. An
 // empty or absent file holds nothing to lose.
 bool holdsOtherBytes(const std::vector<std::uint8_t>& stored,
@@ -95,9 +118,11 @@ void ConfigEditor::OpenCommand_Click() {
 }
 
 bool ConfigEditor::SaveCommand_Click() {
+    // The files are compared and written under one lock: no other program's
+    // save can come between the question and the write.
+    LockedFolder folder;
     StoredBlocks onDisk;
-    if (const auto error =
-            ReadStoredBlocks(nativePath(ConfigFolder), MissingFile::ReadsEmpty, onDisk)) {
+    if (const auto error = openAndRead(folder, onDisk)) {
         dialogs_.showError(&window_,
                            describe("The configuration was not saved to", ConfigFolder, *error));
         return false;
@@ -106,7 +131,7 @@ bool ConfigEditor::SaveCommand_Click() {
         !dialogs_.askOverwriteChanges(&window_, ConfigFolder)) {
         return false;
     }
-    return writeConfig();
+    return writeConfig(folder);
 }
 
 void ConfigEditor::SaveAsCommand_Click() {
@@ -126,9 +151,9 @@ void ConfigEditor::SaveAsCommand_Click() {
         setConfigFolder(previous);
         document_.setStoredBlocks(previousBlocks);
     };
+    LockedFolder folder;
     StoredBlocks there;
-    if (const auto error =
-            ReadStoredBlocks(nativePath(ConfigFolder), MissingFile::ReadsEmpty, there)) {
+    if (const auto error = openAndRead(folder, there)) {
         dialogs_.showError(&window_,
                            describe("The configuration was not saved to", ConfigFolder, *error));
         giveUp();
@@ -141,8 +166,7 @@ void ConfigEditor::SaveAsCommand_Click() {
         giveUp();
         return;
     }
-    document_.setStoredBlocks(there);
-    if (!writeConfig()) {
+    if (!writeConfig(folder)) {
         giveUp();
     }
 }
@@ -182,12 +206,18 @@ bool ConfigEditor::LoadAndShow() {
     return true;
 }
 
-bool ConfigEditor::writeConfig() {
+std::optional<FileError> ConfigEditor::openAndRead(LockedFolder& folder,
+                                                   StoredBlocks& onDisk) const {
+    if (auto error = folder.open(nativePath(ConfigFolder))) {
+        return error;
+    }
+    return folder.read(onDisk);
+}
+
+bool ConfigEditor::writeConfig(LockedFolder& folder) {
     const StoredBlocks written = blocksOf(document_.config());
-    if (const auto failure = SaveConfig(nativePath(ConfigFolder), document_.config())) {
-        if (failure->switchFileSaved) {
-            document_.setStoredBlocks({written.switches, document_.storedBlocks().settings});
-        }
+    if (const auto failure = folder.save(document_.config())) {
+        document_.setStoredBlocks(afterFailedSave(document_.storedBlocks(), written, *failure));
         dialogs_.showError(&window_, describeSave(*failure));
         return false;
     }

@@ -50,9 +50,11 @@ private:
     // Loads the current folder and shows channel 1. On failure the user is
     // told, and the model and view are as they were.
     bool LoadAndShow();
-    // Writes both files into the current folder and tells the user of a
+    // Opens and locks the current folder, and reads what its files hold.
+    std::optional<FileError> openAndRead(LockedFolder& folder, StoredBlocks& onDisk) const;
+    // Writes both files into the locked folder and tells the user of a
     // failure, a half-done one included.
-    bool writeConfig();
+    bool writeConfig(LockedFolder& folder);
     void setConfigFolder(const QString& folder);
     void showCaption();
 

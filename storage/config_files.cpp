@@ -1,14 +1,21 @@
 #include "config_files.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
+#include <sched.h>
 #include <span>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <system_error>
+#include <thread>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace mx {
 
@@ -84,19 +91,160 @@ std::string inFolder(const std::string& folder, const char* fileName) {
     return folder + std::filesystem::path::preferred_separator + fileName;
 }
 
-// One folder, opened once: every file of one load or save is opened relative
-// to it, so they all belong to the same folder even if it is renamed meanwhile.
-class Folder {
+std::optional<FileError> closeChecked(FileDescriptor& file, const std::string& path) {
+    if (const int error = file.close(); error != 0) {
+        return failure(path, FileOperation::Close, error);
+    }
+    return std::nullopt;
+}
+
+// Reads up to limit bytes from the start of an open file.
+std::optional<FileError> readPrefix(const FileDescriptor& file, const std::string& path,
+                                    std::size_t limit, std::vector<std::uint8_t>& bytes) {
+    bytes.assign(limit, 0);
+    std::size_t count = 0;
+    while (count < limit) {
+        const ssize_t got =
+            ::pread(file.get(), bytes.data() + count, limit - count, static_cast<off_t>(count));
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return failure(path, FileOperation::Read, errno);
+        }
+        if (got == 0) {
+            break;
+        }
+        count += static_cast<std::size_t>(got);
+    }
+    bytes.resize(count);
+    return std::nullopt;
+}
+
+// Writes all of bytes at offset 0; the error number of a failure, or 0.
+// written counts the bytes that reached the file either way.
+int writeAll(const FileDescriptor& file, std::span<const std::uint8_t> bytes,
+             std::size_t& written) {
+    written = 0;
+    while (written < bytes.size()) {
+        const ssize_t put = ::pwrite(file.get(), bytes.data() + written, bytes.size() - written,
+                                     static_cast<off_t>(written));
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        if (put == 0) {
+            return EIO;
+        }
+        written += static_cast<std::size_t>(put);
+    }
+    return 0;
+}
+
+// Holds back the signals that ask a program to end politely while it lives,
+// so that they arrive once both files are written, not between the writes.
+class PoliteSignalsHeld {
 public:
-    std::optional<FileError> open(const std::string& path) {
+    PoliteSignalsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+            sigaddset(&held, signal);
+        }
+        pthread_sigmask(SIG_BLOCK, &held, &previous_);
+    }
+    ~PoliteSignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    PoliteSignalsHeld(const PoliteSignalsHeld&) = delete;
+    PoliteSignalsHeld& operator=(const PoliteSignalsHeld&) = delete;
+
+private:
+    sigset_t previous_{};
+};
+
+// One of the two files, opened for a save.
+struct SaveTarget {
+    const char* name;
+    std::string path;
+    std::span<const std::uint8_t> block;
+    FileDescriptor file;
+    bool created = false;
+    // Its first bytes and its length before the save, to undo a write.
+    std::vector<std::uint8_t> before;
+    off_t sizeBefore = 0;
+    FileContent content = FileContent::Old;
+    // How much of the block went into the file.
+    std::size_t written = 0;
+
+    bool heldBlockAlready() const {
+        return before.size() == block.size() &&
+               std::equal(block.begin(), block.end(), before.begin());
+    }
+};
+
+// The two writes of a save, made by writeBoth's child.
+struct WriteJob {
+    SaveTarget& switches;
+    SaveTarget& settings;
+    std::array<int, 2> errors = {0, 0};
+};
+
+int writeJob(void* argument) {
+    auto& job = *static_cast<WriteJob*>(argument);
+    job.errors[0] = writeAll(job.switches.file, job.switches.block, job.switches.written);
+    if (job.errors[0] == 0) {
+        job.errors[1] = writeAll(job.settings.file, job.settings.block, job.settings.written);
+    }
+    return 0;
+}
+
+// Writes both blocks, the switch file first; the error number of each write,
+// 0 for success, and 0 for the settings file when the switch file failed.
+//
+// The two writes are made by a child process that shares this one's memory
+// and open files (clone with CLONE_VM, CLONE_VFORK and CLONE_FILES, as
+// posix_spawn does), so that nothing can come between them: a kill of this
+// process leaves the child, which no one has asked to end, to finish both,
+// and since the child holds the folder's lock until it is done, no reader
+// sees one file written and the other not. SIGINT, SIGTERM and SIGHUP wait
+// until both are written. Where no child can be made, this process writes
+// them itself.
+std::array<int, 2> writeBoth(SaveTarget& switches, SaveTarget& settings) {
+    const PoliteSignalsHeld held;
+    WriteJob job{switches, settings};
+    // This thread waits until the child is done, so the child may use this
+    // stack frame's space as its own stack.
+    alignas(16) std::array<char, 64 * 1024> stack;
+    const pid_t writer = ::clone(writeJob, stack.data() + stack.size(),
+                                 CLONE_VM | CLONE_VFORK | CLONE_FILES | SIGCHLD, &job);
+    if (writer < 0) {
+        writeJob(&job);
+    } else {
+        while (::waitpid(writer, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    return job.errors;
+}
+
+} // namespace
+
+// One folder, opened once: every file of one load or save is opened relative
+// to it, so they all belong to the same folder even if it is renamed
+// meanwhile, and its descriptor carries the lock.
+class OpenFolder {
+public:
+    std::optional<FileError> open(const std::string& path, int lock,
+                                  std::chrono::milliseconds wait) {
         path_ = path;
         fd_ = FileDescriptor(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (fd_.get() < 0) {
             return failure(path, FileOperation::Open, errno);
         }
-        return std::nullopt;
+        return takeLock(lock, wait);
     }
 
+    const std::string& path() const { return path_; }
     std::string pathOf(const char* name) const { return inFolder(path_, name); }
 
     // A new entry only survives a power cut once the folder itself is synced.
@@ -122,27 +270,13 @@ public:
                            std::string(target.data(), static_cast<std::size_t>(length)) + "\"");
     }
 
-    // Checks, without opening it, that a file is absent or regular. A save
-    // checks both files this way before it writes either.
-    std::optional<FileError> checkUsable(const char* name) const {
-        struct stat status {};
-        if (::fstatat(fd_.get(), name, &status, 0) != 0) {
-            if (errno == ENOENT) {
-                return danglingLink(name);
-            }
-            return failure(pathOf(name), FileOperation::Open, errno);
-        }
-        if (!S_ISREG(status.st_mode)) {
-            return notRegular(pathOf(name), status.st_mode);
-        }
-        return std::nullopt;
-    }
-
     // Opens an existing regular file. Opening does not block, whatever the
     // name stands for: a named pipe would otherwise wait for a writer for
-    // good. Sets absent, and opens nothing, when there is no such file.
+    // good. O_NONBLOCK stays set, as it means nothing for a regular file.
+    // Sets absent, and opens nothing, when there is no such file; status
+    // receives the file's status.
     std::optional<FileError> openRegular(const char* name, int access, FileDescriptor& file,
-                                         bool& absent) const {
+                                         bool& absent, struct stat& status) const {
         absent = false;
         const std::string path = pathOf(name);
         FileDescriptor opened(
@@ -158,88 +292,105 @@ public:
             }
             // A pipe without a reader, or a socket, cannot even be opened for
             // writing; say what it is rather than "No such device".
-            struct stat status {};
             if (error == ENXIO && ::fstatat(fd_.get(), name, &status, 0) == 0 &&
                 !S_ISREG(status.st_mode)) {
                 return notRegular(path, status.st_mode);
             }
             return failure(path, FileOperation::Open, error);
         }
-        struct stat status {};
         if (::fstat(opened.get(), &status) != 0) {
             return failure(path, FileOperation::Open, errno);
         }
         if (!S_ISREG(status.st_mode)) {
             return notRegular(path, status.st_mode);
         }
-        const int flags = ::fcntl(opened.get(), F_GETFL);
-        if (flags < 0 || ::fcntl(opened.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
-            return failure(path, FileOperation::Open, errno);
-        }
         file = std::move(opened);
         return std::nullopt;
     }
 
     // Creates a file that is not there: never through a symbolic link, and
-    // never over a file that appeared meanwhile. The folder is synced after.
+    // never over a file that appeared meanwhile.
     std::optional<FileError> createNew(const char* name, int access, FileDescriptor& file) const {
         FileDescriptor created(
             ::openat(fd_.get(), name, access | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
         if (created.get() < 0) {
             return failure(pathOf(name), FileOperation::Create, errno);
         }
-        if (auto error = sync()) {
-            return error;
-        }
         file = std::move(created);
         return std::nullopt;
     }
 
+    // Opens an existing file, or creates it; status receives its status.
+    std::optional<FileError> openOrCreate(const char* name, int access, FileDescriptor& file,
+                                          bool& created, struct stat& status) const {
+        bool absent = false;
+        if (auto error = openRegular(name, access, file, absent, status)) {
+            return error;
+        }
+        created = absent;
+        if (!absent) {
+            return std::nullopt;
+        }
+        if (auto error = createNew(name, access, file)) {
+            return error;
+        }
+        if (::fstat(file.get(), &status) != 0) {
+            return failure(pathOf(name), FileOperation::Create, errno);
+        }
+        return std::nullopt;
+    }
+
+    void remove(const char* name) const { ::unlinkat(fd_.get(), name, 0); }
+
 private:
+    // Takes the folder's lock, waiting a little at a time until `wait` has
+    // passed. Where the file system cannot lock a folder (some network file
+    // systems), the load or save goes on unlocked rather than failing.
+    std::optional<FileError> takeLock(int lock, std::chrono::milliseconds wait) {
+        constexpr std::chrono::milliseconds Pause{20};
+        const auto deadline = std::chrono::steady_clock::now() + wait;
+        while (::flock(fd_.get(), lock | LOCK_NB) != 0) {
+            const int error = errno;
+            if (error == EINTR) {
+                continue;
+            }
+            if (error == ENOLCK || error == EOPNOTSUPP || error == EBADF || error == EINVAL) {
+                return std::nullopt;
+            }
+            if (error != EWOULDBLOCK) {
+                return failure(path_, FileOperation::Lock, error);
+            }
+            if (std::chrono::steady_clock::now() >= deadline) {
+                return refusal(path_, FileOperation::Lock,
+                               "it is being written by another program; try again later");
+            }
+            std::this_thread::sleep_for(Pause);
+        }
+        return std::nullopt;
+    }
+
     std::string path_;
     FileDescriptor fd_;
 };
 
-std::optional<FileError> closeChecked(FileDescriptor& file, const std::string& path) {
-    if (const int error = file.close(); error != 0) {
-        return failure(path, FileOperation::Close, error);
-    }
-    return std::nullopt;
-}
+namespace {
 
-// Reads up to limit bytes from the start of an open file.
-std::optional<FileError> readPrefix(FileDescriptor& file, const std::string& path,
-                                    std::size_t limit, std::vector<std::uint8_t>& bytes) {
-    bytes.assign(limit, 0);
-    std::size_t count = 0;
-    while (count < limit) {
-        const ssize_t got =
-            ::pread(file.get(), bytes.data() + count, limit - count, static_cast<off_t>(count));
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return failure(path, FileOperation::Read, errno);
-        }
-        if (got == 0) {
-            break;
-        }
-        count += static_cast<std::size_t>(got);
-    }
-    bytes.resize(count);
-    return closeChecked(file, path);
-}
+using Folder = OpenFolder;
 
 std::optional<FileError> readFile(const Folder& folder, const char* name, std::size_t limit,
                                   MissingFile missing, std::vector<std::uint8_t>& bytes) {
     const std::string path = folder.pathOf(name);
     FileDescriptor file;
     bool absent = false;
-    if (auto error = folder.openRegular(name, O_RDONLY, file, absent)) {
+    struct stat status {};
+    if (auto error = folder.openRegular(name, O_RDONLY, file, absent, status)) {
         return error;
     }
     if (!absent) {
-        return readPrefix(file, path, limit, bytes);
+        if (auto error = readPrefix(file, path, limit, bytes)) {
+            return error;
+        }
+        return closeChecked(file, path);
     }
     bytes.clear();
     switch (missing) {
@@ -251,46 +402,40 @@ std::optional<FileError> readFile(const Folder& folder, const char* name, std::s
         if (auto error = folder.createNew(name, O_WRONLY, file)) {
             return error;
         }
+        if (auto error = folder.sync()) {
+            return error;
+        }
         return closeChecked(file, path);
     }
     return std::nullopt;
 }
 
-// Writes the block over the start of the file, creating it when absent and
-// keeping whatever lies beyond the block. Success means the bytes reached the
-// disk: a partial write is continued, and the sync and close are checked.
-std::optional<FileError> writeFile(const Folder& folder, const char* name,
-                                   std::span<const std::uint8_t> block) {
-    const std::string path = folder.pathOf(name);
-    FileDescriptor file;
-    bool absent = false;
-    if (auto error = folder.openRegular(name, O_WRONLY, file, absent)) {
+std::optional<FileError> readBoth(const Folder& folder, MissingFile missing, StoredBlocks& blocks) {
+    StoredBlocks read;
+    if (auto error = readFile(folder, SwitchFileName, SwitchBlockSize, missing, read.switches)) {
         return error;
     }
-    if (absent) {
-        if (auto error = folder.createNew(name, O_WRONLY, file)) {
-            return error;
-        }
+    if (auto error = readFile(folder, SettingsFileName, RecallBlockSize, missing, read.settings)) {
+        return error;
     }
-    std::size_t written = 0;
-    while (written < block.size()) {
-        const ssize_t put = ::pwrite(file.get(), block.data() + written, block.size() - written,
-                                     static_cast<off_t>(written));
-        if (put < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return failure(path, FileOperation::Write, errno);
-        }
-        if (put == 0) {
-            return failure(path, FileOperation::Write, EIO);
-        }
-        written += static_cast<std::size_t>(put);
+    blocks = std::move(read);
+    return std::nullopt;
+}
+
+// Puts back what a file held before a write that failed; false when that
+// failed too.
+bool undoWrite(SaveTarget& target) {
+    if (target.written == 0) {
+        return true;
     }
-    if (::fsync(file.get()) != 0) {
-        return failure(path, FileOperation::Sync, errno);
+    std::size_t restored = 0;
+    if (writeAll(target.file, target.before, restored) != 0) {
+        return false;
     }
-    return closeChecked(file, path);
+    struct stat status {};
+    return ::fstat(target.file.get(), &status) == 0 &&
+           (status.st_size <= target.sizeBefore ||
+            ::ftruncate(target.file.get(), target.sizeBefore) == 0);
 }
 
 const char* verbFor(FileOperation operation) {
@@ -307,8 +452,28 @@ const char* verbFor(FileOperation operation) {
         return "flush";
     case FileOperation::Close:
         return "close";
+    case FileOperation::Lock:
+        return "lock";
     }
     return "use";
+}
+
+bool changed(FileContent content) {
+    return content == FileContent::New || content == FileContent::Damaged;
+}
+
+const char* describe(FileContent content) {
+    switch (content) {
+    case FileContent::Old:
+        return "still holds the old configuration";
+    case FileContent::New:
+        return "now holds the new configuration";
+    case FileContent::Same:
+        return "is unchanged, as it already held the new configuration";
+    case FileContent::Damaged:
+        return "holds part of the new configuration over the old one";
+    }
+    return "";
 }
 
 } // namespace
@@ -321,21 +486,131 @@ std::string FileError::message() const {
     return text + description + ".";
 }
 
-std::optional<FileError> ReadStoredBlocks(const std::string& folder, MissingFile missing,
-                                          StoredBlocks& blocks) {
-    Folder dir;
-    if (auto error = dir.open(folder)) {
+bool SaveError::nothingChanged() const {
+    return !changed(switches) && !changed(settings);
+}
+
+std::string SaveError::summary() const {
+    if (nothingChanged()) {
+        return "The configuration was not saved to \"" + folder + "\".";
+    }
+    const bool written =
+        error.operation == FileOperation::Sync || error.operation == FileOperation::Close;
+    if (written && switches != FileContent::Old && settings != FileContent::Old) {
+        return "The configuration was written to \"" + folder +
+               "\", but may not be safely on the disk.";
+    }
+    const bool outOfStep = switches == FileContent::Damaged || settings == FileContent::Damaged ||
+                           switches == FileContent::Old || settings == FileContent::Old;
+    return "The configuration was only partly saved to \"" + folder + "\": \"" + SwitchFileName +
+           "\" " + describe(switches) + ", and \"" + SettingsFileName + "\" " + describe(settings) +
+           "." + (outOfStep ? " The two files are now out of step." : "");
+}
+
+LockedFolder::LockedFolder() = default;
+LockedFolder::~LockedFolder() = default;
+
+std::optional<FileError> LockedFolder::open(const std::string& folder,
+                                            std::chrono::milliseconds wait) {
+    folder_ = std::make_unique<OpenFolder>();
+    if (auto error = folder_->open(folder, LOCK_EX, wait)) {
+        folder_.reset();
         return error;
     }
-    StoredBlocks read;
-    if (auto error = readFile(dir, SwitchFileName, SwitchBlockSize, missing, read.switches)) {
-        return error;
-    }
-    if (auto error = readFile(dir, SettingsFileName, RecallBlockSize, missing, read.settings)) {
-        return error;
-    }
-    blocks = std::move(read);
     return std::nullopt;
+}
+
+std::optional<FileError> LockedFolder::read(StoredBlocks& blocks) const {
+    return readBoth(*folder_, MissingFile::ReadsEmpty, blocks);
+}
+
+std::optional<SaveError> LockedFolder::save(const ChannelConfig& config) {
+    const SwitchBlock switchBlock = toBlock(config.Switches);
+    const RecallBlock recallBlock = toBlock(config.Recall);
+    std::array<SaveTarget, 2> targets = {{
+        {SwitchFileName, folder_->pathOf(SwitchFileName), switchBlock, {}, false, {}, 0, {}, 0},
+        {SettingsFileName, folder_->pathOf(SettingsFileName), recallBlock, {}, false, {}, 0, {}, 0},
+    }};
+    SaveTarget& switches = targets[0];
+    SaveTarget& settings = targets[1];
+    const auto fail = [&](const FileError& error) {
+        // A file this save created holds nothing of value: it goes again.
+        for (SaveTarget& target : targets) {
+            if (target.created && !changed(target.content)) {
+                target.file = FileDescriptor();
+                folder_->remove(target.name);
+            }
+        }
+        return SaveError{folder_->path(), error, switches.content, settings.content};
+    };
+
+    // Both files are opened before either is written, so that one that
+    // cannot be written stops the save before anything changed.
+    std::array<struct stat, 2> status{};
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        SaveTarget& target = targets[i];
+        if (auto error = folder_->openOrCreate(target.name, O_RDWR, target.file, target.created,
+                                               status[i])) {
+            return fail(*error);
+        }
+        target.sizeBefore = status[i].st_size;
+        if (auto error = readPrefix(target.file, target.path, target.block.size(), target.before)) {
+            return fail(*error);
+        }
+        if (target.heldBlockAlready()) {
+            target.content = FileContent::Same;
+        }
+    }
+    if (status[0].st_dev == status[1].st_dev && status[0].st_ino == status[1].st_ino) {
+        return fail(refusal(settings.path, FileOperation::Open,
+                            std::string("it is the same file as \"") + SwitchFileName +
+                                "\", under another name"));
+    }
+
+    std::array<int, 2> errors = writeBoth(switches, settings);
+    for (std::size_t failed = 0; failed < targets.size(); ++failed) {
+        if (errors[failed] == 0) {
+            continue;
+        }
+        // The part written of this file, and the file written before it,
+        // are put back, the last first.
+        for (std::size_t undone = failed + 1; undone-- > 0;) {
+            SaveTarget& back = targets[undone];
+            if (undoWrite(back)) {
+                back.content = back.heldBlockAlready() ? FileContent::Same : FileContent::Old;
+            } else if (!back.heldBlockAlready()) {
+                back.content = undone == failed ? FileContent::Damaged : FileContent::New;
+            }
+        }
+        return fail(failure(targets[failed].path, FileOperation::Write, errors[failed]));
+    }
+
+    for (SaveTarget& target : targets) {
+        if (::fsync(target.file.get()) != 0) {
+            return fail(failure(target.path, FileOperation::Sync, errno));
+        }
+    }
+    if (switches.created || settings.created) {
+        if (auto error = folder_->sync()) {
+            return fail(*error);
+        }
+    }
+    for (SaveTarget& target : targets) {
+        if (auto error = closeChecked(target.file, target.path)) {
+            return fail(*error);
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<FileError> ReadStoredBlocks(const std::string& folder, MissingFile missing,
+                                          StoredBlocks& blocks, std::chrono::milliseconds wait) {
+    Folder dir;
+    // Creating files is writing: it waits for, and keeps out, other writers.
+    if (auto error = dir.open(folder, missing == MissingFile::Create ? LOCK_EX : LOCK_SH, wait)) {
+        return error;
+    }
+    return readBoth(dir, missing, blocks);
 }
 
 std::optional<FileError> LoadConfig(const std::string& folder, MissingFile missing,
@@ -353,31 +628,12 @@ std::optional<FileError> LoadConfig(const std::string& folder, MissingFile missi
     return std::nullopt;
 }
 
-std::string SaveError::summary() const {
-    if (!switchFileSaved) {
-        return "The configuration was not saved to \"" + folder + "\".";
-    }
-    return std::string("Only \"") + SwitchFileName + "\" was saved to \"" + folder + "\"; \"" +
-           SettingsFileName + "\" was not, so the two files there are now out of step.";
-}
-
 std::optional<SaveError> SaveConfig(const std::string& folder, const ChannelConfig& config) {
-    Folder dir;
-    if (auto error = dir.open(folder)) {
-        return SaveError{folder, *error, false};
+    LockedFolder locked;
+    if (auto error = locked.open(folder)) {
+        return SaveError{folder, *error, FileContent::Old, FileContent::Old};
     }
-    for (const char* name : {SwitchFileName, SettingsFileName}) {
-        if (auto error = dir.checkUsable(name)) {
-            return SaveError{folder, *error, false};
-        }
-    }
-    if (auto error = writeFile(dir, SwitchFileName, toBlock(config.Switches))) {
-        return SaveError{folder, *error, false};
-    }
-    if (auto error = writeFile(dir, SettingsFileName, toBlock(config.Recall))) {
-        return SaveError{folder, *error, true};
-    }
-    return std::nullopt;
+    return locked.save(config);
 }
 
 } // namespace mx

@@ -4,20 +4,29 @@
 // switch table, "settings.cmx" the 2 recall bytes. Neither has a header; both
 // are written in place without truncation, so bytes after the block are kept.
 // Only regular files (or symbolic links to them) are read or written.
+//
+// One writer at a time: a save holds an exclusive lock on the folder (flock
+// on the folder's own descriptor, so no lock file appears in it) and a load a
+// shared one, so a load never sees half a save. Waiting for another program's
+// lock is bounded; a file system that cannot lock a folder is used unlocked.
 
 #include "channel_config.h"
 
+#include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace mx {
 
 inline constexpr const char* SwitchFileName = "switches.mx";
 inline constexpr const char* SettingsFileName = "settings.cmx";
 
-enum class FileOperation { Open, Create, Read, Write, Sync, Close };
+// How long a load or save waits for another program to finish with a folder.
+inline constexpr std::chrono::milliseconds LockWait{5000};
+
+enum class FileOperation { Open, Create, Read, Write, Sync, Close, Lock };
 
 // Why a load or save failed: which file (or folder), what was being done, and
 // the operating system's error number with its description. A file that the
@@ -42,10 +51,11 @@ enum class MissingFile {
     IsAnError,  // fail with ENOENT and create nothing
 };
 
-// Reads the first bytes of both files, up to one block each. On failure the
-// blocks are left as they were.
+// Reads the first bytes of both files, up to one block each, under the
+// folder's lock. On failure the blocks are left as they were.
 std::optional<FileError> ReadStoredBlocks(const std::string& folder, MissingFile missing,
-                                          StoredBlocks& blocks);
+                                          StoredBlocks& blocks,
+                                          std::chrono::milliseconds wait = LockWait);
 
 // Reads both files of the folder into the model. A missing file is created
 // empty, read as empty, or an error, as `missing` says; an empty file leaves
@@ -55,24 +65,60 @@ std::optional<FileError> ReadStoredBlocks(const std::string& folder, MissingFile
 std::optional<FileError> LoadConfig(const std::string& folder, MissingFile missing,
                                     ChannelConfig& config, StoredBlocks* loaded = nullptr);
 
-// Why a save failed, and whether it got half way: the switch file is written
-// first, so a failure on the settings file leaves the switch file saved and
-// the two files out of step.
+// What one of the two files holds after a save that failed.
+enum class FileContent : std::uint8_t {
+    Old,     // what it held before the save (or nothing, as before)
+    New,     // the configuration being saved
+    Same,    // what it held before, which was the configuration being saved
+    Damaged, // part of the new configuration over part of the old one
+};
+
+// Why a save failed, and what each file holds now.
 struct SaveError {
     std::string folder;
     FileError error;
-    bool switchFileSaved = false;
+    FileContent switches = FileContent::Old;
+    FileContent settings = FileContent::Old;
 
-    // What the folder holds now, in one sentence, e.g.
+    // Whether the folder holds what it held before the save.
+    bool nothingChanged() const;
+    // What the folder holds now, for the user, e.g.
     // The configuration was not saved to "/cfg".
     // The reason is error.message().
     std::string summary() const;
 };
 
-// Writes the model over the start of both files, the switch file first. Both
-// files are checked before anything is written, so a file that is no regular
-// file stops the save before it starts; when the switch file fails, the
-// settings file is not touched.
+class OpenFolder;
+
+// A folder opened and locked for one save. What the files hold is read and
+// the save that follows is written under the same lock, so no other writer
+// can slip in between. The lock is held until this goes away.
+class LockedFolder {
+public:
+    LockedFolder();
+    ~LockedFolder();
+    LockedFolder(const LockedFolder&) = delete;
+    LockedFolder& operator=(const LockedFolder&) = delete;
+
+    // Opens the folder and takes its lock, waiting at most `wait` for
+    // another program to finish with it.
+    std::optional<FileError> open(const std::string& folder,
+                                  std::chrono::milliseconds wait = LockWait);
+    // The first bytes of both files now; a missing file reads as empty.
+    std::optional<FileError> read(StoredBlocks& blocks) const;
+    // Writes the configuration over the start of both files, all or nothing
+    // as far as the system lets it: both files are opened (or created) before
+    // either is written, a write that fails is undone, a file this save
+    // created is removed again when it fails, and both are on disk before it
+    // succeeds. Only a kill between the two writes can leave them out of
+    // step; SIGINT, SIGTERM and SIGHUP wait until both are written.
+    std::optional<SaveError> save(const ChannelConfig& config);
+
+private:
+    std::unique_ptr<OpenFolder> folder_;
+};
+
+// Opens and locks the folder, then saves into it.
 std::optional<SaveError> SaveConfig(const std::string& folder, const ChannelConfig& config);
 
 } // namespace mx

@@ -23,6 +23,7 @@ namespace {
 struct Failure {
     Call call;
     int errorNumber;
+    int passing;
 };
 
 struct State {
@@ -64,7 +65,7 @@ std::optional<int> record(const char* call, const std::string& name, int flags =
     }
     s.calls.push_back({call, name, flags});
     for (auto it = s.failures.begin(); it != s.failures.end(); ++it) {
-        if (it->call.call == call && it->call.name == name) {
+        if (it->call.call == call && it->call.name == name && it->passing-- == 0) {
             const int error = it->errorNumber;
             s.failures.erase(it);
             errno = error;
@@ -87,8 +88,9 @@ Recorder::~Recorder() {
     state() = State{};
 }
 
-void Recorder::failNext(const std::string& call, const std::string& name, int errorNumber) {
-    state().failures.push_back({{call, name, 0}, errorNumber});
+void Recorder::failNext(const std::string& call, const std::string& name, int errorNumber,
+                        int passing) {
+    state().failures.push_back({{call, name, 0}, errorNumber, passing});
 }
 
 const std::vector<Call>& Recorder::calls() const {

@@ -28,8 +28,10 @@ public:
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
 
-    // The next `call` on `name` fails with errorNumber.
-    void failNext(const std::string& call, const std::string& name, int errorNumber);
+    // A `call` on `name` fails with errorNumber, after `passing` such calls
+    // have gone through.
+    void failNext(const std::string& call, const std::string& name, int errorNumber,
+                  int passing = 0);
 
     const std::vector<Call>& calls() const;
     // The index of the first recorded call of this kind on name, or -1.
