@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <utility>
 
 namespace mx {
 
@@ -67,8 +68,11 @@ bool sameFolder(const QString& a, const QString& b) {
 
 } // namespace
 
-ConfigEditor::ConfigEditor(MainWindow& window, ConfigDocument& document, Dialogs& dialogs)
-    : window_(window), document_(document), dialogs_(dialogs) {
+ConfigEditor::ConfigEditor(MainWindow& window, ConfigDocument& document, Dialogs& dialogs,
+                           RecoveryStore recovery)
+    : window_(window), document_(document), dialogs_(dialogs), recovery_(std::move(recovery)) {
+    QObject::connect(&document_, &ConfigDocument::changed, &window_,
+                     [this] { keepUnsavedEdits(); });
     QObject::connect(&window_, &MainWindow::openClicked, &window_, [this] { OpenCommand_Click(); });
     QObject::connect(&window_, &MainWindow::saveClicked, &window_, [this] { SaveCommand_Click(); });
     QObject::connect(&window_, &MainWindow::saveAsClicked, &window_,
@@ -78,7 +82,7 @@ ConfigEditor::ConfigEditor(MainWindow& window, ConfigDocument& document, Dialogs
 
 bool ConfigEditor::Form_Load(const QString& firstFolder) {
     BaseCaption = window_.windowTitle();
-    if (!firstFolder.isEmpty()) {
+    if (!firstFolder.isEmpty() && usableFolder(firstFolder)) {
         setConfigFolder(firstFolder);
         if (LoadAndShow()) {
             return true;
@@ -172,15 +176,21 @@ void ConfigEditor::SaveAsCommand_Click() {
 }
 
 bool ConfigEditor::Form_Terminate() {
-    if (!dialogs_.askSaveBeforeExit(&window_)) {
+    // Either answer ends the run normally: the edits are saved, or let go.
+    if (!dialogs_.askSaveBeforeExit(&window_) || SaveCommand_Click()) {
+        recovery_.remove(documentFolder_);
         return true;
     }
-    return SaveCommand_Click();
+    return false;
 }
 
 bool ConfigEditor::BrowseForConfigFolder(const QString& prompt) {
     const QString start = ConfigFolder.isEmpty() ? QDir::homePath() : ConfigFolder;
-    const std::optional<QString> chosen = dialogs_.browseForFolder(&window_, prompt, start);
+    std::optional<QString> chosen = dialogs_.browseForFolder(&window_, prompt, start);
+    // A folder whose name cannot be used is refused, and the user chooses again.
+    while (chosen && !chosen->isEmpty() && !usableFolder(*chosen)) {
+        chosen = dialogs_.browseForFolder(&window_, prompt, start);
+    }
     const bool obtained = chosen.has_value() && !chosen->isEmpty();
     if (obtained) {
         ConfigFolder = *chosen;
@@ -199,6 +209,8 @@ bool ConfigEditor::LoadAndShow() {
         return false;
     }
     document_.load(config, loaded);
+    documentMovedTo(ConfigFolder);
+    offerRecoveredEdits(loaded);
     // Stepping through channel 2 makes the final selection a change, so the
     // view is refreshed with the values just loaded whatever was shown before.
     window_.selectChannel(1);
@@ -222,7 +234,64 @@ bool ConfigEditor::writeConfig(LockedFolder& folder) {
         return false;
     }
     document_.markSaved(written);
+    documentMovedTo(ConfigFolder);
     return true;
+}
+
+void ConfigEditor::documentMovedTo(const QString& folder) {
+    if (documentFolder_ != folder) {
+        if (!documentFolder_.isEmpty()) {
+            recovery_.remove(documentFolder_);
+        }
+        documentFolder_ = folder;
+    }
+}
+
+void ConfigEditor::offerRecoveredEdits(const StoredBlocks& loaded) {
+    QString problem;
+    const auto recovered = recovery_.read(documentFolder_, problem);
+    if (!problem.isEmpty()) {
+        dialogs_.showError(&window_, problem);
+    }
+    if (!recovered) {
+        return;
+    }
+    if (dialogs_.askRestoreRecovered(&window_, documentFolder_, recovered->written,
+                                     recovered->basedOn != loaded)) {
+        document_.restoreUnsaved(recovered->config);
+    } else {
+        recovery_.remove(documentFolder_);
+    }
+}
+
+void ConfigEditor::keepUnsavedEdits() {
+    if (documentFolder_.isEmpty()) {
+        return;
+    }
+    if (!document_.isModified()) {
+        recovery_.remove(documentFolder_);
+        return;
+    }
+    const auto failure =
+        recovery_.write(documentFolder_, document_.config(), document_.storedBlocks());
+    if (failure && !std::exchange(recoveryFailureShown_, true)) {
+        dialogs_.showError(&window_, *failure + " They are kept in this window until you save.");
+    }
+}
+
+bool ConfigEditor::usableFolder(const QString& folder) {
+    // A name that is not valid text reaches Qt with U+FFFD in place of its
+    // bytes, and those characters would be written back as other bytes: the
+    // name of another folder, or of none.
+    if (!folder.contains(QChar::ReplacementCharacter)) {
+        return true;
+    }
+    dialogs_.showError(&window_,
+                       QString("The folder \"%1\" cannot be used: its name is not valid text "
+                               "(UTF-8), so MX_config cannot be sure which folder it is. Rename "
+                               "the folder, or choose another.")
+                           .arg(folder));
+    return false;
 }
 
 void ConfigEditor::setConfigFolder(const QString& folder) {

@@ -3,9 +3,11 @@
 // Drives the editor: asks for the configuration folder at start-up, loads it
 // into the document the window shows, answers the Open, Save and Save As
 // buttons and asks whether to save when the window closes. It owns the
-// current folder and the window's base caption.
+// current folder and the window's base caption, and keeps unsaved edits for
+// recovery after a crash.
 
 #include "config_files.h"
+#include "recovery_store.h"
 
 #include <QString>
 
@@ -19,7 +21,10 @@ class ConfigEditor {
 public:
     static constexpr const char* FolderPrompt = "Choose a folder for the config files.";
 
-    ConfigEditor(MainWindow& window, ConfigDocument& document, Dialogs& dialogs);
+    // Unsaved edits are kept in recovery, whose default is the user's state
+    // folder.
+    ConfigEditor(MainWindow& window, ConfigDocument& document, Dialogs& dialogs,
+                 RecoveryStore recovery = RecoveryStore());
 
     const QString& configFolder() const { return ConfigFolder; }
     const QString& baseCaption() const { return BaseCaption; }
@@ -46,6 +51,10 @@ public:
     // caption shows the current folder either way.
     bool BrowseForConfigFolder(const QString& prompt);
 
+    // Brings the recovery file up to date now, as the program is about to
+    // end without asking: at SIGTERM, SIGHUP or SIGINT.
+    void keepUnsavedEdits();
+
 private:
     // Loads the current folder and shows channel 1. On failure the user is
     // told, and the model and view are as they were.
@@ -57,12 +66,28 @@ private:
     bool writeConfig(LockedFolder& folder);
     void setConfigFolder(const QString& folder);
     void showCaption();
+    // Whether a folder's name can be used: one that is not valid text could
+    // stand for another folder, and is refused with a message.
+    bool usableFolder(const QString& folder);
+    // The document now holds the configuration of ConfigFolder, freshly
+    // loaded or saved there: edits kept for the folder it held before are
+    // gone, saved or discarded.
+    void documentMovedTo(const QString& folder);
+    // After a load: offers the edits kept for the folder, if any.
+    void offerRecoveredEdits(const StoredBlocks& loaded);
 
     MainWindow& window_;
     ConfigDocument& document_;
     Dialogs& dialogs_;
+    RecoveryStore recovery_;
     QString ConfigFolder;
     QString BaseCaption;
+    // The folder whose configuration the document holds, and whose unsaved
+    // edits recovery keeps. ConfigFolder runs ahead of it while a folder is
+    // being chosen and loaded.
+    QString documentFolder_;
+    // A recovery file that cannot be written is reported once.
+    bool recoveryFailureShown_ = false;
 };
 
 } // namespace mx

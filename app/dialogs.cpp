@@ -6,6 +6,7 @@
 #include <QFileSystemModel>
 #include <QIdentityProxyModel>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QWidget>
@@ -95,6 +96,17 @@ QString QtDialogs::overwriteChangesText(const QString& folder) {
         .arg(folder);
 }
 
+QString QtDialogs::restoreRecoveredText(const QString& folder, const QDateTime& written,
+                                        bool filesChangedSince) {
+    QString text = QString("Unsaved changes to \"%1\" from %2 were recovered. Restore them?")
+                       .arg(folder, QLocale().toString(written.toLocalTime(), QLocale::LongFormat));
+    if (filesChangedSince) {
+        text += "\n\nThe folder's files have changed since then; saving the restored changes "
+                "would replace what is there now.";
+    }
+    return text;
+}
+
 std::optional<QString> QtDialogs::browseForFolder(QWidget* owner, const QString& prompt,
                                                   const QString& startFolder) {
     QFileDialog browser(visibleOwner(owner), prompt, startFolder);
@@ -136,6 +148,20 @@ bool QtDialogs::askReplaceConfiguration(QWidget* owner, const QString& folder) {
 
 bool QtDialogs::askOverwriteChanges(QWidget* owner, const QString& folder) {
     return askYesNo(owner, overwriteChangesText(folder));
+}
+
+bool QtDialogs::askRestoreRecovered(QWidget* owner, const QString& folder, const QDateTime& written,
+                                    bool filesChangedSince) {
+    QMessageBox box(QMessageBox::Question, QString(),
+                    restoreRecoveredText(folder, written, filesChangedSince), QMessageBox::NoButton,
+                    visibleOwner(owner));
+    prepare(box);
+    QPushButton* restore = box.addButton("&Restore", QMessageBox::AcceptRole);
+    // The reject role makes Escape and the title bar's close mean Discard.
+    box.addButton("&Discard", QMessageBox::RejectRole);
+    box.setDefaultButton(restore);
+    box.exec();
+    return box.clickedButton() == restore;
 }
 
 void QtDialogs::showError(QWidget* owner, const QString& message) {

@@ -3,6 +3,7 @@
 // The questions the editor asks the user, behind one small interface so that
 // tests can answer them; QtDialogs asks them with the platform's dialogs.
 
+#include <QDateTime>
 #include <QString>
 #include <optional>
 
@@ -30,6 +31,10 @@ public:
     // The files in folder changed since they were loaded or saved: true to
     // overwrite them.
     virtual bool askOverwriteChanges(QWidget* owner, const QString& folder) = 0;
+    // Edits to folder made at `written` were not saved and were recovered:
+    // true to restore them, false to discard them.
+    virtual bool askRestoreRecovered(QWidget* owner, const QString& folder,
+                                     const QDateTime& written, bool filesChangedSince) = 0;
     virtual void showError(QWidget* owner, const QString& message) = 0;
 };
 
@@ -41,6 +46,8 @@ public:
     static QString saveBeforeOpenText(const QString& folder);
     static QString replaceConfigurationText(const QString& folder);
     static QString overwriteChangesText(const QString& folder);
+    static QString restoreRecoveredText(const QString& folder, const QDateTime& written,
+                                        bool filesChangedSince);
 
     std::optional<QString> browseForFolder(QWidget* owner, const QString& prompt,
                                            const QString& startFolder) override;
@@ -48,6 +55,8 @@ public:
     UnsavedChanges askSaveBeforeOpen(QWidget* owner, const QString& folder) override;
     bool askReplaceConfiguration(QWidget* owner, const QString& folder) override;
     bool askOverwriteChanges(QWidget* owner, const QString& folder) override;
+    bool askRestoreRecovered(QWidget* owner, const QString& folder, const QDateTime& written,
+                             bool filesChangedSince) override;
     void showError(QWidget* owner, const QString& message) override;
 };
 

@@ -3,6 +3,7 @@
 #include "config_editor.h"
 #include "dialogs.h"
 #include "main_window.h"
+#include "termination_signals.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -103,6 +104,16 @@ int main(int argc, char** argv) {
     mx::MainWindow window(document);
     mx::QtDialogs dialogs;
     mx::ConfigEditor editor(window, document, dialogs);
+    // A shutdown, a logout or Ctrl+C in the terminal ends the editor without
+    // the exit question, which no one would be there to answer; what is
+    // unsaved stays in the recovery file for the next start.
+    mx::TerminationSignals termination;
+    QObject::connect(&termination, &mx::TerminationSignals::received, &app, [&] {
+        editor.keepUnsavedEdits();
+        // exit(), not quit(): quit() closes every window first, and closing
+        // this one asks the exit question.
+        QCoreApplication::exit(0);
+    });
     if (!editor.Form_Load(startUp.folder)) {
         return 0;
     }

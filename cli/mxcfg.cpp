@@ -11,6 +11,8 @@
 #include <QFile>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <functional>
 #include <map>
 #include <unistd.h>
@@ -22,8 +24,27 @@ using namespace mx;
 constexpr int Trouble = 2;
 constexpr int Different = 1;
 
+// Arguments are carried as Latin-1 QStrings, one character for each byte, so
+// that a folder whose name is not valid text reaches storage byte for byte.
+QStringList byteArguments(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLatin1(argv[i]);
+    }
+    return arguments;
+}
+
+std::string bytesOf(const QString& argument) {
+    return argument.toLatin1().toStdString();
+}
+
+void printError(const std::string& message) {
+    std::fprintf(stderr, "mxcfg: %s\n", message.c_str());
+}
+
+// Our own words, with arguments in them (as bytes) where they stand.
 void printError(const QString& message) {
-    std::fprintf(stderr, "mxcfg: %s\n", qPrintable(message));
+    printError(bytesOf(message));
 }
 
 int usageError(const QString& message, const QString& command = {}) {
@@ -41,26 +62,18 @@ bool print(const std::string& text) {
 
 int printed(const std::string& text) {
     if (!print(text)) {
-        printError("could not write the output");
+        printError(std::string("could not write the output"));
         return Trouble;
     }
     return 0;
-}
-
-std::string nativePath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
-
-QString fromNative(const std::string& text) {
-    return QFile::decodeName(QByteArray::fromStdString(text));
 }
 
 // Reads a folder as the editor does at start-up, onto an all-zero model,
 // except that a missing file is an error and nothing is created.
 bool readFolder(const QString& folder, ChannelConfig& config) {
     config = ChannelConfig{};
-    if (const auto error = LoadConfig(nativePath(folder), MissingFile::IsAnError, config)) {
-        printError(fromNative(error->message()));
+    if (const auto error = LoadConfig(bytesOf(folder), MissingFile::IsAnError, config)) {
+        printError(error->message());
         return false;
     }
     return true;
@@ -124,10 +137,13 @@ int import(const QCommandLineParser&, const QStringList& arguments) {
     const QString& source = arguments[0];
     const QString& folder = arguments[1];
     QFile file;
-    const bool opened = source == "-" ? file.open(stdin, QIODevice::ReadOnly)
-                                      : (file.setFileName(source), file.open(QIODevice::ReadOnly));
-    if (!opened) {
-        printError(QString("could not read \"%1\": %2").arg(source, file.errorString()));
+    const int fd =
+        source == "-" ? STDIN_FILENO : ::open(bytesOf(source).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 ||
+        !file.open(fd, QIODevice::ReadOnly,
+                   source == "-" ? QFileDevice::DontCloseHandle : QFileDevice::AutoCloseHandle)) {
+        printError(QString("could not read \"%1\": %2")
+                       .arg(source, QString::fromLatin1(std::strerror(errno))));
         return Trouble;
     }
     const QByteArray text = file.readAll();
@@ -139,12 +155,12 @@ int import(const QCommandLineParser&, const QStringList& arguments) {
     ChannelConfig config;
     if (const auto error = configFromText(text.toStdString(), config)) {
         const QString name = source == "-" ? "standard input" : source;
-        printError(name + ": " + QString::fromStdString(error->describe()));
+        printError(bytesOf(name) + ": " + error->describe());
         return Trouble;
     }
-    if (const auto failure = SaveConfig(nativePath(folder), config)) {
-        printError(fromNative(failure->summary()));
-        printError(fromNative(failure->error.message()));
+    if (const auto failure = SaveConfig(bytesOf(folder), config)) {
+        printError(failure->summary());
+        printError(failure->error.message());
         return Trouble;
     }
     return 0;
@@ -202,7 +218,8 @@ int main(int argc, char** argv) {
     top.addPositionalArgument("command", "show, diff, export or import.", "COMMAND [ARGUMENTS]");
     // Everything after the command belongs to the command.
     top.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
-    if (!top.parse(QCoreApplication::arguments())) {
+    const QStringList allArguments = byteArguments(argc, argv);
+    if (!top.parse(allArguments)) {
         return usageError(top.errorText());
     }
     if (top.isSet("help")) {
@@ -234,7 +251,7 @@ int main(int argc, char** argv) {
         parser.addOption(option);
     }
     // "-" names standard input, not an option.
-    if (!parser.parse(QStringList{QCoreApplication::arguments().first()} + rest)) {
+    if (!parser.parse(QStringList{allArguments.first()} + rest)) {
         return usageError(parser.errorText(), name);
     }
     if (parser.isSet("help")) {

@@ -45,12 +45,14 @@ public:
     void undo() override {
         put(false);
         emit document_.restored(description_.channel, changed());
+        document_.noteChange();
     }
     void redo() override {
         put(true);
         if (!std::exchange(first_, false)) {
             emit document_.restored(description_.channel, changed());
         }
+        document_.noteChange();
     }
 
 protected:
@@ -101,7 +103,19 @@ private:
 };
 
 ConfigDocument::ConfigDocument(QObject* parent)
-    : QObject(parent), undoStack_(new QUndoStack(this)) {}
+    : QObject(parent), undoStack_(new QUndoStack(this)) {
+    changeTimer_.setSingleShot(true);
+    changeTimer_.setInterval(0);
+    connect(&changeTimer_, &QTimer::timeout, this, &ConfigDocument::changed);
+}
+
+void ConfigDocument::noteChange() {
+    // A timer already running covers this change too: a burst of clicks
+    // costs one timer.
+    if (!changeTimer_.isActive()) {
+        changeTimer_.start();
+    }
+}
 
 ConfigDocument::~ConfigDocument() = default;
 
@@ -175,18 +189,28 @@ void ConfigDocument::load(const ChannelConfig& config, const StoredBlocks& store
     config_ = config;
     savedConfig_ = config;
     stored_ = stored;
-    emit savedStateChanged();
+    emit replaced();
+    noteChange();
 }
 
 void ConfigDocument::markSaved(const StoredBlocks& written) {
     savedConfig_ = config_;
     stored_ = written;
-    emit savedStateChanged();
+    emit replaced();
+    noteChange();
 }
 
 void ConfigDocument::setStoredBlocks(const StoredBlocks& stored) {
     stored_ = stored;
-    emit savedStateChanged();
+    emit replaced();
+    noteChange();
+}
+
+void ConfigDocument::restoreUnsaved(const ChannelConfig& config) {
+    undoStack_->clear();
+    config_ = config;
+    emit replaced();
+    noteChange();
 }
 
 ChannelSet differingChannels(const ChannelConfig& a, const ChannelConfig& b) {

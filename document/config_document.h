@@ -7,14 +7,15 @@
 // knows nothing of widgets, files or dialogs.
 //
 // An edit made through one of the edit functions is shown by the view that
-// made it, which already shows the clicked box: it raises no signal, so that
-// a click costs no more than its own work. Undo and redo, loads and saves
-// are signalled.
+// made it, which already shows the clicked box: it raises no signal at once,
+// so that a click costs no more than its own work. Undo and redo, loads and
+// saves are signalled at once, and every change once the event loop is idle.
 
 #include "channel_config.h"
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <cstdint>
 
 class QUndoStack;
@@ -80,11 +81,17 @@ public:
     // The files hold other bytes than were last loaded or saved: after half
     // a save, or when the configuration is to be saved into another folder.
     void setStoredBlocks(const StoredBlocks& stored);
+    // Puts edits that were not saved, recovered after a crash, in place of
+    // the configuration: unsaved, with a new history.
+    void restoreUnsaved(const ChannelConfig& config);
 
 signals:
-    // What the configuration is compared with to tell whether it is
-    // modified has changed: a load, a save, or part of one.
-    void savedStateChanged();
+    // The configuration was replaced as a whole, or what it is compared with
+    // changed: a load, a save or part of one, recovered edits put back.
+    void replaced();
+    // Something changed (an edit, undo or redo, a load or a save): emitted
+    // once the event loop is idle, once for any number of changes.
+    void changed();
     // Undo or redo put a configuration back. `channel` is the one the edit
     // was made on; `changed` holds every channel whose values differ.
     void restored(int channel, mx::ChannelSet changed);
@@ -97,6 +104,7 @@ private:
     // Records an edit of one byte of the configuration, or of the whole of
     // it, as one undo step, unless it changes nothing.
     bool editByte(std::uint8_t& byte, std::uint8_t after, const EditDescription& description);
+    void noteChange();
     bool edit(const ChannelConfig& after, const EditDescription& description);
     QString stepText(int index) const;
 
@@ -104,6 +112,8 @@ private:
     ChannelConfig savedConfig_;
     StoredBlocks stored_;
     QUndoStack* undoStack_ = nullptr;
+    // Fires changed() when the event loop is next idle.
+    QTimer changeTimer_;
 };
 
 // The channels whose switch masks or recall flags differ between a and b.

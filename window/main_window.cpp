@@ -124,7 +124,10 @@ MainWindow::MainWindow(ConfigDocument& document, QWidget* parent)
     resizeToContent();
     member(SwitchField::Latching, SwitchPgm)->setFocus();
 
-    connect(&document_, &ConfigDocument::savedStateChanged, this, &MainWindow::showModified);
+    connect(&document_, &ConfigDocument::replaced, this, [this] {
+        ShowList_Click();
+        showModified();
+    });
     connect(&document_, &ConfigDocument::restored, this, &MainWindow::showRestored);
 }
 

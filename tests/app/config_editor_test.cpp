@@ -3,6 +3,7 @@
 #include "dialogs.h"
 #include "file_size_limit.h"
 #include "main_window.h"
+#include "termination_signals.h"
 
 #include <QAbstractProxyModel>
 #include <QApplication>
@@ -14,17 +15,25 @@
 #include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUndoStack>
 #include <QWindow>
+#include <csignal>
 #include <deque>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <numeric>
+
+// Readable failures for Qt strings.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace mx {
 namespace {
@@ -42,6 +51,7 @@ public:
     std::deque<UnsavedChanges> openAnswers;
     std::deque<bool> replaceAnswers;
     std::deque<bool> overwriteAnswers;
+    std::deque<bool> restoreAnswers;
     std::vector<QString> prompts;
     std::vector<QString> errors;
     // The folder questions asked, as "open", "replace" or "overwrite" and the folder.
@@ -67,6 +77,11 @@ public:
     }
     bool askOverwriteChanges(QWidget*, const QString& folder) override {
         return next(overwriteAnswers, "overwrite " + folder, false);
+    }
+    bool askRestoreRecovered(QWidget*, const QString& folder, const QDateTime&,
+                             bool changedSince) override {
+        return next(restoreAnswers, (changedSince ? "restore changed " : "restore ") + folder,
+                    false);
     }
 
     std::optional<QString> browseForFolder(QWidget* owner, const QString& prompt,
@@ -124,6 +139,8 @@ protected:
     void SetUp() override {
         QApplication::setApplicationName("MX_config");
         ASSERT_TRUE(root_.isValid());
+        // Unsaved edits are kept here, not in the user's own state folder.
+        qputenv("XDG_STATE_HOME", root_.filePath("state").toLocal8Bit());
         window_ = std::make_unique<MainWindow>(document_);
         editor_ = std::make_unique<ConfigEditor>(*window_, document_, dialogs_);
     }
@@ -134,6 +151,13 @@ protected:
     }
 
     // A folder under the test's temporary root, created unless told not to.
+    // A new window and editor on the same document, as at a new start.
+    void restart() {
+        window_->setCloseGuard({});
+        editor_.reset();
+        window_ = std::make_unique<MainWindow>(document_);
+        editor_ = std::make_unique<ConfigEditor>(*window_, document_, dialogs_);
+    }
     QString folder(const QString& name, bool create = true) {
         const QString path = root_.filePath(name);
         if (create) {
@@ -377,6 +401,110 @@ TEST_F(ConfigEditorTest, AFailedSaveAtExitKeepsTheWindowOpen) {
     dialogs_.exitAnswers.push_back(false);
     EXPECT_TRUE(window_->close());
     EXPECT_EQ(static_cast<unsigned char>(readFile(elsewhere + "/switches.mx")[5]), 5 | SwitchTb4);
+}
+
+TEST_F(ConfigEditorTest, UnsavedEditsSurviveAKillAndAreOfferedAtTheNextStart) {
+    const QString path = prepared("cfg", counting(112, 0), Bytes("\x00\x00", 2));
+    const QString kept = RecoveryStore().fileFor(path);
+    struct Case {
+        const char* what;
+        std::function<void()> meanwhile; // after the kill, before the next start
+        std::optional<bool> restore;     // the answer, or no question at all
+        const char* question;
+    };
+    const std::vector<Case> cases = {
+        {"restored", [] {}, true, "restore "},
+        {"discarded", [] {}, false, "restore "},
+        {"restored though the files changed",
+         [&] { writeFile(path + "/settings.cmx", Bytes("\x07\x07", 2)); }, true,
+         "restore changed "},
+        {"unreadable", [&] { writeFile(kept, "# not a configuration\n"); }, {}, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        prepared("cfg", counting(112, 0), Bytes("\x00\x00", 2));
+        {
+            // An edit, then the editor is killed: no exit question, no save.
+            ConfigDocument document;
+            MainWindow window(document);
+            ScriptedDialogs dialogs;
+            ConfigEditor editor(window, document, dialogs);
+            dialogs.folders.push_back(path);
+            ASSERT_TRUE(editor.Form_Load());
+            window.member(SwitchField::Momentary, SwitchTb3)->click();
+            QApplication::processEvents();
+            EXPECT_TRUE(QFile::exists(kept)) << "kept at the edit";
+            window.setCloseGuard({});
+        }
+        c.meanwhile();
+        dialogs_ = ScriptedDialogs();
+        restart();
+        if (c.restore) {
+            dialogs_.restoreAnswers.push_back(*c.restore);
+        }
+        start(path);
+        if (c.question != nullptr) {
+            EXPECT_EQ(dialogs_.questions, std::vector<QString>{c.question + path});
+        } else {
+            ASSERT_EQ(dialogs_.errors.size(), 1U);
+            EXPECT_TRUE(dialogs_.errors[0].contains("cannot be read"))
+                << dialogs_.errors[0].toStdString();
+            EXPECT_TRUE(QFile::exists(kept + ".broken"));
+        }
+        const bool restored = c.restore.value_or(false);
+        EXPECT_EQ(document_.config().Switches.Channels[0].Momentary, restored ? 0x0A : 0x02);
+        EXPECT_EQ(box(SwitchField::Momentary, SwitchTb3)->isChecked(), restored);
+        EXPECT_EQ(caption(*window_), Base + path + (restored ? "*" : ""));
+        EXPECT_EQ(document_.undoStack()->count(), 0);
+        EXPECT_EQ(QFile::exists(kept), restored);
+        if (restored) {
+            dialogs_.overwriteAnswers.push_back(true);
+            EXPECT_TRUE(editor_->SaveCommand_Click());
+            QApplication::processEvents();
+            EXPECT_FALSE(QFile::exists(kept)) << "a save ends the need for it";
+        }
+    }
+}
+
+TEST_F(ConfigEditorTest, ASignalToEndKeepsTheEditsAndQuitsWithoutAsking) {
+    const QString path = prepared("cfg", counting(112, 0), Bytes("\x00\x00", 2));
+    start(path);
+    TerminationSignals termination;
+    bool quit = false;
+    QObject::connect(&termination, &TerminationSignals::received, [&] {
+        editor_->keepUnsavedEdits();
+        quit = true;
+    });
+    box(SwitchField::AlwaysOn, SwitchPgm)->click();
+    std::raise(SIGTERM);
+    QTRY_VERIFY(quit);
+    EXPECT_TRUE(QFile::exists(RecoveryStore().fileFor(path)));
+    EXPECT_EQ(dialogs_.exitQuestions, 0);
+
+    // The real program, told to end, ends at once: no question holds it.
+    QProcess program;
+    program.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    program.start(MX_CONFIG_PATH, {"-platform", "offscreen", folder("other")});
+    ASSERT_TRUE(program.waitForStarted());
+    QTest::qWait(1000);
+    program.terminate();
+    ASSERT_TRUE(program.waitForFinished(5000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+}
+
+TEST_F(ConfigEditorTest, AFolderNameThatIsNotTextIsRefusedNotGuessed) {
+    // What Qt makes of a name with invalid bytes; a folder of exactly that
+    // name exists too, and must not be taken for it.
+    const QString lookalike = folder(QString("bad") + QChar::ReplacementCharacter);
+    const QString good = prepared("good", counting(112, 4), Bytes("\x00\x00", 2));
+    dialogs_.folders = {lookalike, good};
+    ASSERT_TRUE(editor_->Form_Load(lookalike));
+    ASSERT_EQ(dialogs_.errors.size(), 2U) << "from the command line and from the chooser";
+    EXPECT_TRUE(dialogs_.errors[1].contains("is not valid text"))
+        << dialogs_.errors[1].toStdString();
+    EXPECT_TRUE(QDir(lookalike).isEmpty());
+    EXPECT_EQ(editor_->configFolder(), good);
 }
 
 TEST_F(ConfigEditorTest, AFolderGivenAtStartUpLoadsWithoutAsking) {

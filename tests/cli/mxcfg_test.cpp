@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -221,6 +222,30 @@ TEST_F(MxcfgTest, JsonHoldsEveryMaskAsARawByte) {
               "6: 123 130 137 144 151 158 165 172 179 186 193 200 207 214; 0 0\n"
               "7: 221 228 235 242 249 0 7 14 21 28 35 42 49 56; 1 1\n"
               "8: 63 70 77 84 91 98 105 112 119 126 133 140 147 154; 0 1\n");
+}
+
+TEST_F(MxcfgTest, AFolderIsTheBytesItWasNamedBy) {
+    // "bad" and two bytes that are no UTF-8, beside the folder that a program
+    // decoding names as text would take it for.
+    namespace fs = std::filesystem;
+    const fs::path named = fs::path(root_.path().toStdString()) / "bad\xff\xfe";
+    const fs::path lookalike = fs::path(root_.path().toStdString()) / "bad\xef\xbf\xbd\xef\xbf\xbd";
+    fs::create_directory(named);
+    fs::create_directory(lookalike);
+    QFile text(root_.filePath("unit.txt"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write(QByteArray::fromStdString(configToText(distinctConfig())));
+    text.close();
+    // The shell passes the bytes themselves, which a QProcess cannot.
+    QProcess shell;
+    shell.start("sh", {"-c",
+                       "d=\"$1/bad$(printf '\\377\\376')\"; "
+                       "\"$0\" import \"$2\" \"$d\" && \"$0\" show \"$d\" >/dev/null",
+                       MXCFG_PATH, root_.path(), text.fileName()});
+    ASSERT_TRUE(shell.waitForFinished(10'000));
+    EXPECT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
+    EXPECT_EQ(fs::file_size(named / "switches.mx"), 112U);
+    EXPECT_TRUE(fs::is_empty(lookalike));
 }
 
 TEST(ConfigTable, ShowsEveryChannelInOneHundredColumns) {

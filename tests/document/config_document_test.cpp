@@ -17,8 +17,7 @@ protected:
                          [this](int channel, ChannelSet changed) {
                              restored_.push_back({channel, changed});
                          });
-        QObject::connect(&document_, &ConfigDocument::savedStateChanged,
-                         [this] { ++savedSignals_; });
+        QObject::connect(&document_, &ConfigDocument::replaced, [this] { ++savedSignals_; });
     }
     QUndoStack& history() { return *document_.undoStack(); }
 
