@@ -3,6 +3,7 @@
 #include "config_document.h"
 #include "dialogs.h"
 #include "main_window.h"
+#include "shown_text.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,16 +19,12 @@ std::string nativePath(const QString& folder) {
     return QFile::encodeName(folder).toStdString();
 }
 
-QString fromNative(const std::string& text) {
-    return QFile::decodeName(QByteArray::fromStdString(text));
-}
-
 QString describe(const QString& what, const QString& folder, const FileError& error) {
-    return QString("%1 \"%2\".\n\n%3").arg(what, folder, fromNative(error.message()));
+    return QString("%1 \"%2\".\n\n%3").arg(what, shown(folder), shown(error.message()));
 }
 
 QString describeSave(const SaveError& failure) {
-    return fromNative(failure.summary()) + "\n\n" + fromNative(failure.error.message());
+    return shown(failure.summary()) + "\n\n" + shown(failure.error.message());
 }
 
 // What the files hold after a save that failed: a file the save left as it
@@ -290,7 +287,7 @@ bool ConfigEditor::usableFolder(const QString& folder) {
                        QString("The folder \"%1\" cannot be used: its name is not valid text "
                                "(UTF-8), so MX_config cannot be sure which folder it is. Rename "
                                "the folder, or choose another.")
-                           .arg(folder));
+                           .arg(shown(folder)));
     return false;
 }
 
@@ -302,7 +299,7 @@ void ConfigEditor::setConfigFolder(const QString& folder) {
 void ConfigEditor::showCaption() {
     // "[*]" is where the window puts its modified mark; one that is part of
     // the folder's name is doubled so that it is shown as it is.
-    QString folder = ConfigFolder;
+    QString folder = shown(ConfigFolder);
     folder.replace("[*]", "[*][*]");
     window_.setWindowTitle(BaseCaption + folder + "[*]");
 }

@@ -1,5 +1,7 @@
 #include "dialogs.h"
 
+#include "shown_text.h"
+
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -83,23 +85,25 @@ bool askYesNo(QWidget* owner, const QString& text) {
 } // namespace
 
 QString QtDialogs::saveBeforeOpenText(const QString& folder) {
-    return QString("Save changes to \"%1\" before opening another folder?").arg(folder);
+    return QString("Save changes to \"%1\" before opening another folder?").arg(shown(folder));
 }
 
 QString QtDialogs::replaceConfigurationText(const QString& folder) {
-    return QString("\"%1\" already holds a different configuration. Replace it?").arg(folder);
+    return QString("\"%1\" already holds a different configuration. Replace it?")
+        .arg(shown(folder));
 }
 
 QString QtDialogs::overwriteChangesText(const QString& folder) {
     return QString("The configuration in \"%1\" was changed by another program since it was "
                    "loaded. Overwrite it?")
-        .arg(folder);
+        .arg(shown(folder));
 }
 
 QString QtDialogs::restoreRecoveredText(const QString& folder, const QDateTime& written,
                                         bool filesChangedSince) {
-    QString text = QString("Unsaved changes to \"%1\" from %2 were recovered. Restore them?")
-                       .arg(folder, QLocale().toString(written.toLocalTime(), QLocale::LongFormat));
+    QString text =
+        QString("Unsaved changes to \"%1\" from %2 were recovered. Restore them?")
+            .arg(shown(folder), QLocale().toString(written.toLocalTime(), QLocale::LongFormat));
     if (filesChangedSince) {
         text += "\n\nThe folder's files have changed since then; saving the restored changes "
                 "would replace what is there now.";

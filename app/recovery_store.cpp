@@ -1,6 +1,7 @@
 #include "recovery_store.h"
 
 #include "config_text.h"
+#include "shown_text.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -106,7 +107,7 @@ std::optional<QString> RecoveryStore::write(const QString& folder, const Channel
     const auto failed = [&](const QString& what) {
         ::unlink(scratch.constData());
         return QString("Unsaved changes could not be kept for recovery in \"%1\": %2.")
-            .arg(path, what);
+            .arg(shown(path), what);
     };
     if (!QDir().mkpath(directory_)) {
         return failed("the folder cannot be created");
@@ -168,7 +169,7 @@ std::optional<RecoveryStore::Recovered> RecoveryStore::read(const QString& folde
     QFile::rename(path, aside);
     problem = QString("The unsaved changes kept for \"%1\" cannot be read (%2). They were set "
                       "aside in \"%3\".")
-                  .arg(folder, why, aside);
+                  .arg(shown(folder), shown(why), shown(aside));
     return std::nullopt;
 }
 

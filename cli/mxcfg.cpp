@@ -1,21 +1,28 @@
 // mxcfg: shows, compares, exports and imports configurations without the
-// window, on the editor's own model and files. Every error goes to stderr
-// with exit status 2; "diff" exits 1 when the configurations differ.
+// window, on the editor's own model and files. A configuration comes from a
+// unit's folder or from its text form. Every error goes to stderr with exit
+// status 2; "diff" exits 1 when the configurations differ. Whatever came
+// from outside (names, arguments, file contents) is printed with its control
+// characters and stray bytes escaped.
 
 #include "config_files.h"
 #include "config_text.h"
+#include "printable_text.h"
 #include "report.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFile>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
 #include <map>
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -23,6 +30,20 @@ using namespace mx;
 
 constexpr int Trouble = 2;
 constexpr int Different = 1;
+
+// No configuration text is anywhere near this long: reading stops past it,
+// so that an endless or huge input costs neither time nor memory.
+constexpr std::size_t LongestText = 1024 * 1024;
+constexpr std::size_t ReadPiece = 64 * 1024;
+// A side of diff whose name is longer is called by the end of it.
+constexpr std::size_t LongestSideName = 30;
+constexpr std::string_view StandardInput = "standard input";
+
+// What mxcfg learnt of its surroundings at start-up.
+struct Context {
+    // Standard input was closed when mxcfg started; "-" then reads nothing.
+    bool stdinClosed = false;
+};
 
 // Arguments are carried as Latin-1 QStrings, one character for each byte, so
 // that a folder whose name is not valid text reaches storage byte for byte.
@@ -39,18 +60,14 @@ std::string bytesOf(const QString& argument) {
 }
 
 void printError(const std::string& message) {
-    std::fprintf(stderr, "mxcfg: %s\n", message.c_str());
-}
-
-// Our own words, with arguments in them (as bytes) where they stand.
-void printError(const QString& message) {
-    printError(bytesOf(message));
+    std::fprintf(stderr, "mxcfg: %s\n", printable(message).c_str());
 }
 
 int usageError(const QString& message, const QString& command = {}) {
-    printError(message);
-    const QString help = command.isEmpty() ? "mxcfg --help" : "mxcfg " + command + " --help";
-    std::fprintf(stderr, "Try '%s'.\n", qPrintable(help));
+    printError(bytesOf(message));
+    const std::string help =
+        command.isEmpty() ? "mxcfg --help" : "mxcfg " + bytesOf(command) + " --help";
+    std::fprintf(stderr, "Try '%s'.\n", printable(help).c_str());
     return Trouble;
 }
 
@@ -62,21 +79,93 @@ bool print(const std::string& text) {
 
 int printed(const std::string& text) {
     if (!print(text)) {
-        printError(std::string("could not write the output"));
+        printError("could not write the output");
         return Trouble;
     }
     return 0;
 }
 
-// Reads a folder as the editor does at start-up, onto an all-zero model,
-// except that a missing file is an error and nothing is created.
-bool readFolder(const QString& folder, ChannelConfig& config) {
-    config = ChannelConfig{};
-    if (const auto error = LoadConfig(bytesOf(folder), MissingFile::IsAnError, config)) {
-        printError(error->message());
+// What an argument names in messages: a file or folder as given, or
+// "standard input".
+std::string nameOf(const QString& argument) {
+    return argument == "-" ? std::string(StandardInput) : bytesOf(argument);
+}
+
+// Reads a configuration in the text form from fd, as far as its first error
+// and never past LongestText.
+bool readText(int fd, const std::string& name, ChannelConfig& config) {
+    ConfigTextReader reader;
+    std::vector<char> piece(ReadPiece);
+    std::size_t total = 0;
+    while (true) {
+        const ssize_t got = ::read(fd, piece.data(), piece.size());
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0 && errno == EAGAIN) {
+            // An input left non-blocking by whoever started mxcfg: wait for it.
+            pollfd ready{fd, POLLIN, 0};
+            ::poll(&ready, 1, -1);
+            continue;
+        }
+        if (got < 0) {
+            printError("could not read " + name + ": " + std::strerror(errno));
+            return false;
+        }
+        if (got == 0) {
+            break;
+        }
+        if (const auto error = reader.feed({piece.data(), static_cast<std::size_t>(got)})) {
+            printError(name + ": " + error->describe());
+            return false;
+        }
+        total += static_cast<std::size_t>(got);
+        if (total > LongestText) {
+            printError(name + " is longer than 1 MiB; no configuration is that long");
+            return false;
+        }
+    }
+    if (!reader.sawText()) {
+        printError("no configuration in " + name);
+        return false;
+    }
+    if (const auto error = reader.finish(config)) {
+        printError(name + ": " + error->describe());
         return false;
     }
     return true;
+}
+
+// Reads a configuration from a unit's folder, as the editor does at start-up
+// onto an all-zero model, except that a missing file is an error and nothing
+// is created; or from a file (or pipe) holding the text form; or, for "-",
+// from standard input.
+bool readSource(const QString& argument, const Context& context, ChannelConfig& config) {
+    config = ChannelConfig{};
+    const std::string name = nameOf(argument);
+    if (argument == "-") {
+        if (context.stdinClosed) {
+            printError("standard input is closed, so there is no configuration to read");
+            return false;
+        }
+        return readText(STDIN_FILENO, name, config);
+    }
+    struct stat status {};
+    if (::stat(name.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+        if (const auto error = LoadConfig(name, MissingFile::IsAnError, config)) {
+            printError(error->message());
+            return false;
+        }
+        return true;
+    }
+    const int fd = ::open(name.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        printError("could not read \"" + name + "\": " + std::strerror(errno));
+        return false;
+    }
+    const bool read = readText(fd, name, config);
+    ::close(fd);
+    return read;
 }
 
 // Colour only for a person at a terminal, and never when NO_COLOR is set.
@@ -84,6 +173,29 @@ bool colourWanted() {
     const char* term = std::getenv("TERM");
     return ::isatty(STDOUT_FILENO) == 1 && std::getenv("NO_COLOR") == nullptr &&
            !(term != nullptr && std::string(term) == "dumb");
+}
+
+// The name diff calls a side by: the argument as given, escaped, and when
+// long only its last folders, so that lines stay readable. The last part,
+// the unit's own folder or file, is always kept whole.
+std::string sideName(const QString& argument) {
+    const std::string name = printable(nameOf(argument));
+    if (name.size() <= LongestSideName) {
+        return name;
+    }
+    const std::string ellipsis = "…/";
+    std::size_t cut = name.find_last_of('/', name.size() - 2);
+    if (cut == std::string::npos) {
+        return name;
+    }
+    for (std::size_t earlier = cut; earlier > 0 && earlier != std::string::npos;
+         earlier = name.find_last_of('/', earlier - 1)) {
+        if (name.size() - earlier - 1 + 3 > LongestSideName) {
+            break;
+        }
+        cut = earlier;
+    }
+    return ellipsis + name.substr(cut + 1);
 }
 
 struct Argument {
@@ -94,13 +206,14 @@ struct Argument {
 struct Command {
     const char* summary;
     std::vector<Argument> arguments;         // the positional arguments
+    bool lastRepeats = false;                // the last may be given more than once
     std::vector<QCommandLineOption> options; // beside --help and --version
-    std::function<int(const QCommandLineParser&, const QStringList&)> run;
+    std::function<int(const QCommandLineParser&, const QStringList&, const Context&)> run;
 };
 
-int show(const QCommandLineParser& parser, const QStringList& arguments) {
+int show(const QCommandLineParser& parser, const QStringList& arguments, const Context& context) {
     ChannelConfig config;
-    if (!readFolder(arguments[0], config)) {
+    if (!readSource(arguments[0], context, config)) {
         return Trouble;
     }
     if (parser.isSet("json")) {
@@ -109,88 +222,111 @@ int show(const QCommandLineParser& parser, const QStringList& arguments) {
     return printed(configTable(config, colourWanted()));
 }
 
-int diff(const QCommandLineParser&, const QStringList& arguments) {
-    ChannelConfig a;
-    ChannelConfig b;
-    if (!readFolder(arguments[0], a) || !readFolder(arguments[1], b)) {
-        return Trouble;
+int diff(const QCommandLineParser&, const QStringList& arguments, const Context& context) {
+    if (arguments.count("-") > 1) {
+        return usageError("standard input can be read only once", "diff");
     }
-    std::string lines;
-    for (const std::string& line : configDifferences(a, b)) {
-        lines += line + "\n";
+    std::vector<ChannelConfig> configs(static_cast<std::size_t>(arguments.size()));
+    std::vector<std::string> names;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        if (!readSource(arguments[i], context, configs[static_cast<std::size_t>(i)])) {
+            return Trouble;
+        }
+        names.push_back(sideName(arguments[i]));
     }
-    if (const int status = printed(lines); status != 0) {
+    // Sides whose ends look alike are called by their whole names.
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        for (std::size_t j = i + 1; j < names.size(); ++j) {
+            if (names[i] == names[j]) {
+                names[i] = printable(nameOf(arguments[static_cast<qsizetype>(i)]));
+                names[j] = printable(nameOf(arguments[static_cast<qsizetype>(j)]));
+            }
+        }
+    }
+    // Two sides: one line per difference. More: each further side in a block
+    // of its own, compared with the first.
+    const bool blocks = configs.size() > 2;
+    std::string text;
+    bool differ = false;
+    for (std::size_t other = 1; other < configs.size(); ++other) {
+        const std::vector<std::string> lines =
+            configDifferences(configs[0], names[0], configs[other], names[other]);
+        differ = differ || !lines.empty();
+        if (blocks) {
+            text += names[other] + (lines.empty() ? " is the same as " : " differs from ") +
+                    names[0] + (lines.empty() ? ".\n" : ":\n");
+        }
+        for (const std::string& line : lines) {
+            text += (blocks ? "  " : "") + line + "\n";
+        }
+    }
+    if (const int status = printed(text); status != 0) {
         return status;
     }
-    return lines.empty() ? 0 : Different;
+    return differ ? Different : 0;
 }
 
-int exportText(const QCommandLineParser&, const QStringList& arguments) {
+int exportText(const QCommandLineParser&, const QStringList& arguments, const Context& context) {
     ChannelConfig config;
-    if (!readFolder(arguments[0], config)) {
+    if (!readSource(arguments[0], context, config)) {
         return Trouble;
     }
     return printed(configToText(config));
 }
 
-int import(const QCommandLineParser&, const QStringList& arguments) {
-    const QString& source = arguments[0];
-    const QString& folder = arguments[1];
-    QFile file;
-    const int fd =
-        source == "-" ? STDIN_FILENO : ::open(bytesOf(source).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 ||
-        !file.open(fd, QIODevice::ReadOnly,
-                   source == "-" ? QFileDevice::DontCloseHandle : QFileDevice::AutoCloseHandle)) {
-        printError(QString("could not read \"%1\": %2")
-                       .arg(source, QString::fromLatin1(std::strerror(errno))));
-        return Trouble;
-    }
-    const QByteArray text = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        printError(QString("could not read \"%1\": %2").arg(source, file.errorString()));
-        return Trouble;
-    }
-    // The whole text is read before anything is written.
+int import(const QCommandLineParser&, const QStringList& arguments, const Context& context) {
+    // The whole configuration is read before anything is written.
     ChannelConfig config;
-    if (const auto error = configFromText(text.toStdString(), config)) {
-        const QString name = source == "-" ? "standard input" : source;
-        printError(bytesOf(name) + ": " + error->describe());
+    if (!readSource(arguments[0], context, config)) {
         return Trouble;
     }
-    if (const auto failure = SaveConfig(bytesOf(folder), config)) {
-        printError(failure->summary());
-        printError(failure->error.message());
-        return Trouble;
+    // Each folder on its own, all or nothing, one line each.
+    int status = 0;
+    for (const QString& argument : arguments.mid(1)) {
+        const std::string folder = bytesOf(argument);
+        if (const auto failure = SaveConfig(folder, config)) {
+            printError(failure->summary() + " " + failure->error.message());
+            status = Trouble;
+        } else if (printed("The configuration was saved to \"" + printable(folder) + "\".\n") !=
+                   0) {
+            return Trouble;
+        }
     }
-    return 0;
+    return status;
 }
 
-const QString FolderText = "A folder holding switches.mx and settings.cmx.";
+const QString SourceText = "A unit's folder, holding switches.mx and settings.cmx, or a text "
+                           "file as \"mxcfg export\" writes it; - for standard input.";
 
 std::map<QString, Command> commands() {
     return {
         {"show",
-         {"Show a folder's whole configuration, all eight channels side by side.",
-          {{"FOLDER", FolderText}},
+         {"Show a configuration whole, all eight channels side by side.",
+          {{"SOURCE", SourceText}},
+          false,
           {QCommandLineOption("json", "Print JSON: every mask and recall mask as a raw byte.")},
           show}},
         {"diff",
-         {"Name every bit that differs between two folders. Exits 0 when they are equal, 1 "
-          "when they differ, 2 on trouble.",
-          {{"FOLDER_A", FolderText}, {"FOLDER_B", FolderText}},
+         {"Name every bit in which the configurations differ from the first. Exits 0 when they "
+          "are equal, 1 when any differs, 2 on trouble.",
+          {{"SOURCE", SourceText}, {"OTHER", "Another source, to compare with the first."}},
+          true,
           {},
           diff}},
         {"export",
-         {"Write a folder's configuration as text, in the editor's channel text form.",
-          {{"FOLDER", FolderText}},
+         {"Write a configuration as text, in the editor's channel text form.",
+          {{"SOURCE", SourceText}},
+          false,
           {},
           exportText}},
         {"import",
-         {"Read a complete configuration as text (FILE, or - for standard input) and write it "
-          "into FOLDER. Nothing is written unless the whole text reads.",
-          {{"FILE", "The text, as \"mxcfg export\" writes it; - for standard input."},
-           {"FOLDER", "The folder to write switches.mx and settings.cmx into."}},
+         {"Read a complete configuration and write it into each FOLDER, each on its own. "
+          "Nothing is written unless the whole configuration reads; exits 0 only when every "
+          "folder was written.",
+          {{"FILE", "The text, as \"mxcfg export\" writes it (or a unit's folder); - for "
+                    "standard input."},
+           {"FOLDER", "A folder to write switches.mx and settings.cmx into."}},
+          true,
           {},
           import}},
     };
@@ -199,6 +335,13 @@ std::map<QString, Command> commands() {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A standard input closed by whoever started mxcfg is taken note of, and
+    // its number filled, so that no file opened later stands in for it.
+    Context context;
+    if (::fcntl(STDIN_FILENO, F_GETFD) == -1 && errno == EBADF) {
+        context.stdinClosed = true;
+        ::open("/dev/null", O_RDONLY);
+    }
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("mxcfg");
     QCoreApplication::setApplicationVersion(MX_VERSION);
@@ -207,11 +350,12 @@ int main(int argc, char** argv) {
     QCommandLineParser top;
     top.setApplicationDescription(
         "See, compare and script MX_config configurations: the switches.mx and settings.cmx "
-        "files of a folder.\n\nCommands:\n"
-        "  show FOLDER [--json]     the whole configuration\n"
-        "  diff FOLDER_A FOLDER_B   the bits that differ\n"
-        "  export FOLDER            the configuration as text\n"
-        "  import FILE FOLDER       write a configuration from text\n\n"
+        "files of a unit's folder, or their text form.\n\nCommands:\n"
+        "  show SOURCE [--json]     the whole configuration\n"
+        "  diff SOURCE OTHER...     the bits that differ\n"
+        "  export SOURCE            the configuration as text\n"
+        "  import FILE FOLDER...    write a configuration into folders\n\n"
+        "A SOURCE is a unit's folder, or a text file as export writes it; - is standard input.\n"
         "'mxcfg COMMAND --help' tells more of each.");
     top.addHelpOption();
     top.addVersionOption();
@@ -244,8 +388,17 @@ int main(int argc, char** argv) {
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(name, "The command.", name);
+    QStringList wanted;
     for (const Argument& argument : command.arguments) {
-        parser.addPositionalArgument(argument.name, argument.description, argument.name);
+        wanted << argument.name;
+    }
+    if (command.lastRepeats) {
+        wanted.last() += "...";
+    }
+    for (qsizetype i = 0; i < wanted.size(); ++i) {
+        parser.addPositionalArgument(command.arguments[static_cast<std::size_t>(i)].name,
+                                     command.arguments[static_cast<std::size_t>(i)].description,
+                                     wanted[i]);
     }
     for (const QCommandLineOption& option : command.options) {
         parser.addOption(option);
@@ -261,11 +414,8 @@ int main(int argc, char** argv) {
         parser.showVersion();
     }
     const QStringList arguments = parser.positionalArguments().mid(1);
-    if (arguments.size() != static_cast<qsizetype>(command.arguments.size())) {
-        QStringList wanted;
-        for (const Argument& argument : command.arguments) {
-            wanted << argument.name;
-        }
+    const auto expected = static_cast<qsizetype>(command.arguments.size());
+    if (arguments.size() < expected || (arguments.size() > expected && !command.lastRepeats)) {
         return usageError(QString("\"%1\" wants %2; %3 given")
                               .arg(name, wanted.join(" "),
                                    arguments.size() == 1
@@ -273,5 +423,5 @@ int main(int argc, char** argv) {
                                        : QString("%1 arguments").arg(arguments.size())),
                           name);
     }
-    return command.run(parser, arguments);
+    return command.run(parser, arguments, context);
 }

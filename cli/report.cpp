@@ -13,8 +13,35 @@ namespace {
 // the six switches, then the two bits that name no switch.
 constexpr std::array<char, MaskBitNames.size()> Symbols = {'P', '1', '2', '3', '4', 'H', '+', '+'};
 
-constexpr int CaptionWidth = 27;
+// 17 columns of labels and eight cells of 8, the last without its space:
+// 80 columns in all.
+constexpr int CaptionWidth = 17;
 constexpr int CellWidth = 8;
+
+// The table's rows: the four modes by their captions, then the suppress and
+// delatch masks in two sections, each row named by the switch that acts.
+struct Row {
+    const char* section; // a heading line before the row, or nullptr
+    const char* label;
+    SwitchField field;
+};
+
+constexpr std::array<Row, SwitchFieldCount> Rows = {{
+    {nullptr, "Disabled (MX)", SwitchField::Disabled},
+    {nullptr, "Latching", SwitchField::Latching},
+    {nullptr, "Momentary", SwitchField::Momentary},
+    {nullptr, "Always on", SwitchField::AlwaysOn},
+    {"Suppresses (latched)", "  PGM", SwitchField::PgmSuppresses},
+    {nullptr, "  TB 1", SwitchField::Tb1Suppresses},
+    {nullptr, "  TB 2", SwitchField::Tb2Suppresses},
+    {nullptr, "  TB 3", SwitchField::Tb3Suppresses},
+    {nullptr, "  TB 4", SwitchField::Tb4Suppresses},
+    {"Delatches", "  PGM", SwitchField::PgmDelatches},
+    {nullptr, "  TB 1", SwitchField::Tb1Delatches},
+    {nullptr, "  TB 2", SwitchField::Tb2Delatches},
+    {nullptr, "  TB 3", SwitchField::Tb3Delatches},
+    {nullptr, "  TB 4", SwitchField::Tb4Delatches},
+}};
 
 constexpr const char* Green = "\033[32m";
 constexpr const char* Yellow = "\033[33m";
@@ -54,9 +81,10 @@ std::string onOff(bool on) {
     return on ? "on" : "off";
 }
 
-std::string difference(int channel, const std::string& what, bool a, bool b) {
-    return "Channel " + std::to_string(channel + 1) + ", " + what + ": A " + onOff(a) + ", B " +
-           onOff(b);
+std::string difference(int channel, const std::string& what, const std::string& nameA, bool a,
+                       const std::string& nameB, bool b) {
+    return "Channel " + std::to_string(channel + 1) + ", " + what + ": " + nameA + " " + onOff(a) +
+           ", " + nameB + " " + onOff(b);
 }
 
 } // namespace
@@ -67,15 +95,19 @@ std::string configTable(const ChannelConfig& config, bool colour) {
         table += padded("Ch " + std::to_string(channel), CellWidth);
     }
     table += "\n";
-    for (const SwitchField field : AllSwitchFields) {
-        table += padded(fieldCaption(field), CaptionWidth);
+    for (const Row& row : Rows) {
+        if (row.section != nullptr) {
+            table += std::string(row.section) + "\n";
+        }
+        table += padded(row.label, CaptionWidth);
         for (const ChannelSwitches& record : config.Switches.Channels) {
-            table += maskCell(fieldOf(record, field), editableSwitches(field), colour);
+            table += maskCell(fieldOf(record, row.field), editableSwitches(row.field), colour);
         }
         table += "\n";
     }
+    table += std::string(RecallCaption) + "\n";
     for (const RecallField field : AllRecallFields) {
-        table += padded(std::string(RecallCaption) + ": " + recallCaption(field), CaptionWidth);
+        table += padded(std::string("  ") + recallCaption(field), CaptionWidth);
         for (int channel = 0; channel < ChannelCount; ++channel) {
             const bool on = *testRecall(config.Recall, channel, field);
             const std::string word = on ? "yes" : "-";
@@ -93,7 +125,8 @@ std::string configTable(const ChannelConfig& config, bool colour) {
         trimmed += line + "\n";
         start = end + 1;
     }
-    return trimmed + "\nP PGM, 1-4 TB 1-TB 4, H PH PWR, - off; + bit 32 or 64 is set as well.\n";
+    return trimmed + "\nP PGM, 1-4 TB 1-TB 4, H PH PWR, - off; + bit 32 or 64 is set as well.\n"
+                     "Under Suppresses and Delatches, each row is the switch that acts.\n";
 }
 
 QByteArray configJson(const ChannelConfig& config) {
@@ -116,7 +149,8 @@ QByteArray configJson(const ChannelConfig& config) {
         .toJson(QJsonDocument::Indented);
 }
 
-std::vector<std::string> configDifferences(const ChannelConfig& a, const ChannelConfig& b) {
+std::vector<std::string> configDifferences(const ChannelConfig& a, const std::string& nameA,
+                                           const ChannelConfig& b, const std::string& nameB) {
     std::vector<std::string> lines;
     for (int channel = 0; channel < ChannelCount; ++channel) {
         const auto index = static_cast<std::size_t>(channel);
@@ -127,8 +161,9 @@ std::vector<std::string> configDifferences(const ChannelConfig& a, const Channel
                 const bool onA = (maskA & name.bit) != 0;
                 const bool onB = (maskB & name.bit) != 0;
                 if (onA != onB) {
-                    lines.push_back(difference(
-                        channel, std::string(fieldCaption(field)) + ", " + name.name, onA, onB));
+                    lines.push_back(difference(channel,
+                                               std::string(fieldCaption(field)) + ", " + name.name,
+                                               nameA, onA, nameB, onB));
                 }
             }
         }
@@ -136,8 +171,9 @@ std::vector<std::string> configDifferences(const ChannelConfig& a, const Channel
             const bool onA = *testRecall(a.Recall, channel, field);
             const bool onB = *testRecall(b.Recall, channel, field);
             if (onA != onB) {
-                lines.push_back(difference(
-                    channel, std::string(RecallCaption) + ", " + recallCaption(field), onA, onB));
+                lines.push_back(difference(channel,
+                                           std::string(RecallCaption) + ", " + recallCaption(field),
+                                           nameA, onA, nameB, onB));
             }
         }
     }

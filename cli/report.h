@@ -13,7 +13,7 @@
 namespace mx {
 
 // All eight channels side by side, one row per mask and two recall rows,
-// with a legend; fits 100 columns. Colour is ANSI escapes for a terminal.
+// with a legend; fits 80 columns. Colour is ANSI escapes for a terminal.
 std::string configTable(const ChannelConfig& config, bool colour);
 
 // {"channels": [{"channel": 1, "masks": {"Disabled": 0, …}, "recall":
@@ -21,8 +21,10 @@ std::string configTable(const ChannelConfig& config, bool colour);
 // "FaderRecall": 2}}
 QByteArray configJson(const ChannelConfig& config);
 
-// One line per bit that differs, in channel, mask and bit order, e.g.
-// "Channel 3, Latching, TB 2: A on, B off". Empty when they are equal.
-std::vector<std::string> configDifferences(const ChannelConfig& a, const ChannelConfig& b);
+// One line per bit that differs, in channel, mask and bit order, each side
+// called by its name, e.g. "Channel 3, Latching, TB 2: unitA on, unitB off".
+// Empty when they are equal.
+std::vector<std::string> configDifferences(const ChannelConfig& a, const std::string& nameA,
+                                           const ChannelConfig& b, const std::string& nameB);
 
 } // namespace mx

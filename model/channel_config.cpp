@@ -167,6 +167,16 @@ std::optional<ChannelSettings> channelSettings(const ChannelConfig& config, int 
                            *testRecall(config.Recall, channel, RecallField::Fader)};
 }
 
+bool replaceChannel(ChannelConfig& config, int channel, const ChannelSettings& source) {
+    if (!isChannel(channel)) {
+        return false;
+    }
+    config.Switches.Channels[static_cast<std::size_t>(channel)] = source.Switches;
+    setRecall(config.Recall, channel, RecallField::MicGain, source.MicGainRecall);
+    setRecall(config.Recall, channel, RecallField::Fader, source.FaderRecall);
+    return true;
+}
+
 bool pasteChannel(ChannelConfig& config, int channel, const ChannelSettings& source) {
     if (!isChannel(channel)) {
         return false;

@@ -214,6 +214,11 @@ inline constexpr std::array<BitName, 2> RecallFlagNames = {{{1, "Mic gain"}, {2,
 std::uint8_t recallFlags(const ChannelSettings& settings);
 void setRecallFlags(ChannelSettings& settings, std::uint8_t flags);
 
+// Gives the channel exactly the source's values, every bit of its masks
+// included, as a load does. Returns false, changing nothing, for a channel
+// outside 0..7.
+bool replaceChannel(ChannelConfig& config, int channel, const ChannelSettings& source);
+
 // Gives the channel the source's values in exactly the bits a user could
 // change by clicking: the editable switches of every mask and the two recall
 // flags. Greyed and unnamed bits keep their values. Returns false, changing

@@ -4,7 +4,6 @@
 #include <bitset>
 #include <cstdint>
 #include <span>
-#include <vector>
 
 namespace mx {
 
@@ -12,6 +11,10 @@ namespace {
 
 constexpr std::string_view NoBits = "none";
 constexpr std::string_view HeaderWord = "Channel";
+constexpr std::string_view Indent = "  ";
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view HeaderExpected = "expected \"[Channel 1]\" to \"[Channel 8]\"";
+constexpr const char* NulByte = "a NUL byte, which no configuration text holds";
 
 // The fourteen masks and the recall line of a block.
 constexpr std::size_t LinesPerBlock = SwitchFieldCount + 1;
@@ -36,10 +39,35 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+char lowerCase(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Equal texts; in any case of ASCII letters when anyCase is set.
+bool sameText(std::string_view a, std::string_view b, bool anyCase) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i] && !(anyCase && lowerCase(a[i]) == lowerCase(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // A part of one line, with the column where it starts.
 struct Span {
     std::string_view text;
     int column = 1;
+
+    Span from(std::size_t offset) const {
+        return {text.substr(offset), column + static_cast<int>(offset)};
+    }
 };
 
 Span trimmed(Span span) {
@@ -61,36 +89,61 @@ struct Block {
     std::bitset<LinesPerBlock> seen;
 };
 
-class Parser {
+} // namespace
+
+class ConfigTextReader::Parser {
 public:
-    // Reads every block of the text; returns an error for the first thing
-    // not understood.
-    std::optional<TextError> parse(std::string_view text) {
+    explicit Parser(TextReading reading) : forgiving_(reading == TextReading::Forgiving) {}
+
+    std::optional<TextError> feed(std::string_view piece) {
+        if (error_) {
+            return error_;
+        }
+        pending_.append(piece);
+        if (!startChecked_) {
+            // The mark may arrive in more than one piece.
+            if (pending_.size() < ByteOrderMark.size() &&
+                ByteOrderMark.substr(0, pending_.size()) == pending_) {
+                return std::nullopt;
+            }
+            dropByteOrderMark();
+        }
         std::size_t start = 0;
-        // The end of a text that ends with a newline starts no further line.
-        while (start < text.size() || start == 0) {
-            const std::size_t newline = text.find('\n', start);
-            std::string_view line =
-                text.substr(start, newline == std::string_view::npos ? std::string_view::npos
-                                                                     : newline - start);
-            ++lineNumber_;
-            if (!line.empty() && line.back() == '\r') {
-                line.remove_suffix(1);
-            }
-            if (const std::size_t hash = line.find('#'); hash != std::string_view::npos) {
-                line = line.substr(0, hash);
-            }
-            if (auto error = parseLine(trimmed({line, 1}))) {
-                return error;
-            }
-            if (newline == std::string_view::npos) {
-                break;
+        for (std::size_t newline = pending_.find('\n'); newline != std::string::npos;
+             newline = pending_.find('\n', start)) {
+            if (auto error = readLine(std::string_view(pending_).substr(start, newline - start))) {
+                return fail(*error);
             }
             start = newline + 1;
         }
-        return finishBlock();
+        pending_.erase(0, start);
+        // A NUL byte is reported as soon as it arrives, not only once its
+        // line ends: an input of nothing but NUL bytes never ends a line.
+        if (const std::size_t nul = pending_.find('\0'); nul != std::string::npos) {
+            return fail({lineNumber_ + 1, static_cast<int>(nul) + 1, NulByte});
+        }
+        return std::nullopt;
     }
 
+    // The text has ended: its last line and its last block are read.
+    std::optional<TextError> end() {
+        if (error_) {
+            return error_;
+        }
+        dropByteOrderMark();
+        if (!pending_.empty()) {
+            if (auto error = readLine(pending_)) {
+                return fail(*error);
+            }
+            pending_.clear();
+        }
+        if (auto error = finishBlock()) {
+            return fail(*error);
+        }
+        return std::nullopt;
+    }
+
+    bool sawText() const { return sawText_; }
     const std::vector<Block>& blocks() const { return blocks_; }
 
     // An error about something missing at the end of the text.
@@ -101,29 +154,69 @@ private:
         return {lineNumber_, column, std::move(message)};
     }
 
-    std::optional<TextError> parseLine(Span line) {
+    TextError fail(const TextError& error) {
+        error_ = error;
+        pending_.clear();
+        return error;
+    }
+
+    void dropByteOrderMark() {
+        if (!startChecked_ && pending_.compare(0, ByteOrderMark.size(), ByteOrderMark) == 0) {
+            pending_.erase(0, ByteOrderMark.size());
+        }
+        startChecked_ = true;
+    }
+
+    std::optional<TextError> readLine(std::string_view raw) {
+        ++lineNumber_;
+        if (!raw.empty() && raw.back() == '\r') {
+            raw.remove_suffix(1);
+        }
+        if (const std::size_t nul = raw.find('\0'); nul != std::string_view::npos) {
+            return at(static_cast<int>(nul) + 1, NulByte);
+        }
+        Span line{raw, 1};
+        if (forgiving_) {
+            // Quote marks of a mail, one or more, each with a space or not.
+            line = trimmed(line);
+            while (!line.text.empty() && line.text.front() == '>') {
+                line = trimmed(line.from(1));
+            }
+        }
+        if (const std::size_t hash = line.text.find('#'); hash != std::string_view::npos) {
+            line.text = line.text.substr(0, hash);
+        }
+        line = trimmed(line);
         if (line.text.empty()) {
             return std::nullopt;
         }
+        sawText_ = true;
+        return parseLine(line);
+    }
+
+    std::optional<TextError> parseLine(Span line) {
         if (line.text.front() == '[') {
-            return parseHeader(line);
+            return parseBracketHeader(line);
         }
         const std::size_t colon = line.text.find(':');
         if (colon == std::string_view::npos) {
-            return at(line.column, "expected \"[Channel N]\" or \"<group>: <switches>\"");
+            return parseHeader(line);
+        }
+        if (!inBlock_) {
+            if (forgiving_) {
+                return std::nullopt;
+            }
+            return at(line.column, "a group line must follow a \"Channel N\" line");
         }
         const Span caption = trimmed({line.text.substr(0, colon), line.column});
-        const Span list =
-            trimmed({line.text.substr(colon + 1), line.column + static_cast<int>(colon) + 1});
-        if (!inBlock_) {
-            return at(caption.column, "a group line must follow a \"[Channel N]\" line");
-        }
+        const Span list = trimmed(line.from(colon + 1));
         Block& block = blocks_.back();
         std::size_t index = 0;
-        while (index < SwitchFieldCount && caption.text != fieldCaption(AllSwitchFields[index])) {
+        while (index < SwitchFieldCount &&
+               !sameText(caption.text, fieldCaption(AllSwitchFields[index]), forgiving_)) {
             ++index;
         }
-        if (index == SwitchFieldCount && caption.text != std::string_view(RecallCaption)) {
+        if (index == SwitchFieldCount && !sameText(caption.text, RecallCaption, forgiving_)) {
             return at(caption.column, "unknown group " + quoted(caption.text));
         }
         if (block.seen.test(index)) {
@@ -137,43 +230,73 @@ private:
                 return error;
             }
             setRecallFlags(block.settings, value);
-            return std::nullopt;
+        } else {
+            if (auto error = parseList(list, MaskBitNames, "switch", value)) {
+                return error;
+            }
+            fieldOf(block.settings.Switches, AllSwitchFields[index]) = value;
         }
-        if (auto error = parseList(list, MaskBitNames, "switch", value)) {
-            return error;
+        // What follows a complete channel in a mail is not part of it.
+        if (forgiving_ && block.seen.all()) {
+            inBlock_ = false;
         }
-        fieldOf(block.settings.Switches, AllSwitchFields[index]) = value;
         return std::nullopt;
     }
 
+    // "Channel 3", the form written now.
     std::optional<TextError> parseHeader(Span line) {
-        const std::string_view expected = "expected \"[Channel 1]\" to \"[Channel 8]\"";
+        const Span word{line.text.substr(0, HeaderWord.size()), line.column};
+        const Span number = trimmed(line.from(word.text.size()));
+        const bool spaced = number.column > line.column + static_cast<int>(HeaderWord.size());
+        bool digits = !number.text.empty();
+        for (const char c : number.text) {
+            digits = digits && isDigit(c);
+        }
+        if (!sameText(word.text, HeaderWord, forgiving_) || !spaced || !digits) {
+            if (forgiving_ && !inBlock_) {
+                return std::nullopt;
+            }
+            return at(line.column, "expected \"Channel N\" or \"<group>: <switches>\"");
+        }
+        const int channel = number.text.size() == 1 ? number.text[0] - '1' : -1;
+        if (!isChannel(channel)) {
+            return at(number.column,
+                      "there is no channel " + std::string(number.text) + "; channels are 1 to 8");
+        }
+        return startBlock(channel, line.column);
+    }
+
+    // "[Channel 3]", the form written before.
+    std::optional<TextError> parseBracketHeader(Span line) {
         if (line.text.back() != ']') {
-            return at(line.column, std::string(expected));
+            return at(line.column, std::string(HeaderExpected));
         }
         const Span inside = trimmed({line.text.substr(1, line.text.size() - 2), line.column + 1});
-        if (inside.text.substr(0, HeaderWord.size()) != HeaderWord) {
-            return at(inside.column, std::string(expected));
+        if (!sameText(inside.text.substr(0, HeaderWord.size()), HeaderWord, forgiving_)) {
+            return at(inside.column, std::string(HeaderExpected));
         }
-        const Span number = trimmed({inside.text.substr(HeaderWord.size()),
-                                     inside.column + static_cast<int>(HeaderWord.size())});
-        if (number.text.size() != 1 || number.text[0] < '0' || number.text[0] > '9' ||
+        const Span number = trimmed(inside.from(HeaderWord.size()));
+        if (number.text.size() != 1 || !isDigit(number.text[0]) ||
             number.column == inside.column + static_cast<int>(HeaderWord.size())) {
-            return at(number.column, std::string(expected));
+            return at(number.column, std::string(HeaderExpected));
         }
         const int channel = number.text[0] - '1';
         if (!isChannel(channel)) {
             return at(number.column,
                       "there is no channel " + std::string(number.text) + "; channels are 1 to 8");
         }
+        return startBlock(channel, line.column);
+    }
+
+    std::optional<TextError> startBlock(int channel, int column) {
         if (auto error = finishBlock()) {
             return error;
         }
         for (const Block& block : blocks_) {
             if (block.channel == channel) {
-                return at(line.column, "channel " + std::to_string(channel + 1) +
-                                           " is given twice (first on line " +
-                                           std::to_string(block.headerLine) + ")");
+                return at(column, "channel " + std::to_string(channel + 1) +
+                                      " is given twice (first on line " +
+                                      std::to_string(block.headerLine) + ")");
             }
         }
         blocks_.push_back(Block{channel, lineNumber_, {}, {}});
@@ -182,13 +305,13 @@ private:
     }
 
     std::optional<TextError> parseList(Span list, std::span<const BitName> names, const char* what,
-                                       std::uint8_t& value) {
+                                       std::uint8_t& value) const {
         value = 0;
         if (list.text.empty()) {
             return at(list.column,
                       std::string("no ") + what + " is named; write \"none\" for none");
         }
-        if (list.text == NoBits) {
+        if (sameText(list.text, NoBits, forgiving_)) {
             return std::nullopt;
         }
         std::size_t start = 0;
@@ -203,7 +326,7 @@ private:
             }
             const BitName* found = nullptr;
             for (const BitName& name : names) {
-                if (item.text == std::string_view(name.name)) {
+                if (sameText(item.text, name.name, forgiving_)) {
                     found = &name;
                 }
             }
@@ -242,24 +365,37 @@ private:
         return std::nullopt;
     }
 
+    const bool forgiving_;
+    std::string pending_;
+    bool startChecked_ = false;
+    std::optional<TextError> error_;
     std::vector<Block> blocks_;
     bool inBlock_ = false;
+    bool sawText_ = false;
     int lineNumber_ = 0;
 };
-
-} // namespace
 
 std::string TextError::describe() const {
     return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + message;
 }
 
 std::string channelToText(int channel, const ChannelSettings& settings) {
-    std::string text = "[Channel " + std::to_string(channel + 1) + "]\n";
+    const std::string number = std::to_string(channel + 1);
+    // Three lines between the channel's line and its first mask: git names
+    // a hunk by the nearest line above its three lines of context that
+    // starts with a letter, so that even a change to the first mask is
+    // named by its own channel.
+    std::string text = std::string(HeaderWord) + " " + number + "\n" + std::string(Indent) +
+                       "# The switches ticked in each group of the window for channel " + number +
+                       ",\n" + std::string(Indent) +
+                       "# or none; bits 32 and 64 name no switch. Recall: what the channel\n" +
+                       std::string(Indent) + "# recalls at start-up.\n";
     for (const SwitchField field : AllSwitchFields) {
-        text += std::string(fieldCaption(field)) + ": " +
+        text += std::string(Indent) + fieldCaption(field) + ": " +
                 namesOf(fieldOf(settings.Switches, field), MaskBitNames) + "\n";
     }
-    return text + RecallCaption + ": " + namesOf(recallFlags(settings), RecallFlagNames) + "\n";
+    return text + std::string(Indent) + RecallCaption + ": " +
+           namesOf(recallFlags(settings), RecallFlagNames) + "\n";
 }
 
 std::string configToText(const ChannelConfig& config) {
@@ -270,43 +406,77 @@ std::string configToText(const ChannelConfig& config) {
     return text;
 }
 
-std::optional<TextError> channelFromText(std::string_view text, ChannelText& channel) {
-    Parser parser;
-    if (auto error = parser.parse(text)) {
+ConfigTextReader::ConfigTextReader(TextReading reading)
+    : parser_(std::make_unique<Parser>(reading)) {}
+
+ConfigTextReader::~ConfigTextReader() = default;
+
+std::optional<TextError> ConfigTextReader::feed(std::string_view piece) {
+    return parser_->feed(piece);
+}
+
+bool ConfigTextReader::sawText() const {
+    return parser_->sawText();
+}
+
+std::optional<TextError> ConfigTextReader::finish(std::vector<ChannelText>& channels) {
+    if (auto error = parser_->end()) {
         return error;
     }
-    const std::vector<Block>& blocks = parser.blocks();
-    if (blocks.empty()) {
-        return parser.atEnd("the text holds no \"[Channel N]\" block");
+    channels.clear();
+    for (const Block& block : parser_->blocks()) {
+        channels.push_back({block.channel, block.settings});
     }
-    if (blocks.size() > 1) {
-        return TextError{blocks[1].headerLine, 1, "only one channel was expected"};
-    }
-    channel = {blocks[0].channel, blocks[0].settings};
     return std::nullopt;
 }
 
-std::optional<TextError> configFromText(std::string_view text, ChannelConfig& config) {
-    Parser parser;
-    if (auto error = parser.parse(text)) {
+std::optional<TextError> ConfigTextReader::finish(ChannelText& channel) {
+    std::vector<ChannelText> channels;
+    if (auto error = finish(channels)) {
         return error;
     }
-    std::array<const Block*, ChannelCount> byChannel{};
-    for (const Block& block : parser.blocks()) {
-        byChannel[static_cast<std::size_t>(block.channel)] = &block;
+    if (channels.empty()) {
+        return parser_->atEnd("the text holds no \"Channel N\" block");
+    }
+    if (channels.size() > 1) {
+        return TextError{parser_->blocks()[1].headerLine, 1, "only one channel was expected"};
+    }
+    channel = channels.front();
+    return std::nullopt;
+}
+
+std::optional<TextError> ConfigTextReader::finish(ChannelConfig& config) {
+    std::vector<ChannelText> channels;
+    if (auto error = finish(channels)) {
+        return error;
+    }
+    std::array<const ChannelText*, ChannelCount> byChannel{};
+    for (const ChannelText& channel : channels) {
+        byChannel[static_cast<std::size_t>(channel.channel)] = &channel;
     }
     ChannelConfig read;
     for (int channel = 0; channel < ChannelCount; ++channel) {
-        const Block* block = byChannel[static_cast<std::size_t>(channel)];
+        const ChannelText* block = byChannel[static_cast<std::size_t>(channel)];
         if (block == nullptr) {
-            return parser.atEnd("the text ends without channel " + std::to_string(channel + 1));
+            return parser_->atEnd("the text ends without channel " + std::to_string(channel + 1));
         }
-        read.Switches.Channels[static_cast<std::size_t>(channel)] = block->settings.Switches;
-        setRecall(read.Recall, channel, RecallField::MicGain, block->settings.MicGainRecall);
-        setRecall(read.Recall, channel, RecallField::Fader, block->settings.FaderRecall);
+        replaceChannel(read, channel, block->settings);
     }
     config = read;
     return std::nullopt;
+}
+
+std::optional<TextError> channelFromText(std::string_view text, ChannelText& channel,
+                                         TextReading reading) {
+    ConfigTextReader reader(reading);
+    reader.feed(text);
+    return reader.finish(channel);
+}
+
+std::optional<TextError> configFromText(std::string_view text, ChannelConfig& config) {
+    ConfigTextReader reader;
+    reader.feed(text);
+    return reader.finish(config);
 }
 
 } // namespace mx

@@ -3,23 +3,32 @@
 // The readable text form of channels and configurations, one line per mask:
 //
 //   # comment
-//   [Channel 3]
-//   Disabled (MX only): none
-//   Latching: PGM, TB 1
-//   …
-//   TB 4 Delatches: TB 2, bit 64
-//   Recall: Mic gain, Fader
+//   Channel 3
+//     # (three lines that say what follows)
+//     Disabled (MX only): none
+//     Latching: PGM, TB 1
+//     …
+//     TB 4 Delatches: TB 2, bit 64
+//     Recall: Mic gain, Fader
 //
 // Masks use the window's captions, in record order; the set bits are named
 // by their switch captions in switch order, then "bit 32" and "bit 64", or
 // "none". Every byte round-trips exactly, unnamed and greyed bits included.
+// Only the channel lines start at the left edge, and three comment lines
+// stand between each and its first mask, so that every hunk header of a git
+// diff of two texts names the channel the hunk changes. The form written before that,
+// with "[Channel 3]" and nothing indented, reads the same.
+//
 // Reading is strict: anything not understood is reported by line and column.
+// Text pasted from elsewhere may be read forgivingly instead.
 
 #include "channel_config.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace mx {
 
@@ -36,7 +45,7 @@ struct TextError {
     friend bool operator==(const TextError&, const TextError&) = default;
 };
 
-// One channel (index 0..7) as a "[Channel N]" block.
+// One channel (index 0..7) as a "Channel N" block.
 std::string channelToText(int channel, const ChannelSettings& settings);
 
 // The whole configuration: a comment line, then the eight channel blocks in
@@ -48,8 +57,50 @@ struct ChannelText {
     ChannelSettings settings;
 };
 
+enum class TextReading {
+    // Exactly the form written: every line must be understood.
+    Strict,
+    // Text quoted in a mail or typed by hand: "> " quote marks are taken
+    // off, lines before the first channel and after a complete channel are
+    // passed over, and names and keywords are read in any case. Inside a
+    // channel every line must still be understood.
+    Forgiving,
+};
+
+// Reads the text form piece by piece as it arrives, and stops at the first
+// thing it does not understand, so that a long or endless input is read
+// only as far as its first error. A byte order mark at the start is passed
+// over; a NUL byte is an error.
+class ConfigTextReader {
+public:
+    explicit ConfigTextReader(TextReading reading = TextReading::Strict);
+    ~ConfigTextReader();
+    ConfigTextReader(const ConfigTextReader&) = delete;
+    ConfigTextReader& operator=(const ConfigTextReader&) = delete;
+
+    // Reads the next piece. Once an error is found, it is returned again for
+    // every later piece, which is not read.
+    std::optional<TextError> feed(std::string_view piece);
+
+    // Whether any line so far held more than blanks and comments.
+    bool sawText() const;
+
+    // The text has ended: every channel block read, in the order given.
+    std::optional<TextError> finish(std::vector<ChannelText>& channels);
+    // The text has ended, and holds exactly one channel block.
+    std::optional<TextError> finish(ChannelText& channel);
+    // The text has ended, and holds every channel exactly once; on failure
+    // config is left as it was.
+    std::optional<TextError> finish(ChannelConfig& config);
+
+private:
+    class Parser;
+    std::unique_ptr<Parser> parser_;
+};
+
 // Reads text holding exactly one complete channel block.
-std::optional<TextError> channelFromText(std::string_view text, ChannelText& channel);
+std::optional<TextError> channelFromText(std::string_view text, ChannelText& channel,
+                                         TextReading reading = TextReading::Strict);
 
 // Reads a complete configuration: every channel exactly once, each with all
 // fourteen masks and its recall line. On failure config is left as it was.

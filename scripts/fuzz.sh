@@ -18,7 +18,8 @@ fi
 out="build-fuzz"
 mkdir -p "$out/corpus"
 clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-    -I model model/channel_config.cpp model/config_text.cpp tests/fuzz/config_text_fuzzer.cpp \
+    -I model model/channel_config.cpp model/config_text.cpp model/printable_text.cpp \
+    tests/fuzz/config_text_fuzzer.cpp \
     -o "$out/config_text_fuzzer"
 # New inputs go to the scratch corpus; the committed seeds stay as they are.
 "$out/config_text_fuzzer" -max_total_time="$seconds" -max_len=8192 -timeout=5 \

@@ -505,6 +505,18 @@ TEST_F(ConfigEditorTest, AFolderNameThatIsNotTextIsRefusedNotGuessed) {
         << dialogs_.errors[1].toStdString();
     EXPECT_TRUE(QDir(lookalike).isEmpty());
     EXPECT_EQ(editor_->configFolder(), good);
+
+    // A name with control characters is used, but shown escaped: it cannot
+    // break the caption or a message into lines, or retitle a terminal.
+    const QString odd = prepared("unit\x1b]0;x\x07\nB", counting(112, 0), Bytes("\x00\x00", 2));
+    dialogs_.folders.push_back(odd);
+    editor_->OpenCommand_Click();
+    EXPECT_EQ(caption(*window_), Base + root_.path() + "/unit\\x1b]0;x\\x07\\nB");
+    QDir(odd).removeRecursively();
+    EXPECT_FALSE(editor_->SaveCommand_Click());
+    EXPECT_TRUE(dialogs_.errors.back().startsWith("The configuration was not saved to \"" +
+                                                  root_.path() + "/unit\\x1b]0;x\\x07\\nB\"."))
+        << dialogs_.errors.back().toStdString();
 }
 
 TEST_F(ConfigEditorTest, AFolderGivenAtStartUpLoadsWithoutAsking) {

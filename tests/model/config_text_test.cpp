@@ -76,28 +76,40 @@ TEST(ConfigText, NamesTheSetSwitchesWithTheWindowsCaptions) {
     s.Tb3Delatches = 0x28;
     s.Tb4Delatches = 0x90;
     settings.FaderRecall = true;
-    const std::string expected = "[Channel 3]\n"
-                                 "Disabled (MX only): none\n"
-                                 "Latching: PGM, TB 1\n"
-                                 "Momentary: TB 2\n"
-                                 "Always on: TB 3\n"
-                                 "PGM Suppresses (latched): TB 4\n"
-                                 "TB 1 Suppresses (latched): PH PWR\n"
-                                 "TB 2 Suppresses (latched): bit 32\n"
-                                 "TB 3 Suppresses (latched): bit 64\n"
-                                 "TB 4 Suppresses (latched): PGM, TB 1, TB 2, TB 3, TB 4, PH PWR, "
-                                 "bit 32, bit 64\n"
-                                 "PGM Delatches: PGM\n"
-                                 "TB 1 Delatches: TB 1\n"
-                                 "TB 2 Delatches: TB 2, PH PWR, bit 64\n"
-                                 "TB 3 Delatches: TB 3, bit 32\n"
-                                 "TB 4 Delatches: TB 4, PH PWR\n"
-                                 "Recall: Fader\n";
+    const std::string expected = "Channel 3\n"
+                                 "  # The switches ticked in each group of the window for "
+                                 "channel 3,\n"
+                                 "  # or none; bits 32 and 64 name no switch. Recall: what the "
+                                 "channel\n"
+                                 "  # recalls at start-up.\n"
+                                 "  Disabled (MX only): none\n"
+                                 "  Latching: PGM, TB 1\n"
+                                 "  Momentary: TB 2\n"
+                                 "  Always on: TB 3\n"
+                                 "  PGM Suppresses (latched): TB 4\n"
+                                 "  TB 1 Suppresses (latched): PH PWR\n"
+                                 "  TB 2 Suppresses (latched): bit 32\n"
+                                 "  TB 3 Suppresses (latched): bit 64\n"
+                                 "  TB 4 Suppresses (latched): PGM, TB 1, TB 2, TB 3, TB 4, "
+                                 "PH PWR, bit 32, bit 64\n"
+                                 "  PGM Delatches: PGM\n"
+                                 "  TB 1 Delatches: TB 1\n"
+                                 "  TB 2 Delatches: TB 2, PH PWR, bit 64\n"
+                                 "  TB 3 Delatches: TB 3, bit 32\n"
+                                 "  TB 4 Delatches: TB 4, PH PWR\n"
+                                 "  Recall: Fader\n";
     EXPECT_EQ(channelToText(2, settings), expected);
-    ChannelText read;
-    ASSERT_EQ(channelFromText(expected, read), std::nullopt);
-    EXPECT_EQ(read.channel, 2);
-    EXPECT_EQ(read.settings, settings);
+    // The form written before reads the same: "[Channel 3]", nothing indented.
+    std::string before = "[Channel 3]" + expected.substr(expected.find('\n'));
+    for (std::size_t indent; (indent = before.find("\n  ")) != std::string::npos;) {
+        before.erase(indent + 1, 2);
+    }
+    for (const std::string& text : {expected, before}) {
+        ChannelText read;
+        ASSERT_EQ(channelFromText(text, read), std::nullopt) << text;
+        EXPECT_EQ(read.channel, 2);
+        EXPECT_EQ(read.settings, settings);
+    }
 }
 
 TEST(ConfigText, ReportsTheLineAndColumnOfWhatItCannotRead) {
@@ -113,32 +125,34 @@ TEST(ConfigText, ReportsTheLineAndColumnOfWhatItCannotRead) {
         TextError expected;
     };
     const std::vector<Case> cases = {
-        {replaced("Latching: none", "Latching: PGM, TB 5"), {3, 16, "unknown switch \"TB 5\""}},
-        {replaced("Latching: none", "Latching: PGM,, TB 1"), {3, 15, "a switch is missing here"}},
-        {replaced("Latching: none", "Latching: PGM, PGM"), {3, 16, "\"PGM\" is named twice"}},
+        {replaced("Latching: none", "Latching: PGM, TB 5"), {6, 18, "unknown switch \"TB 5\""}},
+        {replaced("Latching: none", "Latching: PGM,, TB 1"), {6, 17, "a switch is missing here"}},
+        {replaced("Latching: none", "Latching: PGM, PGM"), {6, 18, "\"PGM\" is named twice"}},
         {replaced("Latching: none", "Latching:"),
-         {3, 10, "no switch is named; write \"none\" for none"}},
-        {replaced("Latching: none", "  Latchin: none"), {3, 3, "unknown group \"Latchin\""}},
+         {6, 12, "no switch is named; write \"none\" for none"}},
+        {replaced("Latching: none", "  Latchin: none"), {6, 5, "unknown group \"Latchin\""}},
         {replaced("Latching: none", "Momentary: none"),
-         {4, 1, "\"Momentary\" is given twice for channel 1"}},
+         {7, 3, "\"Momentary\" is given twice for channel 1"}},
+        {replaced("Latching: none", std::string("Latching: no\0ne", 16)),
+         {6, 15, "a NUL byte, which no configuration text holds"}},
         {replaced("Recall: none", "Recall: Mic gain, Gain"),
-         {16, 19, "unknown recall flag \"Gain\""}},
+         {19, 21, "unknown recall flag \"Gain\""}},
         {replaced("Recall: none", "# no recall line"),
          {1, 1, "channel 1 has no line for \"Recall\""}},
-        {replaced("[Channel 1]", "[Channel 9]"),
-         {1, 10, "there is no channel 9; channels are 1 to 8"}},
-        {replaced("[Channel 1]", "[Channel 10]"),
+        {replaced("Channel 1", "Channel 9"), {1, 9, "there is no channel 9; channels are 1 to 8"}},
+        {replaced("Channel 1", "Channel 10"),
+         {1, 9, "there is no channel 10; channels are 1 to 8"}},
+        {replaced("Channel 1", "[Channel 10]"),
          {1, 10, "expected \"[Channel 1]\" to \"[Channel 8]\""}},
-        {replaced("[Channel 1]", "[Channel 0]"),
+        {replaced("Channel 1", "[Channel 0]"),
          {1, 10, "there is no channel 0; channels are 1 to 8"}},
-        {replaced("[Channel 1]", "[Kanal 1]"),
-         {1, 2, "expected \"[Channel 1]\" to \"[Channel 8]\""}},
-        {replaced("[Channel 1]", "Channel 1"),
-         {1, 1, "expected \"[Channel N]\" or \"<group>: <switches>\""}},
-        {"Latching: none\n", {1, 1, "a group line must follow a \"[Channel N]\" line"}},
-        {good + "\n[Channel 1]\n", {18, 1, "channel 1 is given twice (first on line 1)"}},
-        {good + channelToText(1, zero), {17, 1, "only one channel was expected"}},
-        {"# nothing\n", {2, 1, "the text holds no \"[Channel N]\" block"}},
+        {replaced("Channel 1", "[Kanal 1]"), {1, 2, "expected \"[Channel 1]\" to \"[Channel 8]\""}},
+        {replaced("Channel 1", "Kanal 1"),
+         {1, 1, "expected \"Channel N\" or \"<group>: <switches>\""}},
+        {"Latching: none\n", {1, 1, "a group line must follow a \"Channel N\" line"}},
+        {good + "\n[Channel 1]\n", {21, 1, "channel 1 is given twice (first on line 1)"}},
+        {good + channelToText(1, zero), {20, 1, "only one channel was expected"}},
+        {"# nothing\n", {2, 1, "the text holds no \"Channel N\" block"}},
     };
     for (const Case& c : cases) {
         ChannelText channel;
@@ -154,7 +168,7 @@ TEST(ConfigText, AcceptsCommentsBlankLinesSpacesAndCarriageReturns) {
     ChannelSettings settings;
     settings.Switches.AlwaysOn = SwitchTb3 | 32;
     settings.MicGainRecall = true;
-    std::string text = "# copied from unit 4\r\n\r\n";
+    std::string text = "\xEF\xBB\xBF# copied from unit 4\r\n\r\n";
     for (char c : channelToText(6, settings)) {
         text += c == '\n' ? std::string("   # note\r\n") : std::string(1, c);
     }
@@ -169,7 +183,7 @@ TEST(ConfigText, AcceptsCommentsBlankLinesSpacesAndCarriageReturns) {
 TEST(ConfigText, AConfigurationNeedsEveryChannel) {
     const ChannelConfig before = randomConfig(*std::make_unique<std::mt19937>(1));
     std::string text = configToText(ChannelConfig{});
-    text.erase(text.find("[Channel 5]"), text.find("[Channel 6]") - text.find("[Channel 5]"));
+    text.erase(text.find("Channel 5"), text.find("Channel 6") - text.find("Channel 5"));
     ChannelConfig config = before;
     const auto error = configFromText(text, config);
     ASSERT_TRUE(error.has_value());

@@ -640,7 +640,8 @@ TEST_F(MainWindowTest, CopyPasteAndUndoWorkFromTheKeyboard) {
     press(QKeySequence::Copy);
     const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
     ASSERT_TRUE(copied->hasFormat(ChannelMimeType));
-    EXPECT_TRUE(copied->text().startsWith("[Channel 2]\nDisabled (MX only): "));
+    EXPECT_TRUE(copied->text().startsWith("Channel 2\n  # "));
+    EXPECT_TRUE(copied->text().contains("\n  Disabled (MX only): "));
 
     window().selectChannel(4);
     box(SwitchField::Latching, SwitchTb1)->setFocus();
