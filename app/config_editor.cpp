@@ -66,10 +66,13 @@ bool sameFolder(const QString& a, const QString& b) {
 } // namespace
 
 ConfigEditor::ConfigEditor(MainWindow& window, ConfigDocument& document, Dialogs& dialogs,
-                           RecoveryStore recovery)
-    : window_(window), document_(document), dialogs_(dialogs), recovery_(std::move(recovery)) {
+                           RecoveryStore recovery, RecentFolders recent)
+    : window_(window), document_(document), dialogs_(dialogs), recovery_(std::move(recovery)),
+      recent_(std::move(recent)) {
     QObject::connect(&document_, &ConfigDocument::changed, &window_,
                      [this] { keepUnsavedEdits(); });
+    QObject::connect(&window_, &MainWindow::pasteRefused, &window_,
+                     [this](const QString& reason) { dialogs_.showError(&window_, reason); });
     QObject::connect(&window_, &MainWindow::openClicked, &window_, [this] { OpenCommand_Click(); });
     QObject::connect(&window_, &MainWindow::saveClicked, &window_, [this] { SaveCommand_Click(); });
     QObject::connect(&window_, &MainWindow::saveAsClicked, &window_,
@@ -138,7 +141,7 @@ bool ConfigEditor::SaveCommand_Click() {
 void ConfigEditor::SaveAsCommand_Click() {
     const QString previous = ConfigFolder;
     const StoredBlocks previousBlocks = document_.storedBlocks();
-    if (!BrowseForConfigFolder(FolderPrompt)) {
+    if (!BrowseForConfigFolder(FolderPrompt, FolderPurpose::Save)) {
         return;
     }
     // Saving as into the folder already in use is a Save, with its check for
@@ -181,19 +184,40 @@ bool ConfigEditor::Form_Terminate() {
     return false;
 }
 
-bool ConfigEditor::BrowseForConfigFolder(const QString& prompt) {
-    const QString start = ConfigFolder.isEmpty() ? QDir::homePath() : ConfigFolder;
-    std::optional<QString> chosen = dialogs_.browseForFolder(&window_, prompt, start);
-    // A folder whose name cannot be used is refused, and the user chooses again.
-    while (chosen && !chosen->isEmpty() && !usableFolder(*chosen)) {
-        chosen = dialogs_.browseForFolder(&window_, prompt, start);
-    }
+bool ConfigEditor::BrowseForConfigFolder(const QString& prompt, FolderPurpose purpose) {
+    // Beside the folder worked on last, where its neighbours are likely to be.
+    const QStringList recent = recent_.folders();
+    const QString start = !recent.isEmpty()         ? recent.first()
+                          : !ConfigFolder.isEmpty() ? ConfigFolder
+                                                    : QDir::homePath();
+    std::optional<QString> chosen;
+    // A folder that cannot be used, or that is not to be created, is not
+    // taken: the user chooses again.
+    do {
+        chosen = dialogs_.browseForFolder(&window_, prompt, start, purpose, recent);
+    } while (chosen && !chosen->isEmpty() &&
+             !(usableFolder(*chosen) && (purpose == FolderPurpose::Open || createdIfNew(*chosen))));
     const bool obtained = chosen.has_value() && !chosen->isEmpty();
     if (obtained) {
         ConfigFolder = *chosen;
     }
     showCaption();
     return obtained;
+}
+
+bool ConfigEditor::createdIfNew(const QString& folder) {
+    if (QFileInfo(folder).isDir()) {
+        return true;
+    }
+    if (!dialogs_.askCreateFolder(&window_, folder)) {
+        return false;
+    }
+    if (!QDir().mkpath(folder)) {
+        dialogs_.showError(&window_,
+                           QString("The folder \"%1\" could not be created.").arg(shown(folder)));
+        return false;
+    }
+    return true;
 }
 
 bool ConfigEditor::LoadAndShow() {
@@ -207,6 +231,7 @@ bool ConfigEditor::LoadAndShow() {
     }
     document_.load(config, loaded);
     documentMovedTo(ConfigFolder);
+    recent_.add(ConfigFolder);
     offerRecoveredEdits(loaded);
     // Stepping through channel 2 makes the final selection a change, so the
     // view is refreshed with the values just loaded whatever was shown before.
@@ -232,6 +257,7 @@ bool ConfigEditor::writeConfig(LockedFolder& folder) {
     }
     document_.markSaved(written);
     documentMovedTo(ConfigFolder);
+    recent_.add(ConfigFolder);
     return true;
 }
 

@@ -7,6 +7,8 @@
 // recovery after a crash.
 
 #include "config_files.h"
+#include "dialogs.h"
+#include "recent_folders.h"
 #include "recovery_store.h"
 
 #include <QString>
@@ -14,7 +16,6 @@
 namespace mx {
 
 class ConfigDocument;
-class Dialogs;
 class MainWindow;
 
 class ConfigEditor {
@@ -24,7 +25,7 @@ public:
     // Unsaved edits are kept in recovery, whose default is the user's state
     // folder.
     ConfigEditor(MainWindow& window, ConfigDocument& document, Dialogs& dialogs,
-                 RecoveryStore recovery = RecoveryStore());
+                 RecoveryStore recovery = RecoveryStore(), RecentFolders recent = RecentFolders());
 
     const QString& configFolder() const { return ConfigFolder; }
     const QString& baseCaption() const { return BaseCaption; }
@@ -47,9 +48,10 @@ public:
     // nothing is lost.
     bool Form_Terminate();
 
-    // Asks for a folder; on success it becomes the current folder. The
-    // caption shows the current folder either way.
-    bool BrowseForConfigFolder(const QString& prompt);
+    // Asks for a folder to load from, or to save into, which may be created;
+    // on success it becomes the current folder. The caption shows the
+    // current folder either way.
+    bool BrowseForConfigFolder(const QString& prompt, FolderPurpose purpose = FolderPurpose::Open);
 
     // Brings the recovery file up to date now, as the program is about to
     // end without asking: at SIGTERM, SIGHUP or SIGINT.
@@ -66,6 +68,9 @@ private:
     bool writeConfig(LockedFolder& folder);
     void setConfigFolder(const QString& folder);
     void showCaption();
+    // A folder chosen to save into that does not exist is created, when the
+    // user agrees; false when it is not there.
+    bool createdIfNew(const QString& folder);
     // Whether a folder's name can be used: one that is not valid text could
     // stand for another folder, and is refused with a message.
     bool usableFolder(const QString& folder);
@@ -80,6 +85,7 @@ private:
     ConfigDocument& document_;
     Dialogs& dialogs_;
     RecoveryStore recovery_;
+    RecentFolders recent_;
     QString ConfigFolder;
     QString BaseCaption;
     // The folder whose configuration the document holds, and whose unsaved

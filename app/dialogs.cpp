@@ -4,13 +4,18 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QIdentityProxyModel>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QUrl>
 #include <QWidget>
 
 namespace mx {
@@ -65,6 +70,66 @@ public:
     }
 };
 
+// The folder browser. To save, a typed folder that does not exist yet is
+// taken as chosen (the editor then asks whether to create it), where Qt's
+// own browser refuses it; and a folder created with its "New Folder" button
+// and renamed is the one named in the browser's field, not the folder named
+// there before.
+class FolderChooser : public QFileDialog {
+public:
+    FolderChooser(QWidget* owner, const QString& prompt, FolderPurpose purpose)
+        : QFileDialog(owner, prompt), purpose_(purpose) {
+        setFileMode(QFileDialog::Directory);
+        setProxyModel(new GreyedFiles(this));
+        // The button says what happens; the prompt stays as it is.
+        setLabelText(QFileDialog::Accept, purpose == FolderPurpose::Save ? "Save" : "Open");
+        fileName_ = findChild<QLineEdit*>("fileNameEdit");
+        if (auto* buttons = findChild<QDialogButtonBox*>("buttonBox");
+            buttons != nullptr && fileName_ != nullptr && purpose == FolderPurpose::Save) {
+            acceptButton_ = buttons->button(QDialogButtonBox::Open);
+            if (acceptButton_ != nullptr) {
+                acceptButton_->installEventFilter(this);
+            }
+        }
+        if (auto* files = findChild<QFileSystemModel*>()) {
+            // A folder just made and named is the one the user means.
+            connect(files, &QFileSystemModel::fileRenamed, this,
+                    [this](const QString&, const QString&, const QString& newName) {
+                        if (fileName_ != nullptr) {
+                            fileName_->setText(newName);
+                        }
+                    });
+        }
+    }
+
+    // Qt greys the button while the typed folder does not exist; to save,
+    // a new folder is a fine choice, so it is made available again whenever
+    // something typed would otherwise leave it grey.
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::EnabledChange && watched == acceptButton_ &&
+            !acceptButton_->isEnabled() && !fileName_->text().trimmed().isEmpty()) {
+            acceptButton_->setEnabled(true);
+        }
+        return QFileDialog::eventFilter(watched, event);
+    }
+
+protected:
+    void accept() override {
+        const QStringList chosen = selectedFiles();
+        if (purpose_ == FolderPurpose::Save && !chosen.isEmpty() &&
+            !QFileInfo::exists(chosen.first())) {
+            QDialog::accept();
+            return;
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    const FolderPurpose purpose_;
+    QLineEdit* fileName_ = nullptr;
+    QPushButton* acceptButton_ = nullptr;
+};
+
 // Every box shows its text literally: a folder may be called "<h1>x", and
 // rich text would swallow the very name the message is about.
 void prepare(QMessageBox& box) {
@@ -111,11 +176,24 @@ QString QtDialogs::restoreRecoveredText(const QString& folder, const QDateTime& 
     return text;
 }
 
+QString QtDialogs::createFolderText(const QString& folder) {
+    return QString("Create the folder \"%1\"?").arg(shown(folder));
+}
+
 std::optional<QString> QtDialogs::browseForFolder(QWidget* owner, const QString& prompt,
-                                                  const QString& startFolder) {
-    QFileDialog browser(visibleOwner(owner), prompt, startFolder);
-    browser.setFileMode(QFileDialog::Directory);
-    browser.setProxyModel(new GreyedFiles(&browser));
+                                                  const QString& startFolder, FolderPurpose purpose,
+                                                  const QStringList& recent) {
+    FolderChooser browser(visibleOwner(owner), prompt, purpose);
+    // Beside the folder, with it selected, so that its neighbours are near.
+    const QFileInfo start(startFolder);
+    browser.setDirectory(start.absolutePath());
+    browser.selectFile(start.fileName());
+    browser.setHistory(recent);
+    QList<QUrl> places = {QUrl::fromLocalFile(QDir::homePath())};
+    for (const QString& folder : recent) {
+        places << QUrl::fromLocalFile(folder);
+    }
+    browser.setSidebarUrls(places);
     if (browser.exec() != QDialog::Accepted || browser.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
@@ -166,6 +244,14 @@ bool QtDialogs::askRestoreRecovered(QWidget* owner, const QString& folder, const
     box.setDefaultButton(restore);
     box.exec();
     return box.clickedButton() == restore;
+}
+
+bool QtDialogs::askCreateFolder(QWidget* owner, const QString& folder) {
+    QMessageBox box(QMessageBox::Question, QString(), createFolderText(folder),
+                    QMessageBox::Yes | QMessageBox::No, visibleOwner(owner));
+    prepare(box);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
 }
 
 void QtDialogs::showError(QWidget* owner, const QString& message) {

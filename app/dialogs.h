@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QWidget;
@@ -14,14 +15,24 @@ namespace mx {
 // The answer to "Save changes … before opening another folder?".
 enum class UnsavedChanges { Save, Discard, Cancel };
 
+// What a folder is chosen for: to load from, which must exist, or to save
+// into, which may be new.
+enum class FolderPurpose { Open, Save };
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
 
-    // The folder browser, modal to owner and limited to existing folders.
-    // Returns the chosen folder, or nothing when the user cancels.
+    // The folder browser, modal to owner. It opens beside startFolder, which
+    // it selects, and offers the recent folders. To open, only an existing
+    // folder can be chosen; to save, a folder that does not exist yet may be
+    // typed too. Returns the chosen folder, or nothing when the user cancels.
     virtual std::optional<QString> browseForFolder(QWidget* owner, const QString& prompt,
-                                                   const QString& startFolder) = 0;
+                                                   const QString& startFolder,
+                                                   FolderPurpose purpose,
+                                                   const QStringList& recent) = 0;
+    // "Create the folder …?" for a folder chosen to save into: true to create.
+    virtual bool askCreateFolder(QWidget* owner, const QString& folder) = 0;
     // "Save file before exit?": true for Yes, false for No.
     virtual bool askSaveBeforeExit(QWidget* owner) = 0;
     // Open was pressed with unsaved changes to folder.
@@ -46,11 +57,14 @@ public:
     static QString saveBeforeOpenText(const QString& folder);
     static QString replaceConfigurationText(const QString& folder);
     static QString overwriteChangesText(const QString& folder);
+    static QString createFolderText(const QString& folder);
     static QString restoreRecoveredText(const QString& folder, const QDateTime& written,
                                         bool filesChangedSince);
 
     std::optional<QString> browseForFolder(QWidget* owner, const QString& prompt,
-                                           const QString& startFolder) override;
+                                           const QString& startFolder, FolderPurpose purpose,
+                                           const QStringList& recent) override;
+    bool askCreateFolder(QWidget* owner, const QString& folder) override;
     bool askSaveBeforeExit(QWidget* owner) override;
     UnsavedChanges askSaveBeforeOpen(QWidget* owner, const QString& folder) override;
     bool askReplaceConfiguration(QWidget* owner, const QString& folder) override;

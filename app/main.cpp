@@ -1,4 +1,5 @@
 #include "app_id.h"
+#include "clipboard_reader.h"
 #include "config_document.h"
 #include "config_editor.h"
 #include "dialogs.h"
@@ -13,9 +14,11 @@
 
 namespace {
 
-// What the command line asks for: a folder to load at start-up, or nothing.
+// What the command line asks for: a folder to load at start-up, or nothing;
+// or, from the editor itself, to read the clipboard for it.
 struct StartUp {
     QString folder;
+    bool readClipboard = false;
 };
 
 // The options that Qt's own GUI classes take, such as "-platform offscreen"
@@ -60,6 +63,9 @@ std::optional<int> readCommandLine(int argc, char** argv, StartUp& startUp) {
         option.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(option);
     }
+    QCommandLineOption readClipboard(mx::BoundedClipboard::HelperOption, "");
+    readClipboard.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(readClipboard);
     const auto usageError = [](const QString& message) {
         std::fprintf(stderr, "MX_config: %s\nTry 'MX_config --help'.\n", qPrintable(message));
         return 2;
@@ -73,6 +79,7 @@ std::optional<int> readCommandLine(int argc, char** argv, StartUp& startUp) {
     if (parser.isSet("version")) {
         parser.showVersion();
     }
+    startUp.readClipboard = parser.isSet(readClipboard);
     const QStringList folders = parser.positionalArguments();
     if (folders.size() > 1) {
         return usageError("give at most one folder");
@@ -96,6 +103,10 @@ int main(int argc, char** argv) {
     if (const auto status = readCommandLine(argc, argv, startUp)) {
         return *status;
     }
+    if (startUp.readClipboard) {
+        QGuiApplication app(argc, argv);
+        return mx::printClipboard();
+    }
 
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(mx::AppId);
@@ -104,6 +115,8 @@ int main(int argc, char** argv) {
     mx::MainWindow window(document);
     mx::QtDialogs dialogs;
     mx::ConfigEditor editor(window, document, dialogs);
+    mx::BoundedClipboard clipboard(QCoreApplication::applicationFilePath());
+    window.setClipboardSource(clipboard);
     // A shutdown, a logout or Ctrl+C in the terminal ends the editor without
     // the exit question, which no one would be there to answer; what is
     // unsaved stays in the recovery file for the next start.

@@ -103,9 +103,11 @@ private:
 class PreparedFolder : public Dialogs {
 public:
     explicit PreparedFolder(QString folder) : folder_(std::move(folder)) {}
-    std::optional<QString> browseForFolder(QWidget*, const QString&, const QString&) override {
+    std::optional<QString> browseForFolder(QWidget*, const QString&, const QString&, FolderPurpose,
+                                           const QStringList&) override {
         return folder_;
     }
+    bool askCreateFolder(QWidget*, const QString&) override { return false; }
     bool askSaveBeforeExit(QWidget*) override { return false; }
     UnsavedChanges askSaveBeforeOpen(QWidget*, const QString&) override {
         return UnsavedChanges::Cancel;

@@ -29,6 +29,10 @@ QString EditDescription::text() const {
         return "paste to " + channelName(channel);
     case Kind::PasteToAll:
         return "paste to all channels";
+    case Kind::PasteEach:
+        return "paste of every channel";
+    case Kind::Revert:
+        return "revert to saved";
     }
     return {};
 }
@@ -153,6 +157,18 @@ bool ConfigDocument::pasteToAllChannels(int shownChannel, const ChannelSettings&
     return edit(after, {EditDescription::Kind::PasteToAll, shownChannel, {}, 0, {}});
 }
 
+bool ConfigDocument::pasteEachChannel(int shownChannel, const std::vector<ChannelText>& channels) {
+    ChannelConfig after = config_;
+    for (const ChannelText& channel : channels) {
+        mx::pasteChannel(after, channel.channel, channel.settings);
+    }
+    return edit(after, {EditDescription::Kind::PasteEach, shownChannel, {}, 0, {}});
+}
+
+bool ConfigDocument::revertToSaved(int shownChannel) {
+    return edit(savedConfig_, {EditDescription::Kind::Revert, shownChannel, {}, 0, {}});
+}
+
 // An edit that changes no byte is no step: undoing it would do nothing.
 bool ConfigDocument::editByte(std::uint8_t& byte, std::uint8_t after,
                               const EditDescription& description) {
@@ -189,6 +205,7 @@ void ConfigDocument::load(const ChannelConfig& config, const StoredBlocks& store
     config_ = config;
     savedConfig_ = config;
     stored_ = stored;
+    storedHoldsSaved_ = holdsExactly(stored_, savedConfig_);
     emit replaced();
     noteChange();
 }
@@ -196,12 +213,14 @@ void ConfigDocument::load(const ChannelConfig& config, const StoredBlocks& store
 void ConfigDocument::markSaved(const StoredBlocks& written) {
     savedConfig_ = config_;
     stored_ = written;
+    storedHoldsSaved_ = holdsExactly(stored_, savedConfig_);
     emit replaced();
     noteChange();
 }
 
 void ConfigDocument::setStoredBlocks(const StoredBlocks& stored) {
     stored_ = stored;
+    storedHoldsSaved_ = holdsExactly(stored_, savedConfig_);
     emit replaced();
     noteChange();
 }

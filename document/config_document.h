@@ -12,11 +12,13 @@
 // saves are signalled at once, and every change once the event loop is idle.
 
 #include "channel_config.h"
+#include "config_text.h"
 
 #include <QObject>
 #include <QString>
 #include <QTimer>
 #include <cstdint>
+#include <vector>
 
 class QUndoStack;
 
@@ -28,7 +30,7 @@ using ChannelSet = std::uint8_t;
 // What an undo step did, kept as a few numbers so that recording one costs
 // a click nothing; its text is made only when a menu shows it.
 struct EditDescription {
-    enum class Kind : std::uint8_t { Switch, Recall, Paste, PasteToAll };
+    enum class Kind : std::uint8_t { Switch, Recall, Paste, PasteToAll, PasteEach, Revert };
     Kind kind = Kind::Switch;
     int channel = 0;
     SwitchField field = SwitchField::Disabled;
@@ -36,7 +38,8 @@ struct EditDescription {
     RecallField recall = RecallField::MicGain;
 
     // e.g. "Latching: TB 2 (channel 3)", "Recall: Fader (channel 1)",
-    // "paste to channel 2", "paste to all channels"
+    // "paste to channel 2", "paste to all channels", "paste of every
+    // channel", "revert to saved"
     QString text() const;
 };
 
@@ -53,9 +56,13 @@ public:
     // saved: what a save checks the files against before it overwrites them.
     const StoredBlocks& storedBlocks() const { return stored_; }
 
-    // Whether the configuration differs from the one last loaded or saved,
-    // byte for byte: an edit undone, by hand or by Undo, is no change.
-    bool isModified() const { return config_ != savedConfig_; }
+    // Whether saving would change the folder's files: the configuration
+    // differs from what they held when last loaded or saved, byte for byte
+    // (an edit undone, by hand or by Undo, is no change), or they held less
+    // than a whole configuration, as an empty or short file does.
+    bool isModified() const {
+        return storedHoldsSaved_ ? config_ != savedConfig_ : !holdsExactly(stored_, config_);
+    }
 
     QUndoStack* undoStack() const { return undoStack_; }
     // The text of the step that Undo would take back, or Redo make again;
@@ -72,6 +79,11 @@ public:
     // a click could change.
     bool pasteChannel(int channel, const ChannelSettings& source);
     bool pasteToAllChannels(int shownChannel, const ChannelSettings& source);
+    // Gives each channel in the list its own settings, in the bits a click
+    // could change: a whole configuration's text pasted at once.
+    bool pasteEachChannel(int shownChannel, const std::vector<ChannelText>& channels);
+    // Puts back the configuration as last loaded or saved, as one step.
+    bool revertToSaved(int shownChannel);
 
     // A folder was loaded: the configuration as the load left it and the
     // bytes its files held. The edits made before can no longer be undone.
@@ -111,6 +123,9 @@ private:
     ChannelConfig config_;
     ChannelConfig savedConfig_;
     StoredBlocks stored_;
+    // Whether the files held exactly the saved configuration, the usual case,
+    // in which the modified state is a plain comparison.
+    bool storedHoldsSaved_ = true;
     QUndoStack* undoStack_ = nullptr;
     // Fires changed() when the event loop is next idle.
     QTimer changeTimer_;

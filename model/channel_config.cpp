@@ -231,6 +231,15 @@ StoredBlocks blocksOf(const ChannelConfig& config) {
     return {{switches.begin(), switches.end()}, {settings.begin(), settings.end()}};
 }
 
+bool holdsExactly(const StoredBlocks& stored, const ChannelConfig& config) {
+    const SwitchBlock switches = toBlock(config.Switches);
+    const RecallBlock settings = toBlock(config.Recall);
+    return std::equal(switches.begin(), switches.end(), stored.switches.begin(),
+                      stored.switches.end()) &&
+           std::equal(settings.begin(), settings.end(), stored.settings.begin(),
+                      stored.settings.end());
+}
+
 void applyStoredBlocks(const StoredBlocks& blocks, ChannelConfig& config) {
     overwriteFromBlock(config.Switches, blocks.switches);
     overwriteFromBlock(config.Recall, blocks.settings);

@@ -253,6 +253,10 @@ struct StoredBlocks {
 // The blocks that saving the configuration writes.
 StoredBlocks blocksOf(const ChannelConfig& config);
 
+// Whether the stored blocks are exactly what saving the configuration would
+// write, so that a save would change nothing.
+bool holdsExactly(const StoredBlocks& stored, const ChannelConfig& config);
+
 // Overwrites the model with the bytes present, from offset 0; the rest keep
 // their values (an empty file keeps its whole part of the model).
 void applyStoredBlocks(const StoredBlocks& blocks, ChannelConfig& config);

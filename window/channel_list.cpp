@@ -1,7 +1,6 @@
 #include "channel_list.h"
 
 #include <QContextMenuEvent>
-#include <QShortcut>
 #include <QStyledItemDelegate>
 
 namespace mx {
@@ -26,11 +25,6 @@ private:
 
 ChannelList::ChannelList(QWidget* parent) : QListWidget(parent) {
     setItemDelegate(new RowDelegate(rowHeight_, this));
-    // Qt turns the Menu key into a context menu event itself, but not the
-    // other key that desktops use for it.
-    auto* shiftF10 = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this);
-    shiftF10->setContext(Qt::WidgetShortcut);
-    connect(shiftF10, &QShortcut::activated, this, &ChannelList::requestMenuAtCurrentItem);
 }
 
 void ChannelList::setRowHeight(int height) {
@@ -72,18 +66,14 @@ QItemSelectionModel::SelectionFlags ChannelList::selectionCommand(const QModelIn
 }
 
 void ChannelList::contextMenuEvent(QContextMenuEvent* event) {
-    if (event->reason() == QContextMenuEvent::Mouse) {
-        emit menuRequested(event->globalPos());
-    } else {
-        requestMenuAtCurrentItem();
-    }
+    emit menuRequested(event->reason() == QContextMenuEvent::Mouse ? event->globalPos()
+                                                                   : menuPosition());
     event->accept();
 }
 
-void ChannelList::requestMenuAtCurrentItem() {
+QPoint ChannelList::menuPosition() const {
     const QRect item = visualItemRect(currentItem());
-    const QPoint corner = item.isValid() ? item.bottomLeft() : QPoint(0, 0);
-    emit menuRequested(viewport()->mapToGlobal(corner));
+    return viewport()->mapToGlobal(item.isValid() ? item.bottomLeft() : QPoint(0, 0));
 }
 
 } // namespace mx

@@ -8,8 +8,8 @@ namespace mx {
 // it, a Ctrl+click or Ctrl+Space select rather than toggle, and a click beside
 // the items changes nothing, so the window never shows "no channel".
 //
-// It asks for its context menu on a right click, the Menu key or Shift+F10;
-// from the keyboard the menu opens at the current channel.
+// It asks for its context menu on a right click or the Menu key; from the
+// keyboard the menu opens at the current channel.
 class ChannelList : public QListWidget {
     Q_OBJECT
 public:
@@ -22,6 +22,9 @@ public:
     // the list, and all rows of the given height fit in it without scrolling.
     bool captionsFit(QSize outer, int rowHeight) const;
 
+    // Where a menu opened from the keyboard stands: below the current channel.
+    QPoint menuPosition() const;
+
 signals:
     void menuRequested(const QPoint& globalPosition);
 
@@ -31,8 +34,6 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    void requestMenuAtCurrentItem();
-
     int rowHeight_ = 13;
 };
 

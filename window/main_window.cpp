@@ -120,6 +120,8 @@ MainWindow::MainWindow(ConfigDocument& document, QWidget* parent)
     applyFocusOrder();
     buildEditActions();
     layout_->finishPlacing(*showList_);
+    connect(scrollArea_->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &MainWindow::keepRightColumnInView);
     relayout();
     resizeToContent();
     member(SwitchField::Latching, SwitchPgm)->setFocus();
@@ -143,6 +145,23 @@ double MainWindow::layoutScale() const {
 
 void MainWindow::relayout() {
     layout_->relayout(fontMetrics());
+    rightColumn_.clear();
+    for (const char* frame : {"Frame16", "Frame2", "Frame17"}) {
+        auto* box = client_->findChild<QGroupBox*>(frame, Qt::FindDirectChildrenOnly);
+        rightColumn_.emplace_back(box, box->y());
+    }
+    rightColumnBottom_ = rightColumn_.back().first->geometry().bottom();
+    keepRightColumnInView();
+}
+
+void MainWindow::keepRightColumnInView() {
+    // Moved down as far as the content scrolls, but never off its end; with
+    // no scrolling, every box stands where it is designed.
+    const int offset = std::clamp(scrollArea_->verticalScrollBar()->value(), 0,
+                                  std::max(0, client_->height() - 1 - rightColumnBottom_));
+    for (const auto& [box, top] : rightColumn_) {
+        box->move(box->x(), top + offset);
+    }
 }
 
 void MainWindow::buildSwitchGroups() {
@@ -198,7 +217,7 @@ void MainWindow::buildRightColumn() {
     for (int channel = 1; channel <= ChannelCount; ++channel) {
         showList_->addItem(QString("Channel %1").arg(channel));
     }
-    connect(showList_, &ChannelList::menuRequested, this, &MainWindow::showChannelMenu);
+    connect(showList_, &ChannelList::menuRequested, this, &MainWindow::showEditMenu);
     // selectionChanged comes after the selection has moved, unlike the
     // current-row signals, so the refresh reads the new channel.
     connect(showList_->selectionModel(), &QItemSelectionModel::selectionChanged, this,

@@ -5,6 +5,7 @@
 // right. It shows one channel of a ConfigDocument and turns clicks into the
 // document's edits; it knows nothing of folders, files or dialogs.
 
+#include "channel_clipboard.h"
 #include "channel_config.h"
 #include "config_document.h"
 
@@ -54,18 +55,28 @@ public:
     QCheckBox* recallBox(RecallField field) const;
     ChannelList* channelList() const { return showList_; }
 
-    // The edit commands, with their shortcuts; also in the channel list's menu.
+    // The edit commands, with their shortcuts; also in the window's menu.
     QAction* pasteAction() const { return pasteAction_; }
     QAction* pasteToAllAction() const { return pasteToAllAction_; }
     QAction* undoAction() const { return undoAction_; }
     QAction* redoAction() const { return redoAction_; }
+    QAction* revertAction() const { return revertAction_; }
+    QMenu* editMenu() const { return editMenu_; }
+
+    // Where pastes read the clipboard from; the application's own clipboard
+    // until another source is set. The source must outlive the window.
+    void setClipboardSource(ClipboardSource& source);
 
     // Copies the shown channel to the clipboard.
     void copyChannel();
     // Gives the shown channel, or every channel, the clipboard's channel in
-    // the bits a click could change; one undo step each.
+    // the bits a click could change; a whole configuration's text gives each
+    // channel its own. One undo step each; when there is nothing to paste,
+    // pasteRefused says why.
     void pasteToShownChannel();
     void pasteToAllChannels();
+    // Puts back the configuration as last loaded or saved, as one step.
+    void revertToSaved();
 
     // Asked when the window is about to close; returning false keeps it open.
     void setCloseGuard(std::function<bool()> guard) { closeGuard_ = std::move(guard); }
@@ -82,10 +93,13 @@ signals:
     void openClicked();
     void saveClicked();
     void saveAsClicked();
+    // A paste found nothing it could paste; the reason is for the user.
+    void pasteRefused(const QString& reason);
 
 protected:
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void buildSwitchGroups();
@@ -97,14 +111,16 @@ private:
     void relayout();
     // Sizes the window to its content, but never larger than the screen.
     void resizeToContent();
+    // While the content scrolls, the right column (the channel list, the
+    // file buttons and the recall boxes) moves with it, so it stays in view.
+    void keepRightColumnInView();
     void Recall_Click(RecallField field);
     static void showState(QCheckBox* box, bool checked);
     // Marks the caption while the document is modified.
     void showModified();
     // Shows a configuration that undo or redo put back.
     void showRestored(int channel, ChannelSet changed);
-    void showChannelMenu(const QPoint& globalPosition);
-    void updatePasteActions();
+    void showEditMenu(const QPoint& globalPosition);
 
     ConfigDocument& document_;
     CompactStyle* style_ = nullptr;
@@ -125,7 +141,14 @@ private:
     QAction* pasteToAllAction_ = nullptr;
     QAction* undoAction_ = nullptr;
     QAction* redoAction_ = nullptr;
-    QMenu* channelMenu_ = nullptr;
+    QAction* revertAction_ = nullptr;
+    QMenu* editMenu_ = nullptr;
+    DirectClipboard ownClipboard_;
+    ClipboardSource* clipboard_ = &ownClipboard_;
+    // The right column's group boxes and their tops as laid out, and the
+    // column's bottom.
+    std::vector<std::pair<QWidget*, int>> rightColumn_;
+    int rightColumnBottom_ = 0;
     std::function<bool()> closeGuard_;
     // The channel whose values the boxes show, set by every refresh from the
     // list's selection (-1 while none is selected). Edits go to this channel:

@@ -1,17 +1,21 @@
 // The main window's edit commands: undo and redo of the document's edits,
-// copy and paste of a channel through the system clipboard, and the channel
-// list's menu that offers them.
+// copy and paste of channels through the system clipboard, revert to saved,
+// and the menu that offers them anywhere in the window.
 
 #include "channel_clipboard.h"
+#include "channel_list.h"
 #include "main_window.h"
 #include "standard_keys.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
-#include <QGuiApplication>
+#include <QContextMenuEvent>
 #include <QMenu>
+#include <QShortcut>
 #include <QUndoStack>
+#include <bit>
 
 namespace mx {
 
@@ -61,31 +65,57 @@ void MainWindow::buildEditActions() {
     connect(undoAction_, &QAction::triggered, history, &QUndoStack::undo);
     connect(redoAction_, &QAction::triggered, history, &QUndoStack::redo);
 
-    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
-            &MainWindow::updatePasteActions);
-    updatePasteActions();
+    revertAction_ = makeAction("RevertToSaved", QKeySequence::UnknownKey, {},
+                               "Put back the configuration as it was last loaded or saved",
+                               &MainWindow::revertToSaved);
+    revertAction_->setText("Revert to saved");
+    // Menu keys other than the Menu key itself, which Qt turns into a
+    // context menu event: Shift+F10, wherever the focus is.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, this, [this] {
+        QWidget* focus = QApplication::focusWidget();
+        showEditMenu(focus == showList_ ? showList_->menuPosition()
+                                        : focus->mapToGlobal(focus->rect().bottomLeft()));
+    });
 
-    channelMenu_ = new QMenu(this);
-    channelMenu_->setObjectName("ChannelMenu");
-    channelMenu_->addAction(copyAction_);
-    channelMenu_->addAction(pasteAction_);
-    channelMenu_->addAction(pasteToAllAction_);
-    channelMenu_->addSeparator();
-    channelMenu_->addAction(undoAction_);
-    channelMenu_->addAction(redoAction_);
-    connect(channelMenu_, &QMenu::aboutToHide, this, [this] {
-        for (QAction* action : {copyAction_, undoAction_, redoAction_}) {
+    editMenu_ = new QMenu(this);
+    editMenu_->setObjectName("EditMenu");
+    editMenu_->addAction(copyAction_);
+    editMenu_->addAction(pasteAction_);
+    editMenu_->addAction(pasteToAllAction_);
+    editMenu_->addSeparator();
+    editMenu_->addAction(undoAction_);
+    editMenu_->addAction(redoAction_);
+    editMenu_->addSeparator();
+    editMenu_->addAction(revertAction_);
+    // The keys work whatever the menu showed: a command with nothing to do
+    // does nothing, or says why.
+    connect(editMenu_, &QMenu::aboutToHide, this, [this] {
+        for (QAction* action : editMenu_->actions()) {
             action->setEnabled(true);
         }
     });
 }
 
-void MainWindow::showChannelMenu(const QPoint& globalPosition) {
+void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
+    // Reached from every control that has no menu of its own: the boxes,
+    // the groups and the space between them.
+    QWidget* focus = QApplication::focusWidget();
+    showEditMenu(event->reason() == QContextMenuEvent::Mouse || focus == nullptr
+                     ? event->globalPos()
+                     : focus->mapToGlobal(focus->rect().bottomLeft()));
+    event->accept();
+}
+
+void MainWindow::showEditMenu(const QPoint& globalPosition) {
     const bool shown = isChannel(shownChannel_);
     copyAction_->setText("Copy " + (shown ? channelName(shownChannel_) : QString("channel")));
     copyAction_->setEnabled(shown);
     pasteAction_->setText("Paste to " + (shown ? channelName(shownChannel_) : QString("channel")));
-    updatePasteActions();
+    // Read now, when the user asks, not whenever the clipboard changes.
+    const std::size_t onClipboard = channelsOnClipboard(clipboard_->read()).channels.size();
+    pasteAction_->setEnabled(shown && onClipboard == 1);
+    pasteToAllAction_->setEnabled(onClipboard == 1 || onClipboard == ChannelCount);
     const auto withStep = [](const QString& command, const QString& step) {
         return step.isEmpty() ? command : command + " " + step;
     };
@@ -93,14 +123,12 @@ void MainWindow::showChannelMenu(const QPoint& globalPosition) {
     undoAction_->setEnabled(document_.undoStack()->canUndo());
     redoAction_->setText(withStep("Redo", document_.redoText()));
     redoAction_->setEnabled(document_.undoStack()->canRedo());
-    channelMenu_->popup(globalPosition);
+    revertAction_->setEnabled(document_.config() != document_.savedConfig());
+    editMenu_->popup(globalPosition);
 }
 
-void MainWindow::updatePasteActions() {
-    const bool available =
-        channelFromMimeData(QGuiApplication::clipboard()->mimeData()).has_value();
-    pasteAction_->setEnabled(available);
-    pasteToAllAction_->setEnabled(available);
+void MainWindow::setClipboardSource(ClipboardSource& source) {
+    clipboard_ = &source;
 }
 
 void MainWindow::copyChannel() {
@@ -109,25 +137,69 @@ void MainWindow::copyChannel() {
     }
 }
 
+namespace {
+
+QString severalChannels(std::size_t count) {
+    if (count == ChannelCount) {
+        return "The clipboard holds all eight channels. Use Paste to all channels to give each "
+               "channel its own.";
+    }
+    return QString("The clipboard holds %1 channels. Paste takes one channel, and Paste to all "
+                   "channels takes one or all eight.")
+        .arg(count);
+}
+
+} // namespace
+
 void MainWindow::pasteToShownChannel() {
-    const auto source = channelFromMimeData(QGuiApplication::clipboard()->mimeData());
-    if (source && document_.pasteChannel(shownChannel_, *source)) {
+    const ClipboardChannels read = channelsOnClipboard(clipboard_->read());
+    if (read.channels.empty() || read.channels.size() > 1) {
+        emit pasteRefused(read.channels.empty() ? read.problem
+                                                : severalChannels(read.channels.size()));
+        return;
+    }
+    if (document_.pasteChannel(shownChannel_, read.channels.front().settings)) {
         ShowList_Click();
         showModified();
     }
 }
 
 void MainWindow::pasteToAllChannels() {
-    const auto source = channelFromMimeData(QGuiApplication::clipboard()->mimeData());
-    if (source && document_.pasteToAllChannels(shownChannel_, *source)) {
+    const ClipboardChannels read = channelsOnClipboard(clipboard_->read());
+    const std::size_t count = read.channels.size();
+    if (count != 1 && count != ChannelCount) {
+        emit pasteRefused(count == 0 ? read.problem : severalChannels(count));
+        return;
+    }
+    // One channel goes to every channel; a whole configuration gives each
+    // channel its own.
+    const bool pasted =
+        count == 1 ? document_.pasteToAllChannels(shownChannel_, read.channels.front().settings)
+                   : document_.pasteEachChannel(shownChannel_, read.channels);
+    if (pasted) {
         ShowList_Click();
         showModified();
     }
 }
 
-void MainWindow::showRestored(int channel, ChannelSet) {
-    if (selectedChannel() != channel) {
-        selectChannel(channel);
+void MainWindow::revertToSaved() {
+    if (document_.revertToSaved(shownChannel_)) {
+        ShowList_Click();
+        showModified();
+    }
+}
+
+void MainWindow::showRestored(int channel, ChannelSet changed) {
+    // The channel shown, when undo or redo changed it; else the first one
+    // it changed, so that something visibly happens.
+    int shown = channel;
+    if (isChannel(shownChannel_) && (changed & (1U << shownChannel_)) != 0) {
+        shown = shownChannel_;
+    } else if (changed != 0) {
+        shown = std::countr_zero(static_cast<unsigned>(changed));
+    }
+    if (selectedChannel() != shown) {
+        selectChannel(shown);
     } else {
         ShowList_Click();
     }

@@ -52,6 +52,12 @@ public:
     std::deque<bool> replaceAnswers;
     std::deque<bool> overwriteAnswers;
     std::deque<bool> restoreAnswers;
+    std::deque<bool> createAnswers;
+    // What each browser was opened for, beside which folder, with which
+    // recent folders.
+    std::vector<FolderPurpose> purposes;
+    std::vector<QString> starts;
+    std::vector<QStringList> recents;
     std::vector<QString> prompts;
     std::vector<QString> errors;
     // The folder questions asked, as "open", "replace" or "overwrite" and the folder.
@@ -84,9 +90,16 @@ public:
                     false);
     }
 
+    bool askCreateFolder(QWidget*, const QString& folder) override {
+        return next(createAnswers, "create " + folder, false);
+    }
     std::optional<QString> browseForFolder(QWidget* owner, const QString& prompt,
-                                           const QString&) override {
+                                           const QString& start, FolderPurpose purpose,
+                                           const QStringList& recent) override {
         prompts.push_back(prompt);
+        purposes.push_back(purpose);
+        starts.push_back(start);
+        recents.push_back(recent);
         lastOwner = owner;
         if (folders.empty()) {
             ADD_FAILURE() << "the folder browser was not expected";
@@ -139,8 +152,10 @@ protected:
     void SetUp() override {
         QApplication::setApplicationName("MX_config");
         ASSERT_TRUE(root_.isValid());
-        // Unsaved edits are kept here, not in the user's own state folder.
+        // Unsaved edits and recent folders are kept here, not in the user's
+        // own folders.
         qputenv("XDG_STATE_HOME", root_.filePath("state").toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", root_.filePath("config").toLocal8Bit());
         window_ = std::make_unique<MainWindow>(document_);
         editor_ = std::make_unique<ConfigEditor>(*window_, document_, dialogs_);
     }
@@ -224,7 +239,8 @@ TEST_F(ConfigEditorTest, OpenOnAnEmptyFolderKeepsTheValuesAndSaveWritesThemThere
     const QString empty = folder("empty");
     dialogs_.folders.push_back(empty);
     editor_->OpenCommand_Click();
-    EXPECT_EQ(caption(*window_), Base + empty);
+    // The values shown are not in the empty files: saving would change them.
+    EXPECT_EQ(caption(*window_), Base + empty + "*");
     EXPECT_EQ(readFile(empty + "/switches.mx").size(), 0);
     EXPECT_EQ(readFile(empty + "/settings.cmx").size(), 0);
     EXPECT_TRUE(QFile::exists(empty + "/settings.cmx"));
@@ -519,6 +535,57 @@ TEST_F(ConfigEditorTest, AFolderNameThatIsNotTextIsRefusedNotGuessed) {
         << dialogs_.errors.back().toStdString();
 }
 
+TEST_F(ConfigEditorTest, SaveAsCreatesATypedNewFolderAndTheChooserOffersRecentUnits) {
+    const QString first = prepared("first", counting(112, 0), Bytes("\x01\x02", 2));
+    const QString second = prepared("second", counting(112, 7), Bytes("\x01\x02", 2));
+    start(second);
+    dialogs_.folders.push_back(first);
+    dialogs_.openAnswers.push_back(UnsavedChanges::Discard);
+    editor_->OpenCommand_Click();
+
+    // A new unit's folder, typed with a parent that does not exist either.
+    const QString unit = folder("units/unitB", false);
+    dialogs_.folders = {unit, std::nullopt, unit};
+    dialogs_.createAnswers = {false, true};
+    editor_->SaveAsCommand_Click(); // No: back to the chooser, then cancelled
+    EXPECT_FALSE(QFileInfo::exists(unit));
+    EXPECT_EQ(editor_->configFolder(), first);
+    editor_->SaveAsCommand_Click();
+    EXPECT_EQ(readFile(unit + "/switches.mx"), counting(112, 0));
+    EXPECT_EQ(caption(*window_), Base + unit);
+    EXPECT_EQ(dialogs_.questions, std::vector<QString>({"create " + unit, "create " + unit}));
+    EXPECT_EQ(dialogs_.purposes,
+              std::vector<FolderPurpose>({FolderPurpose::Open, FolderPurpose::Open,
+                                          FolderPurpose::Save, FolderPurpose::Save,
+                                          FolderPurpose::Save}));
+
+    // The chooser starts beside the unit worked on last, and offers the
+    // others, most recent first; one that is gone is dropped.
+    QDir(second).removeRecursively();
+    dialogs_.folders.push_back(std::nullopt);
+    editor_->OpenCommand_Click();
+    EXPECT_EQ(dialogs_.starts.back(), unit);
+    EXPECT_EQ(dialogs_.recents.back(), QStringList({unit, first}));
+}
+
+TEST_F(ConfigEditorTest, AFolderThatHoldsLessThanAConfigurationLoadsAsUnsaved) {
+    const QString whole = prepared("whole", counting(112, 3), Bytes("\x01\x02", 2));
+    start(whole);
+    EXPECT_EQ(caption(*window_), Base + whole);
+    for (const auto& [name, switches] :
+         {std::pair{"empty", Bytes()}, std::pair{"short", counting(50, 9)}}) {
+        const QString partial = prepared(name, switches, Bytes());
+        dialogs_.folders.push_back(partial);
+        editor_->OpenCommand_Click();
+        // The values shown are not all in the files: saving would change them.
+        EXPECT_EQ(caption(*window_), Base + partial + "*") << name;
+        dialogs_.exitAnswers.push_back(true);
+        EXPECT_TRUE(window_->close());
+        EXPECT_EQ(readFile(partial + "/switches.mx").size(), 112);
+        EXPECT_EQ(caption(*window_), Base + partial);
+    }
+}
+
 TEST_F(ConfigEditorTest, AFolderGivenAtStartUpLoadsWithoutAsking) {
     const QString path = prepared("given", counting(112, 3), Bytes("\x01\x00", 2));
     ASSERT_TRUE(editor_->Form_Load(path));
@@ -765,7 +832,10 @@ TEST_F(ConfigEditorTest, TheRealBrowserAndMessageBoxesDriveTheEditor) {
         auto* name = browser->findChild<QLineEdit*>("fileNameEdit");
         ASSERT_NE(name, nullptr);
         // Typed text pops up the completer, which would take the keys that
-        // follow; the path goes in whole, as a paste would put it.
+        // follow; the path goes in whole, as a paste would put it, into the
+        // field a person types in.
+        QApplication::setActiveWindow(browser);
+        name->setFocus();
         name->setText(path);
         QTest::keyClick(name, Qt::Key_Return);
     });

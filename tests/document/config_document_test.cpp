@@ -68,7 +68,7 @@ TEST_F(ConfigDocumentTest, EveryEditIsOneStepThatUndoAndRedoPutBack) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        document_.load({}, {});
+        document_.load({}, blocksOf({}));
         restored_.clear();
         ASSERT_TRUE(c.edit(document_));
         EXPECT_EQ(toBlock(document_.config().Switches)[c.offset], c.value);
@@ -112,7 +112,7 @@ TEST_F(ConfigDocumentTest, ModifiedMeansOtherBytesThanLastLoadedOrSaved) {
     history().undo();
     EXPECT_TRUE(document_.isModified()) << "undone past the save";
 
-    document_.load(loaded, {});
+    document_.load(loaded, blocksOf(loaded));
     EXPECT_EQ(history().count(), 0);
     EXPECT_FALSE(document_.isModified());
     EXPECT_EQ(savedSignals_, 3);

@@ -43,6 +43,7 @@ desktop-file-validate "$desktop"
 appstreamcli validate --no-net "$scratch/prefix/share/metainfo/$app_id.metainfo.xml"
 grep -q "^Icon=$app_id\$" "$desktop" || fail "the desktop entry does not name the installed icon"
 grep -q "^Exec=MX_config %f\$" "$desktop" || fail "the desktop entry does not pass a dropped folder"
+grep -q "^MimeType=inode/directory;\$" "$desktop" || fail "the desktop entry does not open folders"
 if grep -E -q "https?://|@" "$scratch/prefix/share/metainfo/$app_id.metainfo.xml"; then
     fail "the metadata names a URL or an address"
 fi

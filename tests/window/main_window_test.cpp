@@ -672,13 +672,22 @@ TEST_F(MainWindowTest, CopyPasteAndUndoWorkFromTheKeyboard) {
     window().selectChannel(7);
     press(QKeySequence::Undo);
     EXPECT_EQ(config(), pasted);
-    EXPECT_EQ(window().selectedChannel(), 4) << "undo shows the channel it changed";
+    EXPECT_EQ(window().selectedChannel(), 7) << "the shown channel changed, and stays";
     press(QKeySequence::Undo);
     EXPECT_EQ(config(), original);
     QTest::keySequence(QApplication::focusWidget(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
     EXPECT_EQ(config(), pasted);
     press(QKeySequence::Redo);
     EXPECT_EQ(config(), pastedToAll);
+
+    // Undo of a paste to all made from the channel shown, which it left as
+    // it was, shows the first channel it did change.
+    load([&](ChannelConfig& config) { config = original; });
+    window().selectChannel(1);
+    press(QKeySequence::Copy);
+    QTest::keySequence(QApplication::focusWidget(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V));
+    press(QKeySequence::Undo);
+    EXPECT_EQ(window().selectedChannel(), 0);
 }
 
 TEST_F(MainWindowTest, UndoingAClickShowsItsChannelAndEndsTheModifiedState) {
@@ -706,67 +715,78 @@ TEST_F(MainWindowTest, UndoingAClickShowsItsChannelAndEndsTheModifiedState) {
     EXPECT_EQ(config().Switches.Channels[2].Tb3Delatches, SwitchTb4);
 }
 
-TEST_F(MainWindowTest, PasteTakesOnlyAChannelFromTheClipboard) {
+// Counts how often the window reads the clipboard.
+class CountedClipboard : public ClipboardSource {
+public:
+    std::optional<ClipboardContent> read() override {
+        ++reads;
+        return DirectClipboard().read();
+    }
+    int reads = 0;
+};
+
+TEST_F(MainWindowTest, PasteTakesChannelsFromTextAndSaysWhyWhenItCannot) {
+    CountedClipboard clipboard;
+    window().setClipboardSource(clipboard);
+    QSignalSpy refused(&window(), &MainWindow::pasteRefused);
     window().selectChannel(0);
-    QClipboard* clipboard = QGuiApplication::clipboard();
     ChannelSettings settings;
     settings.Switches.AlwaysOn = SwitchTb2;
     settings.MicGainRecall = true;
     const QString text = QString::fromStdString(channelToText(5, settings));
+    const QString quoted = "Hi, here is channel 6:\n\n> " + QString(text).replace("\n", "\n> ");
+    ChannelConfig whole;
+    whole.Switches.Channels[3].Latching = SwitchTb3;
+    whole.Recall.FaderRecall = 0x80;
+    const QString exported = QString::fromStdString(configToText(whole));
     struct Case {
         const char* what;
-        std::function<QMimeData*()> data;
-        bool pastes;
+        QString text;
+        QByteArray exact;
+        bool toAll;
+        const char* refusal; // nullptr when it pastes
     };
     const std::vector<Case> cases = {
-        {"plain words",
-         [] {
-             auto* d = new QMimeData;
-             d->setText("hello");
-             return d;
-         },
-         false},
+        {"plain words", "hello", {}, false, "holds no channel"},
         {"a channel with a line missing",
-         [&] {
-             auto* d = new QMimeData;
-             d->setText(QString(text).remove("Recall: Mic gain"));
-             return d;
-         },
-         false},
-        {"exact bytes of the wrong length",
-         [] {
-             auto* d = new QMimeData;
-             d->setData(ChannelMimeType, "\x01\x02");
-             return d;
-         },
-         false},
-        {"a picture",
-         [] {
-             auto* d = new QMimeData;
-             d->setImageData(QImage(4, 4, QImage::Format_RGB32));
-             return d;
-         },
-         false},
-        {"a channel as text from another program",
-         [&] {
-             auto* d = new QMimeData;
-             d->setText(text);
-             return d;
-         },
-         true},
+         QString(text).remove("Recall: Mic gain"),
+         {},
+         false,
+         "line 1, column 1: channel 6 has no line for \"Recall\"."},
+        {"exact bytes of the wrong length", {}, "\x01\x02", false, "holds no channel"},
+        {"a channel as text from another program", text, {}, false, nullptr},
+        {"quoted in a mail, with a greeting", quoted, {}, false, nullptr},
+        {"in small letters", text.toLower(), {}, false, nullptr},
+        {"a whole configuration, to one channel", exported, {}, false, "Use Paste to all channels"},
+        {"a whole configuration, to all", exported, {}, true, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        clipboard->setMimeData(c.data());
-        EXPECT_EQ(window().pasteAction()->isEnabled(), c.pastes);
-        EXPECT_EQ(window().pasteToAllAction()->isEnabled(), c.pastes);
-        const ChannelConfig before = config();
+        auto* data = new QMimeData;
+        data->setText(c.text);
+        if (!c.exact.isEmpty()) {
+            data->setData(ChannelMimeType, c.exact);
+        }
+        QGuiApplication::clipboard()->setMimeData(data);
+        load([](ChannelConfig& config) { config = {}; });
+        refused.clear();
         QTest::keySequence(box(SwitchField::Latching, SwitchPgm),
-                           QKeySequence::keyBindings(QKeySequence::Paste).first());
-        EXPECT_EQ(config() != before, c.pastes);
+                           c.toAll ? QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V)
+                                   : QKeySequence::keyBindings(QKeySequence::Paste).first());
+        if (c.refusal != nullptr) {
+            ASSERT_EQ(refused.size(), 1);
+            EXPECT_TRUE(refused[0][0].toString().contains(c.refusal))
+                << refused[0][0].toString().toStdString();
+            EXPECT_EQ(config(), ChannelConfig{});
+        } else if (c.toAll) {
+            EXPECT_EQ(config(), whole) << "each channel from its own section";
+        } else {
+            EXPECT_EQ(*channelSettings(config(), 0), settings);
+            EXPECT_TRUE(box(SwitchField::AlwaysOn, SwitchTb2)->isChecked());
+        }
     }
-    EXPECT_EQ(*channelSettings(config(), 0), settings);
-    EXPECT_TRUE(box(SwitchField::AlwaysOn, SwitchTb2)->isChecked());
+    // Read when the user pastes, never because the clipboard changed.
+    EXPECT_EQ(clipboard.reads, static_cast<int>(cases.size()));
 }
 
 TEST_F(MainWindowTest, TheChannelListOffersTheEditsInAMenu) {
@@ -802,7 +822,8 @@ TEST_F(MainWindowTest, TheChannelListOffersTheEditsInAMenu) {
     EXPECT_EQ(items,
               QStringList({"Copy channel 4 [Ctrl+C]", "Paste to channel 4 (off) [Ctrl+V]",
                            "Paste to all channels (off) [Ctrl+Shift+V]", "Undo (off) [Ctrl+Z]",
-                           "Redo (off) [" + window().redoAction()->shortcut().toString() + "]"}));
+                           "Redo (off) [" + window().redoAction()->shortcut().toString() + "]",
+                           "Revert to saved (off) []"}));
 
     // The keys work again once a menu with nothing to undo or paste is gone.
     clickIndicator(box(SwitchField::Latching, SwitchTb2));
@@ -818,14 +839,31 @@ TEST_F(MainWindowTest, TheChannelListOffersTheEditsInAMenu) {
         QContextMenuEvent event(QContextMenuEvent::Keyboard, {}, list->mapToGlobal(QPoint()));
         QApplication::sendEvent(list, &event);
     });
-    ASSERT_EQ(fromMenuKey.size(), 5);
+    ASSERT_EQ(fromMenuKey.size(), 6);
     EXPECT_EQ(fromMenuKey[1], "Paste to channel 4 [Ctrl+V]");
     EXPECT_EQ(fromMenuKey[3], "Undo Latching: TB 2 (channel 4) [Ctrl+Z]");
+    EXPECT_EQ(fromMenuKey[5], "Revert to saved []");
     EXPECT_EQ(openMenu([&] { QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier); }),
               fromMenuKey);
+    // The same menu on any box, by a right click or from the keyboard.
+    QCheckBox* member = box(SwitchField::Tb2Delatches, SwitchTb3);
+    EXPECT_EQ(openMenu([&] {
+                  QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(4, 4),
+                                          member->mapToGlobal(QPoint(4, 4)));
+                  QApplication::sendEvent(member, &event);
+              }),
+              fromMenuKey);
+    member->setFocus();
+    EXPECT_EQ(openMenu([&] { QTest::keyClick(member, Qt::Key_F10, Qt::ShiftModifier); }),
+              fromMenuKey);
+    window().revertAction()->trigger();
+    EXPECT_FALSE(box(SwitchField::Latching, SwitchTb2)->isChecked()) << "reverted, as one step";
+    window().undoAction()->trigger();
+    EXPECT_TRUE(box(SwitchField::Latching, SwitchTb2)->isChecked());
     // Pasting a channel onto itself changes nothing, so it is no step.
+    const int steps = document_.undoStack()->index();
     window().pasteToShownChannel();
-    EXPECT_EQ(document_.undoStack()->count(), 1);
+    EXPECT_EQ(document_.undoStack()->index(), steps);
     EXPECT_TRUE(window().undoAction()->isEnabled()) << "the keys work again once the menu is gone";
 }
 
@@ -949,8 +987,19 @@ TEST_F(MainWindowTest, FollowsAFontChangeAndScrollsToTheFocus) {
     box(SwitchField::Tb4Delatches, SwitchTb3)->setFocus();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     ASSERT_EQ(QApplication::focusWidget(), last);
-    const QRect shown(last->mapTo(window().scrollArea()->viewport(), QPoint()), last->size());
-    EXPECT_TRUE(window().scrollArea()->viewport()->rect().contains(shown));
+    const auto inView = [&](QWidget* widget) {
+        const QRect place(widget->mapTo(window().scrollArea()->viewport(), QPoint()),
+                          widget->size());
+        return window().scrollArea()->viewport()->rect().contains(place);
+    };
+    EXPECT_TRUE(inView(last));
+    // The channel list, the file buttons and the recall boxes stay in view.
+    window().resize(window().client()->width() + 40, 540);
+    QApplication::processEvents();
+    window().scrollArea()->verticalScrollBar()->setValue(
+        window().scrollArea()->verticalScrollBar()->maximum());
+    EXPECT_TRUE(inView(window().channelList()));
+    EXPECT_TRUE(inView(named<QWidget>("SaveCommand")));
 
     window().setFont(QFont());
     EXPECT_EQ(window().layoutScale(), 1.0);
