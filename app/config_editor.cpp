@@ -57,6 +57,15 @@ bool holdsOtherBytes(const std::vector<std::uint8_t>& stored,
     return !std::equal(stored.begin(), stored.end(), written.begin());
 }
 
+// What the caption and the menu call a configuration compared with: its
+// folder's or file's name, or the whole path when that name is the current
+// folder's too.
+QString referenceName(const QString& path, const QString& current) {
+    const QString name =
+        QFileInfo(path).fileName().isEmpty() ? QDir(path).dirName() : QFileInfo(path).fileName();
+    return shown(name == QDir(current).dirName() ? path : name);
+}
+
 bool sameFolder(const QString& a, const QString& b) {
     const QFileInfo first(a);
     const QFileInfo second(b);
@@ -77,6 +86,9 @@ ConfigEditor::ConfigEditor(MainWindow& window, ConfigDocument& document, Dialogs
     QObject::connect(&window_, &MainWindow::saveClicked, &window_, [this] { SaveCommand_Click(); });
     QObject::connect(&window_, &MainWindow::saveAsClicked, &window_,
                      [this] { SaveAsCommand_Click(); });
+    QObject::connect(&window_, &MainWindow::compareRequested, &window_, [this] { CompareWith(); });
+    QObject::connect(&document_, &ConfigDocument::referenceChanged, &window_,
+                     [this] { showCaption(); });
     window_.setCloseGuard([this] { return Form_Terminate(); });
 }
 
@@ -182,6 +194,20 @@ bool ConfigEditor::Form_Terminate() {
         return true;
     }
     return false;
+}
+
+void ConfigEditor::CompareWith() {
+    const std::optional<QString> chosen = dialogs_.browseForFolder(
+        &window_, ComparePrompt, ConfigFolder, FolderPurpose::Compare, recent_.folders());
+    if (!chosen || chosen->isEmpty() || !usableFolder(*chosen)) {
+        return;
+    }
+    ChannelConfig reference;
+    if (const auto error = ReadConfigSource(nativePath(*chosen), reference)) {
+        dialogs_.showError(&window_, describe("Nothing was compared with", *chosen, *error));
+        return;
+    }
+    document_.compareWith(reference, referenceName(*chosen, ConfigFolder));
 }
 
 bool ConfigEditor::BrowseForConfigFolder(const QString& prompt, FolderPurpose purpose) {
@@ -327,7 +353,12 @@ void ConfigEditor::showCaption() {
     // the folder's name is doubled so that it is shown as it is.
     QString folder = shown(ConfigFolder);
     folder.replace("[*]", "[*][*]");
-    window_.setWindowTitle(BaseCaption + folder + "[*]");
+    QString compared;
+    if (const Reference* reference = document_.reference()) {
+        compared = " — compared with " + reference->name;
+        compared.replace("[*]", "[*][*]");
+    }
+    window_.setWindowTitle(BaseCaption + folder + "[*]" + compared);
 }
 
 } // namespace mx

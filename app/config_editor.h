@@ -21,6 +21,8 @@ class MainWindow;
 class ConfigEditor {
 public:
     static constexpr const char* FolderPrompt = "Choose a folder for the config files.";
+    static constexpr const char* ComparePrompt =
+        "Choose a unit's folder, or a text file, to compare with.";
 
     // Unsaved edits are kept in recovery, whose default is the user's state
     // folder.
@@ -47,6 +49,11 @@ public:
     // chosen save failed or was called off, so the window stays open and
     // nothing is lost.
     bool Form_Terminate();
+
+    // Asks for another unit's folder, or a file holding the text form, and
+    // compares the configuration with it. One that cannot be read is
+    // reported and leaves the comparison as it was.
+    void CompareWith();
 
     // Asks for a folder to load from, or to save into, which may be created;
     // on success it becomes the current folder. The caption shows the

@@ -72,20 +72,24 @@ public:
 
 // The folder browser. To save, a typed folder that does not exist yet is
 // taken as chosen (the editor then asks whether to create it), where Qt's
-// own browser refuses it; and a folder created with its "New Folder" button
-// and renamed is the one named in the browser's field, not the folder named
-// there before.
+// own browser refuses it; to compare, a file may be chosen as well as a
+// folder; and a folder created with its "New Folder" button and renamed is
+// the one named in the browser's field, not the folder named there before.
 class FolderChooser : public QFileDialog {
 public:
     FolderChooser(QWidget* owner, const QString& prompt, FolderPurpose purpose)
         : QFileDialog(owner, prompt), purpose_(purpose) {
         setFileMode(QFileDialog::Directory);
-        setProxyModel(new GreyedFiles(this));
+        if (purpose != FolderPurpose::Compare) {
+            setProxyModel(new GreyedFiles(this));
+        }
         // The button says what happens; the prompt stays as it is.
-        setLabelText(QFileDialog::Accept, purpose == FolderPurpose::Save ? "Save" : "Open");
+        setLabelText(QFileDialog::Accept, purpose == FolderPurpose::Save      ? "Save"
+                                          : purpose == FolderPurpose::Compare ? "Compare"
+                                                                              : "Open");
         fileName_ = findChild<QLineEdit*>("fileNameEdit");
         if (auto* buttons = findChild<QDialogButtonBox*>("buttonBox");
-            buttons != nullptr && fileName_ != nullptr && purpose == FolderPurpose::Save) {
+            buttons != nullptr && fileName_ != nullptr && purpose != FolderPurpose::Open) {
             acceptButton_ = buttons->button(QDialogButtonBox::Open);
             if (acceptButton_ != nullptr) {
                 acceptButton_->installEventFilter(this);
@@ -102,9 +106,10 @@ public:
         }
     }
 
-    // Qt greys the button while the typed folder does not exist; to save,
-    // a new folder is a fine choice, so it is made available again whenever
-    // something typed would otherwise leave it grey.
+    // Qt greys the button while the typed name is not an existing folder;
+    // to save, a new folder is a fine choice, and to compare a file, so it
+    // is made available again whenever something typed would otherwise
+    // leave it grey.
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::EnabledChange && watched == acceptButton_ &&
             !acceptButton_->isEnabled() && !fileName_->text().trimmed().isEmpty()) {
@@ -116,8 +121,10 @@ public:
 protected:
     void accept() override {
         const QStringList chosen = selectedFiles();
-        if (purpose_ == FolderPurpose::Save && !chosen.isEmpty() &&
-            !QFileInfo::exists(chosen.first())) {
+        const QFileInfo first(chosen.isEmpty() ? QString() : chosen.first());
+        if (!chosen.isEmpty() &&
+            ((purpose_ == FolderPurpose::Save && !first.exists()) ||
+             (purpose_ == FolderPurpose::Compare && first.exists() && !first.isDir()))) {
             QDialog::accept();
             return;
         }

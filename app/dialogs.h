@@ -15,9 +15,10 @@ namespace mx {
 // The answer to "Save changes … before opening another folder?".
 enum class UnsavedChanges { Save, Discard, Cancel };
 
-// What a folder is chosen for: to load from, which must exist, or to save
-// into, which may be new.
-enum class FolderPurpose { Open, Save };
+// What a folder is chosen for: to load from, which must exist; to save
+// into, which may be new; or to compare with, which may be a folder or a
+// file holding the text form, and must exist.
+enum class FolderPurpose { Open, Save, Compare };
 
 class Dialogs {
 public:
@@ -26,7 +27,8 @@ public:
     // The folder browser, modal to owner. It opens beside startFolder, which
     // it selects, and offers the recent folders. To open, only an existing
     // folder can be chosen; to save, a folder that does not exist yet may be
-    // typed too. Returns the chosen folder, or nothing when the user cancels.
+    // typed too; to compare, an existing folder or file. Returns the chosen folder, or nothing when
+    // the user cancels.
     virtual std::optional<QString> browseForFolder(QWidget* owner, const QString& prompt,
                                                    const QString& startFolder,
                                                    FolderPurpose purpose,

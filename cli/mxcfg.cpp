@@ -15,12 +15,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <functional>
 #include <map>
-#include <poll.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -31,10 +28,6 @@ using namespace mx;
 constexpr int Trouble = 2;
 constexpr int Different = 1;
 
-// No configuration text is anywhere near this long: reading stops past it,
-// so that an endless or huge input costs neither time nor memory.
-constexpr std::size_t LongestText = 1024 * 1024;
-constexpr std::size_t ReadPiece = 64 * 1024;
 // A side of diff whose name is longer is called by the end of it.
 constexpr std::size_t LongestSideName = 30;
 constexpr std::string_view StandardInput = "standard input";
@@ -91,81 +84,23 @@ std::string nameOf(const QString& argument) {
     return argument == "-" ? std::string(StandardInput) : bytesOf(argument);
 }
 
-// Reads a configuration in the text form from fd, as far as its first error
-// and never past LongestText.
-bool readText(int fd, const std::string& name, ChannelConfig& config) {
-    ConfigTextReader reader;
-    std::vector<char> piece(ReadPiece);
-    std::size_t total = 0;
-    while (true) {
-        const ssize_t got = ::read(fd, piece.data(), piece.size());
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0 && errno == EAGAIN) {
-            // An input left non-blocking by whoever started mxcfg: wait for it.
-            pollfd ready{fd, POLLIN, 0};
-            ::poll(&ready, 1, -1);
-            continue;
-        }
-        if (got < 0) {
-            printError("could not read " + name + ": " + std::strerror(errno));
-            return false;
-        }
-        if (got == 0) {
-            break;
-        }
-        if (const auto error = reader.feed({piece.data(), static_cast<std::size_t>(got)})) {
-            printError(name + ": " + error->describe());
-            return false;
-        }
-        total += static_cast<std::size_t>(got);
-        if (total > LongestText) {
-            printError(name + " is longer than 1 MiB; no configuration is that long");
-            return false;
-        }
-    }
-    if (!reader.sawText()) {
-        printError("no configuration in " + name);
-        return false;
-    }
-    if (const auto error = reader.finish(config)) {
-        printError(name + ": " + error->describe());
-        return false;
-    }
-    return true;
-}
-
-// Reads a configuration from a unit's folder, as the editor does at start-up
-// onto an all-zero model, except that a missing file is an error and nothing
-// is created; or from a file (or pipe) holding the text form; or, for "-",
-// from standard input.
+// Reads a configuration from a unit's folder, from a file or pipe holding
+// the text form, or, for "-", from standard input.
 bool readSource(const QString& argument, const Context& context, ChannelConfig& config) {
     config = ChannelConfig{};
-    const std::string name = nameOf(argument);
-    if (argument == "-") {
-        if (context.stdinClosed) {
-            printError("standard input is closed, so there is no configuration to read");
-            return false;
-        }
-        return readText(STDIN_FILENO, name, config);
-    }
-    struct stat status {};
-    if (::stat(name.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
-        if (const auto error = LoadConfig(name, MissingFile::IsAnError, config)) {
-            printError(error->message());
-            return false;
-        }
-        return true;
-    }
-    const int fd = ::open(name.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        printError("could not read \"" + name + "\": " + std::strerror(errno));
+    std::optional<FileError> error;
+    if (argument != "-") {
+        error = ReadConfigSource(bytesOf(argument), config, TextFiles::PipesToo);
+    } else if (context.stdinClosed) {
+        printError("standard input is closed, so there is no configuration to read");
         return false;
+    } else {
+        error = ReadConfigText(STDIN_FILENO, std::string(StandardInput), config);
     }
-    const bool read = readText(fd, name, config);
-    ::close(fd);
-    return read;
+    if (error) {
+        printError(error->message());
+    }
+    return !error;
 }
 
 // Colour only for a person at a terminal, and never when NO_COLOR is set.

@@ -1,6 +1,7 @@
 #include "config_document.h"
 
 #include <QUndoStack>
+#include <bit>
 #include <utility>
 
 namespace mx {
@@ -18,13 +19,19 @@ ChannelSet channelSetOf(int channel) {
 } // namespace
 
 QString EditDescription::text() const {
-    switch (kind) {
-    case Kind::Switch:
+    const auto switchText = [this] {
         return QString("%1: %2 (%3)")
             .arg(fieldCaption(field), switchCaption(switchValue), channelName(channel));
-    case Kind::Recall:
+    };
+    const auto recallText = [this] {
         return QString("%1: %2 (%3)")
             .arg(RecallCaption, recallCaption(recall), channelName(channel));
+    };
+    switch (kind) {
+    case Kind::Switch:
+        return switchText();
+    case Kind::Recall:
+        return recallText();
     case Kind::Paste:
         return "paste to " + channelName(channel);
     case Kind::PasteToAll:
@@ -33,6 +40,14 @@ QString EditDescription::text() const {
         return "paste of every channel";
     case Kind::Revert:
         return "revert to saved";
+    case Kind::TakeSwitch:
+        return "taking " + switchText();
+    case Kind::TakeRecall:
+        return "taking " + recallText();
+    case Kind::TakeChannel:
+        return "taking " + channelName(channel);
+    case Kind::TakeEverything:
+        return "taking everything";
     }
     return {};
 }
@@ -200,12 +215,83 @@ QString ConfigDocument::redoText() const {
     return stepText(undoStack_->index());
 }
 
+void ConfigDocument::compareWith(const ChannelConfig& config, const QString& name) {
+    reference_ = Reference{config, name, false};
+    emit referenceChanged();
+}
+
+void ConfigDocument::compareWithSaved() {
+    reference_ = Reference{{}, Reference::SavedFilesName, true};
+    followSavedFiles();
+}
+
+void ConfigDocument::stopComparing() {
+    if (reference_) {
+        reference_.reset();
+        emit referenceChanged();
+    }
+}
+
+void ConfigDocument::followSavedFiles() {
+    if (reference_ && reference_->isSaved) {
+        // What the files hold, which is the saved configuration except after
+        // half a save.
+        reference_->config = savedConfig_;
+        applyStoredBlocks(stored_, reference_->config);
+        emit referenceChanged();
+    }
+}
+
+ChannelDifference ConfigDocument::differenceInChannel(int channel) const {
+    return reference_ ? channelDifference(config_, reference_->config, channel)
+                      : ChannelDifference{};
+}
+
+ChannelSet ConfigDocument::channelsDiffering() const {
+    return reference_ ? differingChannels(config_, reference_->config) : 0;
+}
+
+bool ConfigDocument::takeSwitch(int channel, SwitchField field, SwitchMask bit) {
+    SwitchMask* byte = maskByte(config_.Switches, channel, field);
+    if (!reference_ || byte == nullptr || std::popcount(bit) != 1) {
+        return false;
+    }
+    const SwitchMask theirs = *maskByte(reference_->config.Switches, channel, field);
+    return editByte(*byte, withBit(*byte, bit, (theirs & bit) != 0),
+                    {EditDescription::Kind::TakeSwitch, channel, field, bit, {}});
+}
+
+bool ConfigDocument::takeRecall(int channel, RecallField field) {
+    if (!reference_ || !isChannel(channel)) {
+        return false;
+    }
+    std::uint8_t& mask = recallMask(config_.Recall, field);
+    const bool theirs = testRecall(reference_->config.Recall, channel, field).value();
+    return editByte(mask, withBit(mask, channelBit(channel), theirs),
+                    {EditDescription::Kind::TakeRecall, channel, {}, 0, field});
+}
+
+bool ConfigDocument::takeChannel(int channel) {
+    const auto theirs = reference_ ? channelSettings(reference_->config, channel) : std::nullopt;
+    ChannelConfig after = config_;
+    if (!theirs || !replaceChannel(after, channel, *theirs)) {
+        return false;
+    }
+    return edit(after, {EditDescription::Kind::TakeChannel, channel, {}, 0, {}});
+}
+
+bool ConfigDocument::takeEverything(int shownChannel) {
+    return reference_ && edit(reference_->config,
+                              {EditDescription::Kind::TakeEverything, shownChannel, {}, 0, {}});
+}
+
 void ConfigDocument::load(const ChannelConfig& config, const StoredBlocks& stored) {
     undoStack_->clear();
     config_ = config;
     savedConfig_ = config;
     stored_ = stored;
     storedHoldsSaved_ = holdsExactly(stored_, savedConfig_);
+    followSavedFiles();
     emit replaced();
     noteChange();
 }
@@ -214,6 +300,7 @@ void ConfigDocument::markSaved(const StoredBlocks& written) {
     savedConfig_ = config_;
     stored_ = written;
     storedHoldsSaved_ = holdsExactly(stored_, savedConfig_);
+    followSavedFiles();
     emit replaced();
     noteChange();
 }
@@ -221,6 +308,7 @@ void ConfigDocument::markSaved(const StoredBlocks& written) {
 void ConfigDocument::setStoredBlocks(const StoredBlocks& stored) {
     stored_ = stored;
     storedHoldsSaved_ = holdsExactly(stored_, savedConfig_);
+    followSavedFiles();
     emit replaced();
     noteChange();
 }

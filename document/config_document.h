@@ -18,6 +18,7 @@
 #include <QString>
 #include <QTimer>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 class QUndoStack;
@@ -30,7 +31,18 @@ using ChannelSet = std::uint8_t;
 // What an undo step did, kept as a few numbers so that recording one costs
 // a click nothing; its text is made only when a menu shows it.
 struct EditDescription {
-    enum class Kind : std::uint8_t { Switch, Recall, Paste, PasteToAll, PasteEach, Revert };
+    enum class Kind : std::uint8_t {
+        Switch,
+        Recall,
+        Paste,
+        PasteToAll,
+        PasteEach,
+        Revert,
+        TakeSwitch,
+        TakeRecall,
+        TakeChannel,
+        TakeEverything,
+    };
     Kind kind = Kind::Switch;
     int channel = 0;
     SwitchField field = SwitchField::Disabled;
@@ -39,8 +51,22 @@ struct EditDescription {
 
     // e.g. "Latching: TB 2 (channel 3)", "Recall: Fader (channel 1)",
     // "paste to channel 2", "paste to all channels", "paste of every
-    // channel", "revert to saved"
+    // channel", "revert to saved", "taking Latching: TB 2 (channel 3)",
+    // "taking channel 3", "taking everything"
     QString text() const;
+};
+
+// What the configuration is compared with: another unit, or the folder's
+// own files.
+struct Reference {
+    ChannelConfig config;
+    // What the user calls it: "unitA", "unitA.txt", or SavedFilesName.
+    QString name;
+    // Whether it is the folder's own files as last loaded or saved, which it
+    // follows through every load and save.
+    bool isSaved = false;
+
+    static constexpr const char* SavedFilesName = "the saved files";
 };
 
 class ConfigDocument : public QObject {
@@ -85,6 +111,29 @@ public:
     // Puts back the configuration as last loaded or saved, as one step.
     bool revertToSaved(int shownChannel);
 
+    // Comparing. The reference is read once and kept until another takes
+    // its place or the comparison stops; it is no part of the configuration
+    // and never saved. reference() is null while nothing is compared.
+    const Reference* reference() const { return reference_ ? &*reference_ : nullptr; }
+    void compareWith(const ChannelConfig& config, const QString& name);
+    void compareWithSaved();
+    void stopComparing();
+    // How the configuration differs from the reference in one channel; no
+    // difference while nothing is compared.
+    ChannelDifference differenceInChannel(int channel) const;
+    // The channels that differ from the reference, in any bit.
+    ChannelSet channelsDiffering() const;
+
+    // Taking from the reference, each one undo step that changes exactly
+    // what it names: one bit of a mask, greyed ones included; one recall
+    // flag; one channel, or every channel, whole, as a load would (bits 32
+    // and 64 too, unlike a click or a paste). Each returns false, and records
+    // nothing, when nothing is compared or nothing would change.
+    bool takeSwitch(int channel, SwitchField field, SwitchMask bit);
+    bool takeRecall(int channel, RecallField field);
+    bool takeChannel(int channel);
+    bool takeEverything(int shownChannel);
+
     // A folder was loaded: the configuration as the load left it and the
     // bytes its files held. The edits made before can no longer be undone.
     void load(const ChannelConfig& config, const StoredBlocks& stored);
@@ -107,6 +156,9 @@ signals:
     // Undo or redo put a configuration back. `channel` is the one the edit
     // was made on; `changed` holds every channel whose values differ.
     void restored(int channel, mx::ChannelSet changed);
+    // Comparing started, stopped, or the reference changed: another one, or
+    // the saved files after a load or a save.
+    void referenceChanged();
 
 private:
     class Step;
@@ -119,6 +171,8 @@ private:
     void noteChange();
     bool edit(const ChannelConfig& after, const EditDescription& description);
     QString stepText(int index) const;
+    // Brings a comparison with the saved files up to date with them.
+    void followSavedFiles();
 
     ChannelConfig config_;
     ChannelConfig savedConfig_;
@@ -126,6 +180,7 @@ private:
     // Whether the files held exactly the saved configuration, the usual case,
     // in which the modified state is a plain comparison.
     bool storedHoldsSaved_ = true;
+    std::optional<Reference> reference_;
     QUndoStack* undoStack_ = nullptr;
     // Fires changed() when the event loop is next idle.
     QTimer changeTimer_;

@@ -193,6 +193,47 @@ bool pasteChannel(ChannelConfig& config, int channel, const ChannelSettings& sou
     return true;
 }
 
+bool ChannelDifference::any() const {
+    return masks != ChannelSwitches{} || micGain || fader;
+}
+
+ChannelDifference channelDifference(const ChannelConfig& a, const ChannelConfig& b, int channel) {
+    const auto first = channelSettings(a, channel);
+    const auto second = channelSettings(b, channel);
+    if (!first || !second) {
+        return {};
+    }
+    ChannelDifference difference;
+    for (const SwitchField field : AllSwitchFields) {
+        fieldOf(difference.masks, field) = static_cast<SwitchMask>(
+            fieldOf(first->Switches, field) ^ fieldOf(second->Switches, field));
+    }
+    difference.micGain = first->MicGainRecall != second->MicGainRecall;
+    difference.fader = first->FaderRecall != second->FaderRecall;
+    return difference;
+}
+
+std::vector<std::string> describeDifference(const ChannelDifference& difference) {
+    std::vector<std::string> lines;
+    const auto line = [&lines](const char* caption, const auto& names, std::uint8_t bits) {
+        std::string text;
+        for (const BitName& name : names) {
+            if ((bits & name.bit) != 0) {
+                text += (text.empty() ? std::string(caption) + ": " : ", ") + name.name;
+            }
+        }
+        if (!text.empty()) {
+            lines.push_back(text);
+        }
+    };
+    for (const SwitchField field : AllSwitchFields) {
+        line(fieldCaption(field), MaskBitNames, fieldOf(difference.masks, field));
+    }
+    line(RecallCaption, RecallFlagNames,
+         static_cast<std::uint8_t>((difference.micGain ? 1 : 0) | (difference.fader ? 2 : 0)));
+    return lines;
+}
+
 SwitchBlock toBlock(const SwitchTable& table) {
     SwitchBlock block{};
     std::size_t offset = 0;

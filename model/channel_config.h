@@ -11,6 +11,7 @@
 #include <cstring>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace mx {
@@ -224,6 +225,25 @@ bool replaceChannel(ChannelConfig& config, int channel, const ChannelSettings& s
 // flags. Greyed and unnamed bits keep their values. Returns false, changing
 // nothing, for a channel outside 0..7.
 bool pasteChannel(ChannelConfig& config, int channel, const ChannelSettings& source);
+
+// How two configurations differ in one channel: in each mask the bits that
+// differ (greyed and unnamed ones included), and whether each recall flag
+// differs.
+struct ChannelDifference {
+    ChannelSwitches masks;
+    bool micGain = false;
+    bool fader = false;
+
+    bool any() const;
+    friend bool operator==(const ChannelDifference&, const ChannelDifference&) = default;
+};
+
+// The difference in one channel, or none for a channel outside 0..7.
+ChannelDifference channelDifference(const ChannelConfig& a, const ChannelConfig& b, int channel);
+
+// The bits a difference holds, one line for each mask that has any, e.g.
+// "Latching: TB 2, bit 64" and "Recall: Fader".
+std::vector<std::string> describeDifference(const ChannelDifference& difference);
 
 // Whole-model blocks in file order: records for channel 0 to 7, each its
 // fourteen masks in field order; then the two recall masks.

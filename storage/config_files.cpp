@@ -1,5 +1,7 @@
 #include "config_files.h"
 
+#include "file_descriptor.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -21,69 +23,10 @@ namespace mx {
 
 namespace {
 
-// Owns one open file descriptor. close() reports its result; the destructor
-// only cleans up after a failure that is already being reported.
-class FileDescriptor {
-public:
-    FileDescriptor() = default;
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
-        std::swap(fd_, other.fd_);
-        return *this;
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-
-    int get() const { return fd_; }
-
-    // Returns 0, or the error number of a failed close.
-    int close() {
-        const int fd = std::exchange(fd_, -1);
-        return ::close(fd) == 0 ? 0 : errno;
-    }
-
-private:
-    int fd_ = -1;
-};
-
-FileError failure(const std::string& path, FileOperation operation, int errorNumber) {
-    return FileError{path, operation, errorNumber, std::system_category().message(errorNumber)};
-}
-
-// A file the editor will not use, though the system would let it.
-FileError refusal(const std::string& path, FileOperation operation, std::string why) {
-    return FileError{path, operation, 0, std::move(why)};
-}
-
-const char* kindOf(mode_t mode) {
-    if (S_ISFIFO(mode)) {
-        return "a named pipe";
-    }
-    if (S_ISSOCK(mode)) {
-        return "a socket";
-    }
-    if (S_ISCHR(mode)) {
-        return "a character device";
-    }
-    if (S_ISBLK(mode)) {
-        return "a block device";
-    }
-    return "a special file";
-}
-
-FileError notRegular(const std::string& path, mode_t mode) {
-    if (S_ISDIR(mode)) {
-        return failure(path, FileOperation::Open, EISDIR);
-    }
-    return refusal(path, FileOperation::Open,
-                   std::string("it is ") + kindOf(mode) + ", not a regular file");
-}
+using files::failure;
+using files::FileDescriptor;
+using files::notRegular;
+using files::refusal;
 
 // The folder text is used as given; the platform's separator and the file
 // name are appended to it.
@@ -454,6 +397,8 @@ const char* verbFor(FileOperation operation) {
         return "close";
     case FileOperation::Lock:
         return "lock";
+    case FileOperation::Parse:
+        return "read";
     }
     return "use";
 }
@@ -479,6 +424,10 @@ const char* describe(FileContent content) {
 } // namespace
 
 std::string FileError::message() const {
+    // A text is reported the way compilers report source: where, then what.
+    if (operation == FileOperation::Parse) {
+        return path + ": " + description;
+    }
     std::string text = std::string("Could not ") + verbFor(operation) + " \"" + path + "\": ";
     if (errorNumber != 0) {
         text += "error " + std::to_string(errorNumber) + ", ";

@@ -26,7 +26,8 @@ inline constexpr const char* SettingsFileName = "settings.cmx";
 // How long a load or save waits for another program to finish with a folder.
 inline constexpr std::chrono::milliseconds LockWait{5000};
 
-enum class FileOperation { Open, Create, Read, Write, Sync, Close, Lock };
+// Parse: a file read whole that does not hold a configuration's text.
+enum class FileOperation { Open, Create, Read, Write, Sync, Close, Lock, Parse };
 
 // Why a load or save failed: which file (or folder), what was being done, and
 // the operating system's error number with its description. A file that the
@@ -41,6 +42,7 @@ struct FileError {
     // One line for the user, e.g.
     // Could not write "/cfg/switches.mx": error 28, No space left on device.
     // Could not open "/cfg/switches.mx": it is a named pipe, not a regular file.
+    // unitA.txt: line 3, column 1: channel 1 has no line for "Momentary"
     std::string message() const;
 };
 
@@ -120,5 +122,28 @@ private:
 
 // Opens and locks the folder, then saves into it.
 std::optional<SaveError> SaveConfig(const std::string& folder, const ChannelConfig& config);
+
+// Another configuration, read to be shown or compared but never written: a
+// unit's folder, or a file holding the text form.
+
+// No configuration text is anywhere near this long: reading stops past it,
+// so that an endless or huge input costs neither time nor memory.
+inline constexpr std::size_t LongestConfigText = 1024 * 1024;
+
+// Which files holding the text form may be read: to a program that waits on
+// its input a pipe is a fine source; a window must not hang on one.
+enum class TextFiles { RegularOnly, PipesToo };
+
+// Reads a configuration in the text form from an open descriptor, as far as
+// its first error and never past LongestConfigText. `name` is what errors
+// call it. On failure config is left as it was.
+std::optional<FileError> ReadConfigText(int fd, const std::string& name, ChannelConfig& config);
+
+// Reads a configuration from a unit's folder, as a load does onto an
+// all-zero configuration, except that a missing file is an error and
+// nothing is created; or from a file holding the text form. On failure
+// config is left as it was.
+std::optional<FileError> ReadConfigSource(const std::string& path, ChannelConfig& config,
+                                          TextFiles files = TextFiles::RegularOnly);
 
 } // namespace mx

@@ -7,6 +7,8 @@ namespace mx {
 
 namespace {
 
+constexpr int DiffersRole = Qt::UserRole + 1;
+
 // Rows of the list's own height rather than a line of text each.
 class RowDelegate : public QStyledItemDelegate {
 public:
@@ -15,6 +17,16 @@ public:
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         return {QStyledItemDelegate::sizeHint(option, index).width(), height_};
+    }
+
+protected:
+    // A channel that differs is underlined: a mark that needs no colour and
+    // no room beside the caption, in rows no higher than their text.
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.data(DiffersRole).toBool()) {
+            option->font.setUnderline(true);
+        }
     }
 
 private:
@@ -74,6 +86,26 @@ void ChannelList::contextMenuEvent(QContextMenuEvent* event) {
 QPoint ChannelList::menuPosition() const {
     const QRect item = visualItemRect(currentItem());
     return viewport()->mapToGlobal(item.isValid() ? item.bottomLeft() : QPoint(0, 0));
+}
+
+} // namespace mx
+
+namespace mx {
+
+void ChannelList::setDifference(int row, const QString& toolTip) {
+    QListWidgetItem* channel = item(row);
+    if (channel == nullptr || (toolTip.isEmpty() && !isMarked(row))) {
+        return;
+    }
+    const bool marked = !toolTip.isEmpty();
+    channel->setData(DiffersRole, marked);
+    channel->setData(Qt::AccessibleDescriptionRole, marked ? QString("differs") : QString());
+    channel->setToolTip(toolTip);
+}
+
+bool ChannelList::isMarked(int row) const {
+    const QListWidgetItem* channel = item(row);
+    return channel != nullptr && channel->data(DiffersRole).toBool();
 }
 
 } // namespace mx

@@ -25,6 +25,11 @@ public:
     // Where a menu opened from the keyboard stands: below the current channel.
     QPoint menuPosition() const;
 
+    // Marks a channel as differing from the configuration compared with,
+    // with a tip that says how, or, when the tip is empty, takes the mark off.
+    void setDifference(int row, const QString& toolTip);
+    bool isMarked(int row) const;
+
 signals:
     void menuRequested(const QPoint& globalPosition);
 

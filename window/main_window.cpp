@@ -4,6 +4,7 @@
 #include "command_button.h"
 #include "compact_style.h"
 #include "design_geometry.h"
+#include "difference_mark.h"
 #include "scaled_layout.h"
 #include "standard_keys.h"
 
@@ -119,6 +120,7 @@ MainWindow::MainWindow(ConfigDocument& document, QWidget* parent)
     }
     applyFocusOrder();
     buildEditActions();
+    buildCompareActions();
     layout_->finishPlacing(*showList_);
     connect(scrollArea_->verticalScrollBar(), &QScrollBar::valueChanged, this,
             &MainWindow::keepRightColumnInView);
@@ -131,6 +133,7 @@ MainWindow::MainWindow(ConfigDocument& document, QWidget* parent)
         showModified();
     });
     connect(&document_, &ConfigDocument::restored, this, &MainWindow::showRestored);
+    connect(&document_, &ConfigDocument::referenceChanged, this, &MainWindow::showReference);
 }
 
 MainWindow::~MainWindow() = default;
@@ -169,7 +172,7 @@ void MainWindow::buildSwitchGroups() {
         const SwitchGroupSpec& spec = SwitchGroups[row];
         const QString caption = fieldCaption(spec.field);
         const SwitchMask editable = editableSwitches(spec.field);
-        auto* frame = new QGroupBox(caption, client_);
+        auto* frame = new SwitchGroup(caption, client_);
         frame->setObjectName(spec.frame);
         place(frame, twipsRect(GroupLeft, GroupTop + GroupPitch * static_cast<int>(row), GroupWidth,
                                GroupHeight));
@@ -178,7 +181,7 @@ void MainWindow::buildSwitchGroups() {
         for (std::size_t i = 0; i < Members.size(); ++i) {
             const MemberSpec& m = Members[i];
             const QString memberCaption = switchCaption(m.index);
-            auto* box = new QCheckBox(memberCaption, frame);
+            auto* box = new SwitchBox(memberCaption, frame);
             box->setObjectName(fieldName(spec.field));
             place(box, twipsRect(m.left, MemberTop, m.width, MemberHeight));
             box->setEnabled((editable & m.index) != 0);
@@ -217,7 +220,8 @@ void MainWindow::buildRightColumn() {
     for (int channel = 1; channel <= ChannelCount; ++channel) {
         showList_->addItem(QString("Channel %1").arg(channel));
     }
-    connect(showList_, &ChannelList::menuRequested, this, &MainWindow::showEditMenu);
+    connect(showList_, &ChannelList::menuRequested, this,
+            [this](const QPoint& position) { showEditMenu(position, showList_); });
     // selectionChanged comes after the selection has moved, unlike the
     // current-row signals, so the refresh reads the new channel.
     connect(showList_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -252,16 +256,16 @@ void MainWindow::buildRightColumn() {
     connect(saveCommand_, &QPushButton::clicked, this, &MainWindow::saveClicked);
     connect(saveAsCommand_, &QPushButton::clicked, this, &MainWindow::saveAsClicked);
 
-    auto* recallFrame = new QGroupBox(RecallCaption, client_);
+    auto* recallFrame = new SwitchGroup(RecallCaption, client_);
     recallFrame->setObjectName("Frame17");
     place(recallFrame, twipsRect(5880, 4080, 1215, 975));
-    recallMicGain_ = new QCheckBox(recallCaption(RecallField::MicGain), recallFrame);
+    recallMicGain_ = new SwitchBox(recallCaption(RecallField::MicGain), recallFrame);
     recallMicGain_->setObjectName("RecallMicGain");
     place(recallMicGain_, twipsRect(120, 240, 975, 195));
     recallMicGain_->setToolTip(RecallMicGainToolTip);
     recallMicGain_->setAccessibleName("Recall mic gain");
     recallMicGain_->setAccessibleDescription(RecallMicGainToolTip);
-    recallFader_ = new QCheckBox(recallCaption(RecallField::Fader), recallFrame);
+    recallFader_ = new SwitchBox(recallCaption(RecallField::Fader), recallFrame);
     recallFader_->setObjectName("RecallFader");
     place(recallFader_, twipsRect(120, 600, 975, 195));
     recallFader_->setAccessibleName("Recall fader");
@@ -287,6 +291,9 @@ void MainWindow::applyFocusOrder() {
               [](const auto& a, const auto& b) { return a.first < b.first; });
     for (std::size_t i = 1; i < order.size(); ++i) {
         setTabOrder(order[i - 1].second, order[i].second);
+    }
+    for (const auto& [number, widget] : order) {
+        focusOrder_.push_back(widget);
     }
 }
 
@@ -332,6 +339,7 @@ void MainWindow::ShowList_Click() {
     }
     showState(recallMicGain_, testRecall(config.Recall, channel, RecallField::MicGain).value());
     showState(recallFader_, testRecall(config.Recall, channel, RecallField::Fader).value());
+    showDifferences();
 }
 
 void MainWindow::showState(QCheckBox* box, bool checked) {
@@ -349,6 +357,7 @@ void MainWindow::Group_Click(SwitchField group, SwitchMask index) {
     // No channel selected: the box keeps its state and the model is left as it is.
     if (document_.setSwitch(shownChannel_, group, index, box->isChecked())) {
         showModified();
+        showDifferences();
     }
 }
 
@@ -363,6 +372,7 @@ void MainWindow::RecallFader_Click() {
 void MainWindow::Recall_Click(RecallField field) {
     if (document_.setRecall(shownChannel_, field, recallBox(field)->isChecked())) {
         showModified();
+        showDifferences();
     }
 }
 

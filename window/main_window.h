@@ -27,6 +27,7 @@ namespace mx {
 class ChannelList;
 class CompactStyle;
 class ScaledLayout;
+class SwitchBox;
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -63,6 +64,26 @@ public:
     QAction* revertAction() const { return revertAction_; }
     QMenu* editMenu() const { return editMenu_; }
 
+    // Comparing with another configuration, the document's reference: the
+    // commands (also in the window's menu), and taking its values. Compare
+    // with… asks the application for a reference through compareRequested.
+    QAction* compareAction() const { return compareAction_; }
+    QAction* compareSavedAction() const { return compareSavedAction_; }
+    QAction* stopComparingAction() const { return stopComparingAction_; }
+    QAction* nextDifferenceAction() const { return nextDifferenceAction_; }
+    QAction* previousDifferenceAction() const { return previousDifferenceAction_; }
+    // Whether a box or a channel is marked as differing from the reference.
+    bool isMarked(const QCheckBox* box) const;
+    bool isChannelMarked(int channel) const;
+    // The reference's value for one box of the shown channel, the whole
+    // shown channel, or every channel: one undo step each.
+    void takeValue(const QCheckBox* box);
+    void takeChannel();
+    void takeEverything();
+    // Selects the next (or previous) channel that differs from the reference
+    // and puts the focus on its first differing box.
+    void goToDifference(int step);
+
     // Where pastes read the clipboard from; the application's own clipboard
     // until another source is set. The source must outlive the window.
     void setClipboardSource(ClipboardSource& source);
@@ -93,6 +114,7 @@ signals:
     void openClicked();
     void saveClicked();
     void saveAsClicked();
+    void compareRequested();
     // A paste found nothing it could paste; the reason is for the user.
     void pasteRefused(const QString& reason);
 
@@ -104,7 +126,11 @@ protected:
 private:
     void buildSwitchGroups();
     void buildRightColumn();
+    // A command of the window's menu, whose keys work wherever the focus is.
+    QAction* addCommand(const char* name, const QList<QKeySequence>& keys, const char* description,
+                        void (MainWindow::*slot)() = nullptr);
     void buildEditActions();
+    void buildCompareActions();
     void applyFocusOrder();
     void place(QWidget* widget, const QRect& twips);
     // Finds the scale for the font in use and places every control by it.
@@ -120,7 +146,16 @@ private:
     void showModified();
     // Shows a configuration that undo or redo put back.
     void showRestored(int channel, ChannelSet changed);
-    void showEditMenu(const QPoint& globalPosition);
+    // Opens the edit menu; `target` is the control it was opened on.
+    void showEditMenu(const QPoint& globalPosition, QWidget* target);
+    void prepareCompareActions(QWidget* target);
+    // Marks what differs from the reference: the shown channel's boxes and
+    // the channels in the list. Does nothing while nothing is compared and
+    // nothing is marked.
+    void showDifferences();
+    // The reference changed: new texts for its marks, and the marks.
+    void showReference();
+    SwitchBox* switchBox(const QCheckBox* box) const;
 
     ConfigDocument& document_;
     CompactStyle* style_ = nullptr;
@@ -129,13 +164,15 @@ private:
     std::unique_ptr<ScaledLayout> layout_;
     // Members by group and switch position. Deliberately no QButtonGroup: Qt
     // treats a button group as one Tab stop, and every member has its own.
-    std::array<std::array<QCheckBox*, AllSwitches.size()>, SwitchFieldCount> members_{};
+    std::array<std::array<SwitchBox*, AllSwitches.size()>, SwitchFieldCount> members_{};
     ChannelList* showList_ = nullptr;
     QPushButton* openCommand_ = nullptr;
     QPushButton* saveCommand_ = nullptr;
     QPushButton* saveAsCommand_ = nullptr;
-    QCheckBox* recallMicGain_ = nullptr;
-    QCheckBox* recallFader_ = nullptr;
+    SwitchBox* recallMicGain_ = nullptr;
+    SwitchBox* recallFader_ = nullptr;
+    // The controls in the order the Tab key visits them.
+    std::vector<QWidget*> focusOrder_;
     QAction* copyAction_ = nullptr;
     QAction* pasteAction_ = nullptr;
     QAction* pasteToAllAction_ = nullptr;
@@ -143,6 +180,24 @@ private:
     QAction* redoAction_ = nullptr;
     QAction* revertAction_ = nullptr;
     QMenu* editMenu_ = nullptr;
+    QAction* compareAction_ = nullptr;
+    QAction* compareSavedAction_ = nullptr;
+    QAction* stopComparingAction_ = nullptr;
+    QAction* takeValueAction_ = nullptr;
+    QAction* takeChannelAction_ = nullptr;
+    QAction* takeEverythingAction_ = nullptr;
+    QAction* nextDifferenceAction_ = nullptr;
+    QAction* previousDifferenceAction_ = nullptr;
+    // The marked box the menu was last opened on, for its Take command.
+    const QCheckBox* menuBox_ = nullptr;
+    // Whether any mark may be shown; false while nothing is compared and
+    // every mark is off, so that a refresh then costs nothing more.
+    bool marksShown_ = false;
+    // How a marked box differs: the reference's value, on or off.
+    QString differsOn_;
+    QString differsOff_;
+    // The differences the channel list's marks and tips show.
+    std::array<ChannelDifference, ChannelCount> listedDifferences_{};
     DirectClipboard ownClipboard_;
     ClipboardSource* clipboard_ = &ownClipboard_;
     // The right column's group boxes and their tops as laid out, and the

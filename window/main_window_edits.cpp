@@ -27,47 +27,47 @@ QString channelName(int channel) {
 
 } // namespace
 
+QAction* MainWindow::addCommand(const char* name, const QList<QKeySequence>& keys,
+                                const char* description, void (MainWindow::*slot)()) {
+    auto* action = new QAction(this);
+    action->setObjectName(name);
+    action->setShortcuts(keys);
+    action->setStatusTip(description);
+    action->setWhatsThis(description);
+    if (slot != nullptr) {
+        connect(action, &QAction::triggered, this, slot);
+    }
+    // Added to the window, so the keys work wherever the focus is in it.
+    addAction(action);
+    return action;
+}
+
 void MainWindow::buildEditActions() {
     QUndoStack* history = document_.undoStack();
-    const auto makeAction = [this](const char* name, QKeySequence::StandardKey key,
-                                   const QList<QKeySequence>& extra, const char* description,
-                                   void (MainWindow::*slot)()) {
-        auto* action = new QAction(this);
-        action->setObjectName(name);
-        action->setShortcuts(standardShortcuts(key) + extra);
-        action->setStatusTip(description);
-        action->setWhatsThis(description);
-        if (slot != nullptr) {
-            connect(action, &QAction::triggered, this, slot);
-        }
-        // Added to the window, so the keys work wherever the focus is in it.
-        addAction(action);
-        return action;
-    };
     copyAction_ =
-        makeAction("CopyChannel", QKeySequence::Copy, {},
+        addCommand("CopyChannel", standardShortcuts(QKeySequence::Copy),
                    "Copy the shown channel's switches and recall flags", &MainWindow::copyChannel);
     pasteAction_ =
-        makeAction("PasteToChannel", QKeySequence::Paste, {},
+        addCommand("PasteToChannel", standardShortcuts(QKeySequence::Paste),
                    "Give the shown channel the copied channel's switches and recall flags",
                    &MainWindow::pasteToShownChannel);
     pasteToAllAction_ =
-        makeAction("PasteToAllChannels", QKeySequence::UnknownKey,
-                   {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V)},
+        addCommand("PasteToAllChannels", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V)},
                    "Give every channel the copied channel's switches and recall flags",
                    &MainWindow::pasteToAllChannels);
     pasteToAllAction_->setText("Paste to all channels");
-    undoAction_ = makeAction("Undo", QKeySequence::Undo, {}, "Undo the last edit", nullptr);
-    redoAction_ = makeAction("Redo", QKeySequence::Redo, {}, "Redo the edit undone last", nullptr);
+    undoAction_ = addCommand("Undo", standardShortcuts(QKeySequence::Undo), "Undo the last edit");
+    redoAction_ =
+        addCommand("Redo", standardShortcuts(QKeySequence::Redo), "Redo the edit undone last");
     // Undo and Redo with nothing to do do nothing, so their keys stay
     // enabled; the menu greys them when it opens. Following the stack's
     // signals instead would cost every click a good part of its time.
     connect(undoAction_, &QAction::triggered, history, &QUndoStack::undo);
     connect(redoAction_, &QAction::triggered, history, &QUndoStack::redo);
 
-    revertAction_ = makeAction("RevertToSaved", QKeySequence::UnknownKey, {},
-                               "Put back the configuration as it was last loaded or saved",
-                               &MainWindow::revertToSaved);
+    revertAction_ =
+        addCommand("RevertToSaved", {}, "Put back the configuration as it was last loaded or saved",
+                   &MainWindow::revertToSaved);
     revertAction_->setText("Revert to saved");
     // Menu keys other than the Menu key itself, which Qt turns into a
     // context menu event: Shift+F10, wherever the focus is.
@@ -75,7 +75,8 @@ void MainWindow::buildEditActions() {
     connect(menuKey, &QShortcut::activated, this, [this] {
         QWidget* focus = QApplication::focusWidget();
         showEditMenu(focus == showList_ ? showList_->menuPosition()
-                                        : focus->mapToGlobal(focus->rect().bottomLeft()));
+                                        : focus->mapToGlobal(focus->rect().bottomLeft()),
+                     focus);
     });
 
     editMenu_ = new QMenu(this);
@@ -88,6 +89,7 @@ void MainWindow::buildEditActions() {
     editMenu_->addAction(redoAction_);
     editMenu_->addSeparator();
     editMenu_->addAction(revertAction_);
+    editMenu_->addSeparator();
     // The keys work whatever the menu showed: a command with nothing to do
     // does nothing, or says why.
     connect(editMenu_, &QMenu::aboutToHide, this, [this] {
@@ -100,14 +102,19 @@ void MainWindow::buildEditActions() {
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     // Reached from every control that has no menu of its own: the boxes,
     // the groups and the space between them.
+    // A greyed box takes no focus and no events of its own, so the control
+    // clicked on is found by where the click was.
     QWidget* focus = QApplication::focusWidget();
-    showEditMenu(event->reason() == QContextMenuEvent::Mouse || focus == nullptr
-                     ? event->globalPos()
-                     : focus->mapToGlobal(focus->rect().bottomLeft()));
+    if (event->reason() == QContextMenuEvent::Mouse || focus == nullptr) {
+        showEditMenu(event->globalPos(),
+                     client_->childAt(client_->mapFromGlobal(event->globalPos())));
+    } else {
+        showEditMenu(focus->mapToGlobal(focus->rect().bottomLeft()), focus);
+    }
     event->accept();
 }
 
-void MainWindow::showEditMenu(const QPoint& globalPosition) {
+void MainWindow::showEditMenu(const QPoint& globalPosition, QWidget* target) {
     const bool shown = isChannel(shownChannel_);
     copyAction_->setText("Copy " + (shown ? channelName(shownChannel_) : QString("channel")));
     copyAction_->setEnabled(shown);
@@ -124,6 +131,7 @@ void MainWindow::showEditMenu(const QPoint& globalPosition) {
     redoAction_->setText(withStep("Redo", document_.redoText()));
     redoAction_->setEnabled(document_.undoStack()->canRedo());
     revertAction_->setEnabled(document_.config() != document_.savedConfig());
+    prepareCompareActions(target);
     editMenu_->popup(globalPosition);
 }
 

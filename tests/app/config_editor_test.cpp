@@ -1,5 +1,6 @@
 #include "config_document.h"
 #include "config_editor.h"
+#include "config_text.h"
 #include "dialogs.h"
 #include "file_size_limit.h"
 #include "main_window.h"
@@ -554,10 +555,9 @@ TEST_F(ConfigEditorTest, SaveAsCreatesATypedNewFolderAndTheChooserOffersRecentUn
     EXPECT_EQ(readFile(unit + "/switches.mx"), counting(112, 0));
     EXPECT_EQ(caption(*window_), Base + unit);
     EXPECT_EQ(dialogs_.questions, std::vector<QString>({"create " + unit, "create " + unit}));
-    EXPECT_EQ(dialogs_.purposes,
-              std::vector<FolderPurpose>({FolderPurpose::Open, FolderPurpose::Open,
-                                          FolderPurpose::Save, FolderPurpose::Save,
-                                          FolderPurpose::Save}));
+    EXPECT_EQ(dialogs_.purposes, std::vector<FolderPurpose>(
+                                     {FolderPurpose::Open, FolderPurpose::Open, FolderPurpose::Save,
+                                      FolderPurpose::Save, FolderPurpose::Save}));
 
     // The chooser starts beside the unit worked on last, and offers the
     // others, most recent first; one that is gone is dropped.
@@ -623,6 +623,64 @@ TEST_F(ConfigEditorTest, TheCaptionMarksUnsavedChangesByComparingBytes) {
 
     member->click();
     ASSERT_TRUE(editor_->SaveCommand_Click());
+    EXPECT_EQ(caption(*window_), Base + path);
+}
+
+TEST_F(ConfigEditorTest, ComparesWithAFolderATextOrTheSavedFilesAndReportsOneThatFails) {
+    const QString path = prepared("unitA", counting(112, 0), Bytes("\x00\x00", 2));
+    start(path);
+    Bytes other = counting(112, 0);
+    other[14 * 5 + 1] = 0x7F; // channel 6, Latching
+    const QString unitB = prepared("unitB", other, Bytes("\x00\x00", 2));
+    ChannelConfig text = document_.config();
+    text.Recall.FaderRecall = 0x01;
+    writeFile(root_.filePath("unitC.txt"), Bytes::fromStdString(configToText(text)));
+    writeFile(root_.filePath("bad.txt"), "Channel 1\n");
+    const QString half = folder("half");
+    writeFile(half + "/switches.mx", other);
+    struct Case {
+        QString chosen;
+        QString compared; // the caption's end
+        ChannelSet differing;
+        QString error; // the start of the message, if any
+    };
+    const std::vector<Case> cases = {
+        {unitB, " — compared with unitB", 0x20, ""},
+        {root_.filePath("unitC.txt"), " — compared with unitC.txt", 0x01, ""},
+        // A failure leaves the comparison as it was.
+        {half, " — compared with unitC.txt", 0x01,
+         "Nothing was compared with \"" + half + "\".\n\nCould not open \"" + half +
+             "/settings.cmx\": error 2"},
+        {root_.filePath("bad.txt"), " — compared with unitC.txt", 0x01,
+         "Nothing was compared with \"" + root_.filePath("bad.txt") + "\".\n\n" +
+             root_.filePath("bad.txt") + ": line 1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chosen.toStdString());
+        dialogs_.errors.clear();
+        dialogs_.folders.push_back(c.chosen);
+        window_->compareAction()->trigger();
+        EXPECT_EQ(dialogs_.purposes.back(), FolderPurpose::Compare);
+        EXPECT_EQ(dialogs_.starts.back(), path) << "beside the unit being edited";
+        EXPECT_EQ(caption(*window_), Base + path + c.compared);
+        EXPECT_EQ(document_.channelsDiffering(), c.differing);
+        ASSERT_EQ(dialogs_.errors.size(), c.error.isEmpty() ? 0U : 1U);
+        if (!c.error.isEmpty()) {
+            EXPECT_TRUE(dialogs_.errors.front().startsWith(c.error))
+                << dialogs_.errors.front().toStdString();
+        }
+    }
+    EXPECT_FALSE(QFile::exists(half + "/settings.cmx")) << "a reference is only read";
+
+    // The saved files, through every edit and save.
+    window_->compareSavedAction()->trigger();
+    EXPECT_EQ(caption(*window_), Base + path + " — compared with the saved files");
+    box(SwitchField::AlwaysOn, SwitchTb3)->click();
+    EXPECT_EQ(caption(*window_), Base + path + "* — compared with the saved files");
+    EXPECT_TRUE(window_->isChannelMarked(0));
+    ASSERT_TRUE(editor_->SaveCommand_Click());
+    EXPECT_FALSE(window_->isChannelMarked(0));
+    window_->stopComparingAction()->trigger();
     EXPECT_EQ(caption(*window_), Base + path);
 }
 

@@ -110,14 +110,14 @@ TEST_F(MxcfgTest, ImportWritesNothingUnlessTheWholeTextReads) {
          "standard input: line 3, column 1: channel 1 has no line for \"Momentary\""},
         {"a stray line", "Latching: PGM\n",
          "standard input: line 1, column 1: a group line must follow a \"Channel N\" line"},
-        {"nothing", "", "no configuration in standard input"},
-        {"only comments", "# unit 4\n\n", "no configuration in standard input"},
+        {"nothing", "", "standard input: no configuration in it"},
+        {"only comments", "# unit 4\n\n", "standard input: no configuration in it"},
         {"a NUL byte", QByteArray("Channel 1\n  Lat\0ching", 22),
          "standard input: line 2, column 6: a NUL byte, which no configuration text holds"},
         {"control characters", "Channel 1\n  Latching: \x1b]0;x\x07\x1b[2J\rTB 1\n",
          "standard input: line 2, column 13: unknown switch \"\\x1b]0;x\\x07\\x1b[2J\\rTB 1\""},
         {"a huge text", QByteArray(1100 * 1024, '\n'),
-         "standard input is longer than 1 MiB; no configuration is that long"},
+         "standard input: longer than 1 MiB; no configuration is that long"},
     };
     const QString target = folder("target");
     for (const Case& c : cases) {

@@ -118,5 +118,70 @@ TEST_F(ConfigDocumentTest, ModifiedMeansOtherBytesThanLastLoadedOrSaved) {
     EXPECT_EQ(savedSignals_, 3);
 }
 
+TEST_F(ConfigDocumentTest, ComparingFindsEveryDifferingBitAndTakesExactlyWhatItNames) {
+    ChannelConfig ours;
+    ours.Switches.Channels[2].Latching = SwitchTb2;
+    ChannelConfig theirs = ours;
+    theirs.Switches.Channels[2].Latching = SwitchTb4 | 64; // a click's bit and an unnamed one
+    theirs.Switches.Channels[2].PgmSuppresses = SwitchPgm; // greyed in the window
+    theirs.Switches.Channels[5].Momentary = SwitchPhPwr;   // greyed
+    theirs.Recall.FaderRecall = 0x04;
+    document_.load(ours, blocksOf(ours));
+    EXPECT_FALSE(document_.takeChannel(2)) << "nothing is compared";
+    document_.compareWith(theirs, "unitA");
+    EXPECT_EQ(document_.channelsDiffering(), 0x24);
+    ChannelDifference expected;
+    expected.masks.Latching = SwitchTb2 | SwitchTb4 | 64;
+    expected.masks.PgmSuppresses = SwitchPgm;
+    expected.fader = true;
+    EXPECT_EQ(document_.differenceInChannel(2), expected);
+    EXPECT_EQ(describeDifference(expected),
+              (std::vector<std::string>{"Latching: TB 2, TB 4, bit 64",
+                                        "PGM Suppresses (latched): PGM", "Recall: Fader"}));
+
+    struct Case {
+        const char* text;
+        std::function<bool()> take;
+        ChannelConfig after;
+    };
+    ChannelConfig bit = ours;
+    bit.Switches.Channels[2].PgmSuppresses = SwitchPgm;
+    ChannelConfig recall = ours;
+    recall.Recall.FaderRecall = 0x04;
+    ChannelConfig channel = theirs;
+    channel.Switches.Channels[5] = ours.Switches.Channels[5];
+    const std::vector<Case> cases = {
+        {"taking PGM Suppresses (latched): PGM (channel 3)",
+         [&] { return document_.takeSwitch(2, SwitchField::PgmSuppresses, SwitchPgm); }, bit},
+        {"taking Recall: Fader (channel 3)",
+         [&] { return document_.takeRecall(2, RecallField::Fader); }, recall},
+        {"taking channel 3", [&] { return document_.takeChannel(2); }, channel},
+        {"taking everything", [&] { return document_.takeEverything(0); }, theirs},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        ASSERT_TRUE(c.take());
+        EXPECT_EQ(document_.config(), c.after);
+        EXPECT_EQ(history().count(), 1);
+        EXPECT_EQ(document_.undoText(), c.text);
+        EXPECT_FALSE(c.take()) << "taken already: no second step";
+        history().undo();
+        EXPECT_EQ(document_.config(), ours);
+        history().clear();
+    }
+
+    // Compared with the saved files, the comparison follows every save.
+    document_.compareWithSaved();
+    EXPECT_EQ(document_.reference()->name, Reference::SavedFilesName);
+    EXPECT_EQ(document_.channelsDiffering(), 0);
+    document_.setSwitch(6, SwitchField::AlwaysOn, SwitchTb1, true);
+    EXPECT_EQ(document_.channelsDiffering(), 0x40);
+    document_.markSaved(blocksOf(document_.config()));
+    EXPECT_EQ(document_.channelsDiffering(), 0);
+    document_.stopComparing();
+    EXPECT_EQ(document_.reference(), nullptr);
+    EXPECT_EQ(document_.differenceInChannel(6), ChannelDifference{});
+}
+
 } // namespace
 } // namespace mx

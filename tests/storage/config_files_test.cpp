@@ -1,4 +1,5 @@
 #include "config_files.h"
+#include "config_text.h"
 #include "file_size_limit.h"
 #include "syscall_seam.h"
 
@@ -461,6 +462,53 @@ TEST_F(ConfigFilesTest, OnlyRegularFilesAreReadOrWritten) {
             EXPECT_FALSE(fs::exists(target));
         }
     }
+}
+
+TEST_F(ConfigFilesTest, AConfigurationToCompareIsReadWholeCreatingNothingAndNeverWaiting) {
+    const ChannelConfig unit = distinctConfig();
+    ASSERT_EQ(SaveConfig(folder(), unit), std::nullopt);
+    const fs::path texts = dir_ / "texts";
+    fs::create_directory(texts);
+    const auto text = [&](const char* name, const std::string& content) {
+        std::ofstream(texts / name) << content;
+        return (texts / name).string();
+    };
+    const fs::path half = dir_ / "half";
+    fs::create_directory(half);
+    std::ofstream(half / "switches.mx") << "x";
+    const fs::path pipe = texts / "pipe.txt";
+    ::mkfifo(pipe.c_str(), 0666);
+    struct Case {
+        std::string path;
+        std::string message; // empty: read
+    };
+    const std::vector<Case> cases = {
+        {folder(), ""},
+        {text("unit.txt", configToText(unit)), ""},
+        {half.string(), "Could not open \"" + (half / "settings.cmx").string() +
+                            "\": error 2, No such file or directory."},
+        {text("empty.txt", "# nothing\n"),
+         (texts / "empty.txt").string() + ": no configuration in it"},
+        {text("bad.txt", "Channel 9\n"),
+         (texts / "bad.txt").string() +
+             ": line 1, column 9: there is no channel 9; channels are 1 to 8"},
+        {pipe.string(),
+         "Could not open \"" + pipe.string() + "\": it is a named pipe, not a regular file."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        ASSERT_TRUE(endsInTime([&] {
+            ChannelConfig config;
+            ReadConfigSource(c.path, config);
+        })) << "a pipe with no writer is refused, not waited on";
+        ChannelConfig config = distinctConfig();
+        config.Recall.MicGainRecall ^= 0xFF;
+        const ChannelConfig before = config;
+        const auto error = ReadConfigSource(c.path, config);
+        EXPECT_EQ(error ? error->message() : "", c.message);
+        EXPECT_EQ(config, c.message.empty() ? unit : before) << "all or nothing";
+    }
+    EXPECT_FALSE(fs::exists(half / "settings.cmx")) << "nothing created";
 }
 
 TEST_F(ConfigFilesTest, ReadingBackCreatesNothingAndReportsWhatIsThere) {

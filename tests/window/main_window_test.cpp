@@ -2,6 +2,7 @@
 #include "channel_list.h"
 #include "config_document.h"
 #include "config_text.h"
+#include "difference_mark.h"
 #include "main_window.h"
 
 #include <QAccessible>
@@ -799,7 +800,7 @@ TEST_F(MainWindowTest, TheChannelListOffersTheEditsInAMenu) {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         QStringList items;
         for (const QAction* action : menu != nullptr ? menu->actions() : QList<QAction*>()) {
-            if (!action->isSeparator()) {
+            if (!action->isSeparator() && action->isVisible()) {
                 items << action->text() + (action->isEnabled() ? "" : " (off)") + " [" +
                              action->shortcut().toString() + "]";
             }
@@ -823,7 +824,9 @@ TEST_F(MainWindowTest, TheChannelListOffersTheEditsInAMenu) {
               QStringList({"Copy channel 4 [Ctrl+C]", "Paste to channel 4 (off) [Ctrl+V]",
                            "Paste to all channels (off) [Ctrl+Shift+V]", "Undo (off) [Ctrl+Z]",
                            "Redo (off) [" + window().redoAction()->shortcut().toString() + "]",
-                           "Revert to saved (off) []"}));
+                           "Revert to saved (off) []", "Compare with… [Ctrl+D]",
+                           "Compare with saved []", "Stop comparing (off) []",
+                           "Next difference (off) [F8]", "Previous difference (off) [Shift+F8]"}));
 
     // The keys work again once a menu with nothing to undo or paste is gone.
     clickIndicator(box(SwitchField::Latching, SwitchTb2));
@@ -839,7 +842,7 @@ TEST_F(MainWindowTest, TheChannelListOffersTheEditsInAMenu) {
         QContextMenuEvent event(QContextMenuEvent::Keyboard, {}, list->mapToGlobal(QPoint()));
         QApplication::sendEvent(list, &event);
     });
-    ASSERT_EQ(fromMenuKey.size(), 6);
+    ASSERT_EQ(fromMenuKey.size(), 11);
     EXPECT_EQ(fromMenuKey[1], "Paste to channel 4 [Ctrl+V]");
     EXPECT_EQ(fromMenuKey[3], "Undo Latching: TB 2 (channel 4) [Ctrl+Z]");
     EXPECT_EQ(fromMenuKey[5], "Revert to saved []");
@@ -865,6 +868,97 @@ TEST_F(MainWindowTest, TheChannelListOffersTheEditsInAMenu) {
     window().pasteToShownChannel();
     EXPECT_EQ(document_.undoStack()->index(), steps);
     EXPECT_TRUE(window().undoAction()->isEnabled()) << "the keys work again once the menu is gone";
+}
+
+TEST_F(MainWindowTest, ComparingMarksExactlyWhatDiffersAndFollowsEveryChange) {
+    load([](ChannelConfig& config) { config.Switches.Channels[2].Latching = SwitchTb2; });
+    ChannelConfig theirs = config();
+    theirs.Switches.Channels[2].Latching = 64;             // TB 2 off, bit 64 on
+    theirs.Switches.Channels[2].PgmSuppresses = SwitchPgm; // greyed
+    theirs.Switches.Channels[5].Momentary = SwitchTb1;
+    theirs.Recall.FaderRecall = 0x04;
+    window().selectChannel(2);
+    document_.compareWith(theirs, "unitA");
+
+    QCheckBox* latching = box(SwitchField::Latching, SwitchTb2);
+    QCheckBox* greyed = box(SwitchField::PgmSuppresses, SwitchPgm);
+    QCheckBox* fader = window().recallBox(RecallField::Fader);
+    const auto marked = [this] {
+        std::set<const QCheckBox*> boxes;
+        for (const QCheckBox* each : window().findChildren<QCheckBox*>()) {
+            if (window().isMarked(each)) {
+                boxes.insert(each);
+            }
+        }
+        return boxes;
+    };
+    const auto markedChannels = [this] {
+        std::set<int> channels;
+        for (int channel = 0; channel < ChannelCount; ++channel) {
+            if (window().isChannelMarked(channel)) {
+                channels.insert(channel);
+            }
+        }
+        return channels;
+    };
+    const auto description = [](QObject* object) {
+        return QAccessible::queryAccessibleInterface(object)->text(QAccessible::Description);
+    };
+    EXPECT_EQ(marked(), (std::set<const QCheckBox*>{latching, greyed, fader}));
+    EXPECT_EQ(markedChannels(), (std::set<int>{2, 5}));
+    EXPECT_EQ(description(latching), "differs from unitA: off");
+    EXPECT_EQ(description(greyed),
+              "differs from unitA: on. Shown as loaded from the file; not changed here");
+    const QListWidgetItem* third = window().channelList()->item(2);
+    EXPECT_EQ(third->data(Qt::AccessibleDescriptionRole).toString(), "differs");
+    EXPECT_EQ(third->toolTip(), "Differs from unitA:\nLatching: TB 2, bit 64\n"
+                                "PGM Suppresses (latched): PGM\nRecall: Fader");
+
+    // An edit, its undo and a take move the marks at once.
+    clickIndicator(latching);
+    EXPECT_EQ(marked(), (std::set<const QCheckBox*>{greyed, fader}));
+    window().undoAction()->trigger();
+    EXPECT_EQ(marked(), (std::set<const QCheckBox*>{latching, greyed, fader}));
+    // The menu opened on a greyed box offers its value, and takes only it.
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(4, 4),
+                            greyed->mapToGlobal(QPoint(4, 4)));
+    QApplication::sendEvent(greyed, &event);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    const QList<QAction*> actions = menu->actions();
+    const auto take = std::find_if(actions.begin(), actions.end(),
+                                   [](QAction* a) { return a->text() == "Take unitA's value"; });
+    ASSERT_NE(take, actions.end());
+    EXPECT_TRUE((*take)->isVisible());
+    menu->hide();
+    (*take)->trigger();
+    EXPECT_TRUE(greyed->isChecked());
+    EXPECT_EQ(marked(), (std::set<const QCheckBox*>{latching, fader}));
+    EXPECT_EQ(config().Switches.Channels[2].Latching, SwitchTb2) << "one bit taken, no other";
+
+    // Next difference goes round the differing channels, to the first
+    // differing box in Tab order.
+    const std::vector<std::pair<int, QWidget*>> steps = {
+        {1, box(SwitchField::Momentary, SwitchTb1)},
+        {1, latching},
+        {-1, box(SwitchField::Momentary, SwitchTb1)}};
+    for (const auto& [step, focused] : steps) {
+        QTest::keyClick(&window(), Qt::Key_F8, step < 0 ? Qt::ShiftModifier : Qt::NoModifier);
+        EXPECT_EQ(QApplication::focusWidget(), focused);
+    }
+    EXPECT_EQ(window().selectedChannel(), 5);
+
+    window().takeEverything();
+    EXPECT_EQ(config(), theirs);
+    EXPECT_TRUE(markedChannels().empty());
+    window().undoAction()->trigger();
+    window().stopComparingAction()->trigger();
+    EXPECT_TRUE(marked().empty());
+    EXPECT_TRUE(markedChannels().empty());
+    EXPECT_EQ(description(greyed), "Shown as loaded from the file; not changed here");
+    EXPECT_EQ(window().recallBox(RecallField::MicGain)->toolTip(),
+              MainWindow::RecallMicGainToolTip);
+    EXPECT_TRUE(window().channelList()->item(5)->toolTip().isEmpty());
 }
 
 // Everything a person must read is whole: check-box captions beside their
@@ -898,11 +992,21 @@ void expectEveryCaptionWhole(MainWindow& window, const std::string& where) {
         // The frame's lines run clear of the controls inside it.
         const QRect lines = frame->style()->subControlRect(QStyle::CC_GroupBox, &option,
                                                            QStyle::SC_GroupBoxFrame, frame);
-        for (const QWidget* child : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const auto children = frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        for (const QWidget* child : children) {
             EXPECT_GE(child->y(), title.bottom())
                 << where << " below " << frame->title().toStdString();
             EXPECT_TRUE(lines.adjusted(1, 1, -1, -1).contains(child->geometry()))
                 << where << " inside " << frame->title().toStdString();
+            // The frame that marks a differing box stays within the group's
+            // lines and clear of every other box and its caption.
+            if (const auto* box = qobject_cast<const SwitchBox*>(child)) {
+                EXPECT_TRUE(lines.contains(box->markRect())) << where;
+                for (const QWidget* other : children) {
+                    EXPECT_TRUE(other == child || !box->markRect().intersects(other->geometry()))
+                        << where << " " << box->accessibleName().toStdString();
+                }
+            }
         }
     }
     for (const QPushButton* button : window.findChildren<QPushButton*>()) {
