@@ -253,6 +253,90 @@ void refreshChannel(benchmark::State& state) {
         });
 }
 
+// The same refresh while comparing: with a unit that differs in a few bits
+// of each channel, as units of one site do, so that each refresh moves a few
+// marks; and, at worst, with one whose channels differ in every bit from one
+// shown channel and in none from the other, so that each moves all 86.
+ChannelConfig fewDifferences() {
+    ChannelConfig config = alternatingChannels();
+    config.Switches.Channels[0].Latching = SwitchTb2;
+    config.Switches.Channels[0].PgmSuppresses = SwitchPgm;
+    config.Switches.Channels[1].Momentary = 0x7F;
+    config.Switches.Channels[1].Tb3Delatches = 0xF7;
+    config.Recall.FaderRecall = 0x00;
+    return config;
+}
+
+void refreshComparing(benchmark::State& state, const ChannelConfig& reference) {
+    Editor editor;
+    MainWindow& window = editor.window;
+    editor.document.compareWith(reference, "unitA");
+    showAndPaint(window);
+    QItemSelectionModel* selection = window.channelList()->selectionModel();
+
+    QWidget plain;
+    buildPlainWindow(plain, editorShapes());
+    const QList<QCheckBox*> boxes = plain.findChildren<QCheckBox*>();
+    showAndPaint(plain);
+    std::array<std::uint8_t, 86> bytes{};
+
+    sideBySide(
+        state, 2, [&window] { window.ShowList_Click(); },
+        [&] {
+            for (qsizetype i = 0; i < boxes.size(); ++i) {
+                boxes[i]->setChecked(bytes[static_cast<std::size_t>(i)] != 0);
+            }
+        },
+        [&](bool isCase, int round) {
+            if (isCase) {
+                const QSignalBlocker quiet(selection);
+                window.selectChannel(round);
+            } else {
+                bytes.fill(round == 0 ? 0x00 : 0xFF);
+            }
+        });
+}
+
+void refreshChannelComparing(benchmark::State& state) {
+    refreshComparing(state, fewDifferences());
+}
+
+void refreshChannelComparingEveryMark(benchmark::State& state) {
+    refreshComparing(state, ChannelConfig{});
+}
+
+// Starting a comparison with another unit's folder (reading it, then marking
+// the shown channel and the list) against loading a folder into the same
+// editor (reading it, then showing it).
+void startComparing(benchmark::State& state) {
+    Editor editor;
+    MainWindow& window = editor.window;
+    window.selectChannel(1);
+    showAndPaint(window);
+    TempFolder other;
+    SaveConfig(other.path(), ChannelConfig{});
+    ConfigDocument& document = editor.document;
+
+    sideBySide(
+        state, 1,
+        [&] {
+            ChannelConfig reference;
+            ReadConfigSource(other.path(), reference);
+            document.compareWith(reference, "unitA");
+        },
+        [&] {
+            ChannelConfig config;
+            StoredBlocks loaded;
+            LoadConfig(editor.folder.path(), MissingFile::IsAnError, config, &loaded);
+            document.load(config, loaded);
+        },
+        [&](bool isCase, int) {
+            if (isCase) {
+                document.stopComparing();
+            }
+        });
+}
+
 // The floor's undo record: one byte, before and after.
 class ByteCommand : public QUndoCommand {
 public:
@@ -521,6 +605,9 @@ bool hasOption(int argc, char** argv, const char* option) {
 } // namespace
 
 BENCHMARK(refreshChannel)->UseManualTime();
+BENCHMARK(refreshChannelComparing)->UseManualTime();
+BENCHMARK(refreshChannelComparingEveryMark)->UseManualTime();
+BENCHMARK(startComparing)->UseManualTime();
 BENCHMARK(toggleMember)->UseManualTime();
 BENCHMARK(pasteToAllAndUndo)->UseManualTime();
 BENCHMARK(loadAndSave)->UseManualTime();

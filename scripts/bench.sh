@@ -36,6 +36,8 @@ for run in runs:
 
 cases = [
     ("refresh of one channel (86 boxes)", "refreshChannel", 1.2),
+    ("refresh of one channel while comparing", "refreshChannelComparing", 1.2),
+    ("start comparing, against a load", "startComparing", 2.0),
     ("one toggle, with its undo step", "toggleMember", 1.3),
     ("paste to all channels, then undo", "pasteToAllAndUndo", 1.5),
     ("LoadConfig + SaveConfig", "loadAndSave", 1.5),

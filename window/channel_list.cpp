@@ -1,7 +1,9 @@
 #include "channel_list.h"
 
 #include <QContextMenuEvent>
+#include <QHelpEvent>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 
 namespace mx {
 
@@ -92,15 +94,35 @@ QPoint ChannelList::menuPosition() const {
 
 namespace mx {
 
-void ChannelList::setDifference(int row, const QString& toolTip) {
+void ChannelList::setDifference(int row, bool differs) {
     QListWidgetItem* channel = item(row);
-    if (channel == nullptr || (toolTip.isEmpty() && !isMarked(row))) {
+    if (channel == nullptr || differs == isMarked(row)) {
         return;
     }
-    const bool marked = !toolTip.isEmpty();
-    channel->setData(DiffersRole, marked);
-    channel->setData(Qt::AccessibleDescriptionRole, marked ? QString("differs") : QString());
-    channel->setToolTip(toolTip);
+    channel->setData(DiffersRole, differs);
+    channel->setData(Qt::AccessibleDescriptionRole, differs ? QString("differs") : QString());
+}
+
+void ChannelList::setDifferenceTip(std::function<QString(int)> describe) {
+    describeDifference_ = std::move(describe);
+}
+
+QString ChannelList::differenceTip(int row) const {
+    return isMarked(row) && describeDifference_ ? describeDifference_(row) : QString();
+}
+
+bool ChannelList::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QString tip = differenceTip(indexAt(help->pos()).row());
+        if (!tip.isEmpty()) {
+            QToolTip::showText(help->globalPos(), tip, viewport(),
+                               visualRect(indexAt(help->pos())));
+            return true;
+        }
+        QToolTip::hideText();
+    }
+    return QListWidget::viewportEvent(event);
 }
 
 bool ChannelList::isMarked(int row) const {

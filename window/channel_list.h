@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QListWidget>
+#include <functional>
 
 namespace mx {
 
@@ -25,10 +26,14 @@ public:
     // Where a menu opened from the keyboard stands: below the current channel.
     QPoint menuPosition() const;
 
-    // Marks a channel as differing from the configuration compared with,
-    // with a tip that says how, or, when the tip is empty, takes the mark off.
-    void setDifference(int row, const QString& toolTip);
+    // Marks a channel as differing from the configuration compared with, or
+    // takes the mark off. A marked channel's tip says how it differs: it is
+    // asked of `describe` when it is to be shown, not at every change.
+    void setDifference(int row, bool differs);
     bool isMarked(int row) const;
+    void setDifferenceTip(std::function<QString(int row)> describe);
+    // A marked channel's tip; empty for one that is not marked.
+    QString differenceTip(int row) const;
 
 signals:
     void menuRequested(const QPoint& globalPosition);
@@ -37,9 +42,11 @@ protected:
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event) const override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
 
 private:
     int rowHeight_ = 13;
+    std::function<QString(int)> describeDifference_;
 };
 
 } // namespace mx

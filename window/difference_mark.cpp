@@ -21,33 +21,27 @@ QRect SwitchBox::markRect() const {
     return geometry().adjusted(-outset, -outset, outset, outset);
 }
 
-void SwitchBox::setDifference(const QString& difference) {
-    if (difference.isEmpty()) {
-        if (!marked_) {
+bool SwitchBox::changeDifference(Difference difference, const QString& text, bool describeNow) {
+    difference_ = difference;
+    differenceText_ = difference == Difference::None ? QString() : text;
+    if (describeNow) {
+        describe();
+    }
+    return true;
+}
+
+void SwitchBox::describe() {
+    if (!describedAsDiffering_) {
+        if (!isMarked()) {
             return;
         }
-        marked_ = false;
-        difference_.clear();
-        setAccessibleDescription(description_);
-        setToolTip(toolTip_);
-        parentWidget()->update(markRect());
-        return;
+        ownDescription_ = accessibleDescription();
     }
-    if (marked_ && difference == difference_) {
-        return;
-    }
-    if (!marked_) {
-        description_ = accessibleDescription();
-        toolTip_ = toolTip();
-    }
-    marked_ = true;
-    difference_ = difference;
-    const auto joined = [&difference](const QString& own, const char* separator) {
-        return own.isEmpty() ? difference : difference + separator + own;
-    };
-    setAccessibleDescription(joined(description_, ". "));
-    setToolTip(joined(toolTip_, "\n"));
-    parentWidget()->update(markRect());
+    describedAsDiffering_ = isMarked();
+    setAccessibleDescription(!isMarked() ? ownDescription_
+                             : ownDescription_.isEmpty()
+                                 ? differenceText_
+                                 : differenceText_ + ". " + ownDescription_);
 }
 
 bool SwitchBox::event(QEvent* event) {

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QString>
+#include <cstdint>
 
 namespace mx {
 
@@ -19,10 +20,25 @@ class SwitchBox : public QCheckBox {
 public:
     using QCheckBox::QCheckBox;
 
-    // Marks the box, with `difference` as the text that says how it differs
-    // ("differs from unitA: on"), or, when it is empty, takes the mark off.
-    void setDifference(const QString& difference);
-    bool isMarked() const { return marked_; }
+    // What the box shows of a comparison: nothing, or that the configuration
+    // compared with has its bit on, or off.
+    enum class Difference : std::uint8_t { None, TheirsOn, TheirsOff };
+
+    // Marks the box, with `text` saying how it differs ("differs from unitA:
+    // on"), or takes the mark off; `describeNow` while accessibility is
+    // active. Returns whether the mark changed: its group then draws it
+    // anew, in markRect().
+    bool setDifference(Difference difference, const QString& text, bool describeNow) {
+        // Inline: a refresh while comparing asks this of every box, and most
+        // keep their mark.
+        return difference != difference_ && changeDifference(difference, text, describeNow);
+    }
+    bool isMarked() const { return difference_ != Difference::None; }
+    // Gives assistive technology the box's description as it is now. While
+    // accessibility is not active the description is left alone, since
+    // setting one costs more than a whole refresh of the box; this is
+    // called once it becomes active.
+    void describe();
     // Where the group draws the frame, in the group's coordinates.
     QRect markRect() const;
 
@@ -30,11 +46,14 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    bool marked_ = false;
-    QString difference_;
-    // The box's own description and tip, which the difference is added to.
-    QString description_;
-    QString toolTip_;
+    bool changeDifference(Difference difference, const QString& text, bool describeNow);
+
+    Difference difference_ = Difference::None;
+    QString differenceText_;
+    // Whether the accessible description now says the box differs; until
+    // then it is the box's own, which the difference is put before.
+    bool describedAsDiffering_ = false;
+    QString ownDescription_;
 };
 
 // A group box that frames its marked check boxes.

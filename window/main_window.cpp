@@ -134,9 +134,12 @@ MainWindow::MainWindow(ConfigDocument& document, QWidget* parent)
     });
     connect(&document_, &ConfigDocument::restored, this, &MainWindow::showRestored);
     connect(&document_, &ConfigDocument::referenceChanged, this, &MainWindow::showReference);
+    QAccessible::installActivationObserver(this);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    QAccessible::removeActivationObserver(this);
+}
 
 void MainWindow::place(QWidget* widget, const QRect& twips) {
     layout_->place(widget, twips);
@@ -220,6 +223,7 @@ void MainWindow::buildRightColumn() {
     for (int channel = 1; channel <= ChannelCount; ++channel) {
         showList_->addItem(QString("Channel %1").arg(channel));
     }
+    showList_->setDifferenceTip([this](int channel) { return channelDifferenceTip(channel); });
     connect(showList_, &ChannelList::menuRequested, this,
             [this](const QPoint& position) { showEditMenu(position, showList_); });
     // selectionChanged comes after the selection has moved, unlike the
@@ -298,7 +302,15 @@ void MainWindow::applyFocusOrder() {
 }
 
 int MainWindow::selectedChannel() const {
-    const QModelIndexList selected = showList_->selectionModel()->selectedIndexes();
+    // The current row is the selected one but for a moment in which the
+    // selection is being moved; asked first, it spares every refresh a list
+    // of the selection.
+    const QItemSelectionModel* selection = showList_->selectionModel();
+    const int current = showList_->currentRow();
+    if (current >= 0 && selection->isRowSelected(current)) {
+        return current;
+    }
+    const QModelIndexList selected = selection->selectedIndexes();
     return selected.isEmpty() ? -1 : selected.first().row();
 }
 

@@ -9,10 +9,12 @@
 #include "channel_config.h"
 #include "config_document.h"
 
+#include <QAccessible>
 #include <QWidget>
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -29,7 +31,7 @@ class CompactStyle;
 class ScaledLayout;
 class SwitchBox;
 
-class MainWindow : public QWidget {
+class MainWindow : public QWidget, private QAccessible::ActivationObserver {
     Q_OBJECT
 public:
     static constexpr const char* Caption = "TVK vMX Config     File path:  ";
@@ -156,6 +158,10 @@ private:
     // The reference changed: new texts for its marks, and the marks.
     void showReference();
     SwitchBox* switchBox(const QCheckBox* box) const;
+    // The tip of a channel that differs, naming every bit that does.
+    QString channelDifferenceTip(int channel) const;
+    // A screen reader started: it learns how each box differs.
+    void accessibilityActiveChanged(bool active) override;
 
     ConfigDocument& document_;
     CompactStyle* style_ = nullptr;
@@ -196,8 +202,18 @@ private:
     // How a marked box differs: the reference's value, on or off.
     QString differsOn_;
     QString differsOff_;
-    // The differences the channel list's marks and tips show.
-    std::array<ChannelDifference, ChannelCount> listedDifferences_{};
+    // The boxes of each group (the fourteen switch groups, then the recall
+    // boxes) that are marked, by their bits, and which of those the
+    // reference has on.
+    struct GroupMarks {
+        SwitchMask marked = 0;
+        SwitchMask theirsOn = 0;
+    };
+    std::array<GroupMarks, SwitchFieldCount + 1> shownMarks_{};
+    // The configuration whose differing channels the list marks.
+    std::optional<ChannelConfig> listedConfig_;
+    // Whether assistive technology is listening, as the platform last said.
+    bool accessibilityActive_ = QAccessible::isActive();
     DirectClipboard ownClipboard_;
     ClipboardSource* clipboard_ = &ownClipboard_;
     // The right column's group boxes and their tops as laid out, and the

@@ -104,6 +104,16 @@ SwitchBox* MainWindow::switchBox(const QCheckBox* box) const {
     return nullptr;
 }
 
+void MainWindow::accessibilityActiveChanged(bool active) {
+    accessibilityActive_ = active;
+    if (!active) {
+        return;
+    }
+    for (SwitchBox* box : client_->findChildren<SwitchBox*>()) {
+        box->describe();
+    }
+}
+
 bool MainWindow::isMarked(const QCheckBox* box) const {
     const SwitchBox* known = switchBox(box);
     return known != nullptr && known->isMarked();
@@ -114,6 +124,20 @@ bool MainWindow::isChannelMarked(int channel) const {
 }
 
 void MainWindow::showReference() {
+    // Marks of another reference say another name: all are put anew.
+    if (marksShown_) {
+        for (const auto& group : members_) {
+            for (SwitchBox* member : group) {
+                member->setDifference(SwitchBox::Difference::None, {}, accessibilityActive_);
+            }
+            group.front()->parentWidget()->update();
+        }
+        recallMicGain_->setDifference(SwitchBox::Difference::None, {}, accessibilityActive_);
+        recallFader_->setDifference(SwitchBox::Difference::None, {}, accessibilityActive_);
+        recallFader_->parentWidget()->update();
+        shownMarks_ = {};
+    }
+    listedConfig_.reset();
     if (const Reference* reference = document_.reference()) {
         differsOn_ = QString("differs from %1: on").arg(reference->name);
         differsOff_ = QString("differs from %1: off").arg(reference->name);
@@ -128,35 +152,67 @@ void MainWindow::showDifferences() {
     }
     marksShown_ = reference != nullptr;
     const ChannelDifference difference = document_.differenceInChannel(shownChannel_);
-    const auto mark = [this](SwitchBox* box, bool differs) {
-        // A box that differs shows the user's value; the reference holds the other.
-        box->setDifference(!differs ? QString() : box->isChecked() ? differsOff_ : differsOn_);
-    };
-    for (std::size_t position = 0; position < AllSwitches.size(); ++position) {
-        for (const SwitchField field : AllSwitchFields) {
-            mark(members_[static_cast<std::size_t>(field)][position],
-                 (fieldOf(difference.masks, field) & AllSwitches[position]) != 0);
+    const auto theirs =
+        reference != nullptr ? channelSettings(reference->config, shownChannel_) : std::nullopt;
+    // A group whose marks stay as they are costs two comparisons; in one
+    // whose marks change, only those boxes change, and the area around them
+    // is drawn anew at once.
+    const auto showGroup = [this](GroupMarks& shown, GroupMarks now, const auto& boxes,
+                                  const auto& bits) {
+        if (now.marked == shown.marked && now.theirsOn == shown.theirsOn) {
+            return;
         }
-    }
-    mark(recallMicGain_, difference.micGain);
-    mark(recallFader_, difference.fader);
-
-    for (int channel = 0; channel < ChannelCount; ++channel) {
-        const ChannelDifference now = document_.differenceInChannel(channel);
-        auto& listed = listedDifferences_[static_cast<std::size_t>(channel)];
-        if (now == listed) {
-            continue;
-        }
-        listed = now;
-        QString tip;
-        if (now.any()) {
-            tip = QString("Differs from %1:").arg(reference->name);
-            for (const std::string& line : describeDifference(now)) {
-                tip += '\n' + QString::fromStdString(line);
+        QRect changed;
+        for (std::size_t i = 0; i < boxes.size(); ++i) {
+            const auto mark = (now.marked & bits[i]) == 0     ? SwitchBox::Difference::None
+                              : (now.theirsOn & bits[i]) != 0 ? SwitchBox::Difference::TheirsOn
+                                                              : SwitchBox::Difference::TheirsOff;
+            if (boxes[i]->setDifference(
+                    mark, mark == SwitchBox::Difference::TheirsOn ? differsOn_ : differsOff_,
+                    accessibilityActive_)) {
+                changed |= boxes[i]->markRect();
             }
         }
-        showList_->setDifference(channel, tip);
+        boxes[0]->parentWidget()->update(changed);
+        shown = now;
+    };
+    for (const SwitchField field : AllSwitchFields) {
+        const auto index = static_cast<std::size_t>(field);
+        const SwitchMask differing = fieldOf(difference.masks, field);
+        const SwitchMask on = theirs ? fieldOf(theirs->Switches, field) : SwitchMask{0};
+        showGroup(shownMarks_[index], {differing, static_cast<SwitchMask>(on & differing)},
+                  members_[index], AllSwitches);
     }
+    const auto recallBits = [](bool micGain, bool fader) {
+        return static_cast<SwitchMask>((micGain ? 1 : 0) | (fader ? 2 : 0));
+    };
+    const SwitchMask differing = recallBits(difference.micGain, difference.fader);
+    const SwitchMask on = theirs ? recallBits(theirs->MicGainRecall, theirs->FaderRecall) : 0;
+    showGroup(shownMarks_.back(), {differing, static_cast<SwitchMask>(on & differing)},
+              std::array{recallMicGain_, recallFader_}, std::array<SwitchMask, 2>{1, 2});
+
+    // The list's marks change with the configuration and the reference, not
+    // when another channel is shown.
+    if (listedConfig_ == document_.config()) {
+        return;
+    }
+    listedConfig_ = document_.config();
+    const ChannelSet channels = document_.channelsDiffering();
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        showList_->setDifference(channel, (channels & (1U << channel)) != 0);
+    }
+}
+
+QString MainWindow::channelDifferenceTip(int channel) const {
+    const Reference* reference = document_.reference();
+    if (reference == nullptr) {
+        return {};
+    }
+    QString tip = QString("Differs from %1:").arg(reference->name);
+    for (const std::string& line : describeDifference(document_.differenceInChannel(channel))) {
+        tip += '\n' + QString::fromStdString(line);
+    }
+    return tip;
 }
 
 void MainWindow::takeValue(const QCheckBox* box) {

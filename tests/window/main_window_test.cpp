@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -879,6 +880,9 @@ TEST_F(MainWindowTest, ComparingMarksExactlyWhatDiffersAndFollowsEveryChange) {
     theirs.Recall.FaderRecall = 0x04;
     window().selectChannel(2);
     document_.compareWith(theirs, "unitA");
+    // A screen reader that starts now learns how each marked box differs.
+    QAccessible::setActive(true);
+    const auto inactive = qScopeGuard([] { QAccessible::setActive(false); });
 
     QCheckBox* latching = box(SwitchField::Latching, SwitchTb2);
     QCheckBox* greyed = box(SwitchField::PgmSuppresses, SwitchPgm);
@@ -911,8 +915,9 @@ TEST_F(MainWindowTest, ComparingMarksExactlyWhatDiffersAndFollowsEveryChange) {
               "differs from unitA: on. Shown as loaded from the file; not changed here");
     const QListWidgetItem* third = window().channelList()->item(2);
     EXPECT_EQ(third->data(Qt::AccessibleDescriptionRole).toString(), "differs");
-    EXPECT_EQ(third->toolTip(), "Differs from unitA:\nLatching: TB 2, bit 64\n"
-                                "PGM Suppresses (latched): PGM\nRecall: Fader");
+    EXPECT_EQ(window().channelList()->differenceTip(2),
+              "Differs from unitA:\nLatching: TB 2, bit 64\n"
+              "PGM Suppresses (latched): PGM\nRecall: Fader");
 
     // An edit, its undo and a take move the marks at once.
     clickIndicator(latching);
@@ -958,7 +963,7 @@ TEST_F(MainWindowTest, ComparingMarksExactlyWhatDiffersAndFollowsEveryChange) {
     EXPECT_EQ(description(greyed), "Shown as loaded from the file; not changed here");
     EXPECT_EQ(window().recallBox(RecallField::MicGain)->toolTip(),
               MainWindow::RecallMicGainToolTip);
-    EXPECT_TRUE(window().channelList()->item(5)->toolTip().isEmpty());
+    EXPECT_TRUE(window().channelList()->differenceTip(5).isEmpty());
 }
 
 // Everything a person must read is whole: check-box captions beside their
