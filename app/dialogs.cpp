@@ -87,6 +87,9 @@ public:
         setLabelText(QFileDialog::Accept, purpose == FolderPurpose::Save      ? "Save"
                                           : purpose == FolderPurpose::Compare ? "Compare"
                                                                               : "Open");
+        if (purpose == FolderPurpose::Compare) {
+            setLabelText(QFileDialog::FileName, "Folder or file:");
+        }
         fileName_ = findChild<QLineEdit*>("fileNameEdit");
         if (auto* buttons = findChild<QDialogButtonBox*>("buttonBox");
             buttons != nullptr && fileName_ != nullptr && purpose != FolderPurpose::Open) {

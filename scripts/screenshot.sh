@@ -2,16 +2,18 @@
 # Renders the running editor under Xvfb with a prepared configuration loaded
 # and writes docs/screenshot.png at the default font and
 # docs/screenshot-kde-12pt.png at a KDE desktop's 12 pt font (the pictures in
-# the README). Run it again whenever the window changes.
+# the README), and docs/screenshot-compare.png: the same unit compared with
+# another. Run it again whenever the window changes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh xvfb xdotool imagemagick
+scripts/install-deps.sh xvfb xdotool imagemagick openbox x11-utils
 scripts/build.sh default >/dev/null
 
 work="$(mktemp -d)"
 display=""
 cleanup() {
     [ -n "${app_pid:-}" ] && kill "$app_pid" 2>/dev/null || true
+    [ -n "${wm_pid:-}" ] && kill "$wm_pid" 2>/dev/null || true
     [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
     rm -rf "$work"
 }
@@ -24,6 +26,18 @@ folder = sys.argv[1]
 switches = bytes(((7 * i + 3 * (i // 14)) * 37) % 256 & 0x9F for i in range(112))
 open(f"{folder}/switches.mx", "wb").write(switches)
 open(f"{folder}/settings.cmx", "wb").write(bytes([0x81, 0x06]))
+# unitB: the same unit but for a few bits, a greyed one and bit 64 among them.
+import os
+other = bytearray(switches)
+other[14 * 0 + 1] ^= 0x04   # channel 1, Latching, TB 2
+other[14 * 0 + 4] ^= 0x01   # channel 1, PGM Suppresses, PGM (greyed)
+other[14 * 0 + 9] ^= 0x40   # channel 1, PGM Delatches, bit 64
+other[14 * 0 + 12] ^= 0x08  # channel 1, TB 3 Delatches, TB 3 (greyed)
+other[14 * 3 + 2] ^= 0x02   # channel 4, Momentary, TB 1
+other[14 * 6 + 3] ^= 0x20   # channel 7, Always on, PH PWR
+os.makedirs(f"{folder}/unitB")
+open(f"{folder}/unitB/switches.mx", "wb").write(bytes(other))
+open(f"{folder}/unitB/settings.cmx", "wb").write(bytes([0x81, 0x07]))
 PY
 
 for n in $(seq 90 120); do
@@ -37,6 +51,13 @@ Xvfb "$display" -screen 0 2048x1536x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 export DISPLAY="$display"
 for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+# A window manager, so that the folder chooser takes the keyboard when it opens.
+openbox >/dev/null 2>&1 &
+wm_pid=$!
+for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTED 2>/dev/null | grep -q _NET_ACTIVE_WINDOW && break
+    sleep 0.1
+done
 
 # Waits for a window by title. A plain loop rather than "search --sync": a
 # window that vanishes while xdotool walks the tree makes it fail outright.
@@ -55,15 +76,26 @@ wait_for_window() {
 }
 
 # Shoots one picture of the editor; extra arguments are environment settings.
+# With COMPARE set, the unit is first compared with unitB (Ctrl+D, the
+# folder typed into the chooser).
 shoot() {
     local file="$1"
     shift
-    env "$@" build/MX_config "$work" >/dev/null 2>&1 &
+    env XDG_STATE_HOME="$work/state" XDG_CONFIG_HOME="$work/config" "$@" build/MX_config "$work" >/dev/null 2>&1 &
     app_pid=$!
     local window
     window="$(wait_for_window '^TVK vMX Config')"
     sleep 1
-    import -window "$window" "$file"
+    if [ -n "${COMPARE:-}" ]; then
+        xdotool windowactivate --sync "$window" key ctrl+d
+        wait_for_window 'compare with' >/dev/null
+        sleep 0.5
+        xdotool type --delay 10 "$work/unitB"
+        xdotool key Return
+        sleep 0.5
+    fi
+    # A comparison is shown with the title bar, whose caption names it.
+    import ${COMPARE:+-frame} -window "$window" "$file"
     kill "$app_pid"
     wait "$app_pid" 2>/dev/null || true
     app_pid=""
@@ -76,3 +108,4 @@ printf '[General]\nfont=DejaVu Sans,12,-1,5,50,0,0,0,0,0\n' >"$work/kde/kdegloba
 shoot docs/screenshot.png
 shoot docs/screenshot-kde-12pt.png XDG_CURRENT_DESKTOP=KDE KDE_SESSION_VERSION=5 \
     XDG_CONFIG_HOME="$work/kde"
+COMPARE=1 shoot docs/screenshot-compare.png

@@ -9,7 +9,9 @@ namespace mx {
 
 namespace {
 
-constexpr int DiffersRole = Qt::UserRole + 1;
+// A channel that differs says so to assistive technology; that text is also
+// what the list marks it by, so that a change of mark is one change of data.
+constexpr int DiffersRole = Qt::AccessibleDescriptionRole;
 
 // Rows of the list's own height rather than a line of text each.
 class RowDelegate : public QStyledItemDelegate {
@@ -26,7 +28,7 @@ protected:
     // no room beside the caption, in rows no higher than their text.
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
         QStyledItemDelegate::initStyleOption(option, index);
-        if (index.data(DiffersRole).toBool()) {
+        if (!index.data(DiffersRole).toString().isEmpty()) {
             option->font.setUnderline(true);
         }
     }
@@ -99,8 +101,7 @@ void ChannelList::setDifference(int row, bool differs) {
     if (channel == nullptr || differs == isMarked(row)) {
         return;
     }
-    channel->setData(DiffersRole, differs);
-    channel->setData(Qt::AccessibleDescriptionRole, differs ? QString("differs") : QString());
+    channel->setData(DiffersRole, differs ? QVariant(QString("differs")) : QVariant());
 }
 
 void ChannelList::setDifferenceTip(std::function<QString(int)> describe) {
@@ -127,7 +128,7 @@ bool ChannelList::viewportEvent(QEvent* event) {
 
 bool ChannelList::isMarked(int row) const {
     const QListWidgetItem* channel = item(row);
-    return channel != nullptr && channel->data(DiffersRole).toBool();
+    return channel != nullptr && !channel->data(DiffersRole).toString().isEmpty();
 }
 
 } // namespace mx

@@ -152,9 +152,14 @@ private:
     void showEditMenu(const QPoint& globalPosition, QWidget* target);
     void prepareCompareActions(QWidget* target);
     // Marks what differs from the reference: the shown channel's boxes and
-    // the channels in the list. Does nothing while nothing is compared and
-    // nothing is marked.
-    void showDifferences();
+    // the channels in the list. Inline, and nothing more than a test while
+    // nothing is compared and nothing is marked, since every click asks it.
+    void showDifferences() {
+        if (marksShown_ || document_.reference() != nullptr) {
+            markDifferences();
+        }
+    }
+    void markDifferences();
     // The reference changed: new texts for its marks, and the marks.
     void showReference();
     SwitchBox* switchBox(const QCheckBox* box) const;

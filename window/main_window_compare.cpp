@@ -145,11 +145,8 @@ void MainWindow::showReference() {
     showDifferences();
 }
 
-void MainWindow::showDifferences() {
+void MainWindow::markDifferences() {
     const Reference* reference = document_.reference();
-    if (reference == nullptr && !marksShown_) {
-        return;
-    }
     marksShown_ = reference != nullptr;
     const ChannelDifference difference = document_.differenceInChannel(shownChannel_);
     const auto theirs =
