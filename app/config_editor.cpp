@@ -1,14 +1,19 @@
 #include "config_editor.h"
 
 #include "config_document.h"
+#include "config_sheet.h"
 #include "dialogs.h"
 #include "main_window.h"
+#include "sheet_output.h"
 #include "shown_text.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPrinter>
+#include <QSaveFile>
 #include <algorithm>
+#include <ctime>
 #include <utility>
 
 namespace mx {
@@ -87,6 +92,9 @@ ConfigEditor::ConfigEditor(MainWindow& window, ConfigDocument& document, Dialogs
     QObject::connect(&window_, &MainWindow::saveAsClicked, &window_,
                      [this] { SaveAsCommand_Click(); });
     QObject::connect(&window_, &MainWindow::compareRequested, &window_, [this] { CompareWith(); });
+    QObject::connect(&window_, &MainWindow::printRequested, &window_, [this] { PrintSheet(); });
+    QObject::connect(&window_, &MainWindow::exportSheetRequested, &window_,
+                     [this] { ExportSheet(); });
     QObject::connect(&document_, &ConfigDocument::referenceChanged, &window_,
                      [this] { showCaption(); });
     window_.setCloseGuard([this] { return Form_Terminate(); });
@@ -208,6 +216,53 @@ void ConfigEditor::CompareWith() {
         return;
     }
     document_.compareWith(reference, referenceName(*chosen, ConfigFolder));
+}
+
+QString ConfigEditor::sheetHtml() const {
+    return QString::fromStdString(
+        configSheet(document_.config(), {nativePath(documentFolder_), sheetTime(std::time(nullptr)),
+                                         document_.isModified()}));
+}
+
+void ConfigEditor::PrintSheet() {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageLayout(sheetPageLayout());
+    // The name the print system shows, and offers as a file name when it
+    // prints to a file: the unit's folder name, without the path.
+    printer.setDocName(shown(QFileInfo(documentFolder_).fileName()));
+    if (!dialogs_.askPrint(&window_, printer)) {
+        return;
+    }
+    paintSheet(sheetHtml(), printer);
+    if (printer.printerState() == QPrinter::Error) {
+        dialogs_.showError(&window_, "The sheet was not printed: the printer reported an error.");
+    }
+}
+
+void ConfigEditor::ExportSheet() {
+    // Beside the unit's folder, not in it: the folder holds what the unit loads.
+    const QFileInfo unit(documentFolder_);
+    const QString suggested = unit.absoluteDir().filePath(unit.fileName() + ".pdf");
+    std::optional<QString> chosen = dialogs_.askSheetFile(&window_, suggested);
+    if (!chosen) {
+        return;
+    }
+    QString path = *chosen;
+    if (!path.endsWith(".pdf", Qt::CaseInsensitive)) {
+        path += ".pdf";
+    }
+    if (QFileInfo::exists(path) && !dialogs_.askReplaceFile(&window_, path)) {
+        return;
+    }
+    const QByteArray pdf =
+        sheetPdf(sheetHtml(), sheetPageLayout(), "Configuration of " + shown(documentFolder_));
+    // Written whole or not at all, so that a failure leaves no sheet that
+    // looks complete and is not.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(pdf) != pdf.size() || !file.commit()) {
+        dialogs_.showError(&window_, QString("The sheet was not saved to \"%1\".\n\n%2")
+                                         .arg(shown(path), shown(file.errorString())));
+    }
 }
 
 bool ConfigEditor::BrowseForConfigFolder(const QString& prompt, FolderPurpose purpose) {

@@ -55,6 +55,14 @@ public:
     // reported and leaves the comparison as it was.
     void CompareWith();
 
+    // The sheet of the configuration as the window shows it, unsaved edits
+    // included and said to be: printed on a printer the user chooses, or
+    // saved as a PDF file the user names (".pdf" is added when missing).
+    // A failure is reported.
+    void PrintSheet();
+    void ExportSheet();
+    QString sheetHtml() const;
+
     // Asks for a folder to load from, or to save into, which may be created;
     // on success it becomes the current folder. The caption shows the
     // current folder either way.

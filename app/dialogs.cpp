@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QUrl>
 #include <QWidget>
@@ -186,6 +188,10 @@ QString QtDialogs::restoreRecoveredText(const QString& folder, const QDateTime& 
     return text;
 }
 
+QString QtDialogs::replaceFileText(const QString& path) {
+    return QString("\"%1\" already exists. Replace it?").arg(shown(path));
+}
+
 QString QtDialogs::createFolderText(const QString& folder) {
     return QString("Create the folder \"%1\"?").arg(shown(folder));
 }
@@ -262,6 +268,24 @@ bool QtDialogs::askCreateFolder(QWidget* owner, const QString& folder) {
     prepare(box);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
+}
+
+bool QtDialogs::askPrint(QWidget* owner, QPrinter& printer) {
+    QPrintDialog dialog(&printer, visibleOwner(owner));
+    return dialog.exec() == QDialog::Accepted;
+}
+
+std::optional<QString> QtDialogs::askSheetFile(QWidget* owner, const QString& suggested) {
+    // The replace question is asked once ".pdf" is added, about the file
+    // that would really be replaced.
+    const QString chosen = QFileDialog::getSaveFileName(visibleOwner(owner), "Export sheet as PDF",
+                                                        suggested, "PDF documents (*.pdf)", nullptr,
+                                                        QFileDialog::DontConfirmOverwrite);
+    return chosen.isEmpty() ? std::nullopt : std::optional<QString>(chosen);
+}
+
+bool QtDialogs::askReplaceFile(QWidget* owner, const QString& path) {
+    return askYesNo(owner, replaceFileText(path));
 }
 
 void QtDialogs::showError(QWidget* owner, const QString& message) {

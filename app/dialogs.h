@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <optional>
 
+class QPrinter;
 class QWidget;
 
 namespace mx {
@@ -48,6 +49,14 @@ public:
     // true to restore them, false to discard them.
     virtual bool askRestoreRecovered(QWidget* owner, const QString& folder,
                                      const QDateTime& written, bool filesChangedSince) = 0;
+    // The print dialog for the sheet: true to print on the printer as the
+    // user set it up.
+    virtual bool askPrint(QWidget* owner, QPrinter& printer) = 0;
+    // The name of a PDF file to save the sheet as, beginning at suggested;
+    // nothing when the user cancels.
+    virtual std::optional<QString> askSheetFile(QWidget* owner, const QString& suggested) = 0;
+    // The file exists: true to replace it.
+    virtual bool askReplaceFile(QWidget* owner, const QString& path) = 0;
     virtual void showError(QWidget* owner, const QString& message) = 0;
 };
 
@@ -62,6 +71,7 @@ public:
     static QString createFolderText(const QString& folder);
     static QString restoreRecoveredText(const QString& folder, const QDateTime& written,
                                         bool filesChangedSince);
+    static QString replaceFileText(const QString& path);
 
     std::optional<QString> browseForFolder(QWidget* owner, const QString& prompt,
                                            const QString& startFolder, FolderPurpose purpose,
@@ -73,6 +83,9 @@ public:
     bool askOverwriteChanges(QWidget* owner, const QString& folder) override;
     bool askRestoreRecovered(QWidget* owner, const QString& folder, const QDateTime& written,
                              bool filesChangedSince) override;
+    bool askPrint(QWidget* owner, QPrinter& printer) override;
+    std::optional<QString> askSheetFile(QWidget* owner, const QString& suggested) override;
+    bool askReplaceFile(QWidget* owner, const QString& path) override;
     void showError(QWidget* owner, const QString& message) override;
 };
 

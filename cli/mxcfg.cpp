@@ -6,15 +6,19 @@
 // characters and stray bytes escaped.
 
 #include "config_files.h"
+#include "config_sheet.h"
 #include "config_text.h"
 #include "printable_text.h"
 #include "report.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
+#include <QSaveFile>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <functional>
 #include <map>
@@ -230,6 +234,30 @@ int import(const QCommandLineParser&, const QStringList& arguments, const Contex
     return status;
 }
 
+int sheet(const QCommandLineParser& parser, const QStringList& arguments, const Context& context) {
+    ChannelConfig config;
+    if (!readSource(arguments[0], context, config)) {
+        return Trouble;
+    }
+    const std::string html =
+        configSheet(config, {nameOf(arguments[0]), sheetTime(std::time(nullptr)), false});
+    if (!parser.isSet("output")) {
+        return printed(html);
+    }
+    // Written whole or not at all: a sheet cut short would look complete.
+    const QString path = parser.value("output");
+    QSaveFile file(QFile::decodeName(QByteArray::fromStdString(bytesOf(path))));
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(html.data(), static_cast<qint64>(html.size())) !=
+            static_cast<qint64>(html.size()) ||
+        !file.commit()) {
+        printError("could not write \"" + bytesOf(path) +
+                   "\": " + file.errorString().toStdString());
+        return Trouble;
+    }
+    return 0;
+}
+
 const QString SourceText = "A unit's folder, holding switches.mx and settings.cmx, or a text "
                            "file as \"mxcfg export\" writes it; - for standard input.";
 
@@ -254,6 +282,14 @@ std::map<QString, Command> commands() {
           false,
           {},
           exportText}},
+        {"sheet",
+         {"Write a configuration as a sheet to print or keep: HTML, the same sheet the editor "
+          "prints.",
+          {{"SOURCE", SourceText}},
+          false,
+          {QCommandLineOption({"o", "output"}, "Write the sheet to FILE, not standard output.",
+                              "FILE")},
+          sheet}},
         {"import",
          {"Read a complete configuration and write it into each FOLDER, each on its own. "
           "Nothing is written unless the whole configuration reads; exits 0 only when every "
@@ -289,12 +325,14 @@ int main(int argc, char** argv) {
         "  show SOURCE [--json]     the whole configuration\n"
         "  diff SOURCE OTHER...     the bits that differ\n"
         "  export SOURCE            the configuration as text\n"
+        "  sheet SOURCE [-o FILE]   the configuration as a sheet to print (HTML)\n"
         "  import FILE FOLDER...    write a configuration into folders\n\n"
         "A SOURCE is a unit's folder, or a text file as export writes it; - is standard input.\n"
         "'mxcfg COMMAND --help' tells more of each.");
     top.addHelpOption();
     top.addVersionOption();
-    top.addPositionalArgument("command", "show, diff, export or import.", "COMMAND [ARGUMENTS]");
+    top.addPositionalArgument("command", "show, diff, export, sheet or import.",
+                              "COMMAND [ARGUMENTS]");
     // Everything after the command belongs to the command.
     top.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     const QStringList allArguments = byteArguments(argc, argv);

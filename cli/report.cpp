@@ -9,10 +9,6 @@ namespace mx {
 
 namespace {
 
-// The table's symbol for each bit of a mask, in the order of MaskBitNames:
-// the six switches, then the two bits that name no switch.
-constexpr std::array<char, MaskBitNames.size()> Symbols = {'P', '1', '2', '3', '4', 'H', '+', '+'};
-
 // 17 columns of labels and eight cells of 8, the last without its space:
 // 80 columns in all.
 constexpr int CaptionWidth = 17;
@@ -60,7 +56,7 @@ std::string maskCell(std::uint8_t mask, SwitchMask editable, bool colour) {
     for (std::size_t i = 0; i < AllSwitches.size(); ++i) {
         const std::uint8_t bit = MaskBitNames[i].bit;
         const bool set = (mask & bit) != 0;
-        const char symbol = set ? Symbols[i] : '-';
+        const char symbol = set ? MaskBitSymbols[i] : '-';
         if (!colour) {
             cell += symbol;
         } else {

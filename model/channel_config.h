@@ -126,6 +126,11 @@ inline constexpr std::array<BitName, 8> MaskBitNames = {{
     {64, "bit 64"},
 }};
 
+// One character for each bit of MaskBitNames, where a table has no room for
+// a name: "P", "1" … "4", "H", and "+" for the two unnamed bits.
+inline constexpr std::array<char, MaskBitNames.size()> MaskBitSymbols = {'P', '1', '2', '3',
+                                                                         '4', 'H', '+', '+'};
+
 // A switch's caption ("PGM", "TB 1" … "PH PWR"), or nullptr for a value that
 // is no switch.
 const char* switchCaption(SwitchMask switchValue);

@@ -74,6 +74,10 @@ public:
     QAction* stopComparingAction() const { return stopComparingAction_; }
     QAction* nextDifferenceAction() const { return nextDifferenceAction_; }
     QAction* previousDifferenceAction() const { return previousDifferenceAction_; }
+    // The configuration sheet, which the application prints or saves as PDF
+    // when asked through printRequested and exportSheetRequested.
+    QAction* printAction() const { return printAction_; }
+    QAction* exportSheetAction() const { return exportSheetAction_; }
     // Whether a box or a channel is marked as differing from the reference.
     bool isMarked(const QCheckBox* box) const;
     bool isChannelMarked(int channel) const;
@@ -117,6 +121,8 @@ signals:
     void saveClicked();
     void saveAsClicked();
     void compareRequested();
+    void printRequested();
+    void exportSheetRequested();
     // A paste found nothing it could paste; the reason is for the user.
     void pasteRefused(const QString& reason);
 
@@ -199,6 +205,8 @@ private:
     QAction* takeEverythingAction_ = nullptr;
     QAction* nextDifferenceAction_ = nullptr;
     QAction* previousDifferenceAction_ = nullptr;
+    QAction* printAction_ = nullptr;
+    QAction* exportSheetAction_ = nullptr;
     // The marked box the menu was last opened on, for its Take command.
     const QCheckBox* menuBox_ = nullptr;
     // Whether any mark may be shown; false while nothing is compared and

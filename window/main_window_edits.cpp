@@ -90,6 +90,18 @@ void MainWindow::buildEditActions() {
     editMenu_->addSeparator();
     editMenu_->addAction(revertAction_);
     editMenu_->addSeparator();
+
+    printAction_ = addCommand("PrintSheet", standardShortcuts(QKeySequence::Print),
+                              "Print the whole configuration on one sheet");
+    printAction_->setText("Print…");
+    connect(printAction_, &QAction::triggered, this, &MainWindow::printRequested);
+    exportSheetAction_ = addCommand("ExportSheet", {QKeySequence(Qt::CTRL | Qt::Key_E)},
+                                    "Save the sheet of the whole configuration as a PDF file");
+    exportSheetAction_->setText("Export sheet as PDF…");
+    connect(exportSheetAction_, &QAction::triggered, this, &MainWindow::exportSheetRequested);
+    editMenu_->addAction(printAction_);
+    editMenu_->addAction(exportSheetAction_);
+    editMenu_->addSeparator();
     // The keys work whatever the menu showed: a command with nothing to do
     // does nothing, or says why.
     connect(editMenu_, &QMenu::aboutToHide, this, [this] {

@@ -1,13 +1,16 @@
 #include "config_document.h"
 #include "config_editor.h"
+#include "config_sheet.h"
 #include "config_text.h"
 #include "dialogs.h"
 #include "file_size_limit.h"
 #include "main_window.h"
+#include "sheet_output.h"
 #include "termination_signals.h"
 
 #include <QAbstractProxyModel>
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -16,10 +19,13 @@
 #include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPdfWriter>
+#include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 #include <QUndoStack>
 #include <QWindow>
@@ -54,6 +60,10 @@ public:
     std::deque<bool> overwriteAnswers;
     std::deque<bool> restoreAnswers;
     std::deque<bool> createAnswers;
+    std::deque<std::optional<QString>> sheetFiles;
+    std::deque<bool> replaceFileAnswers;
+    // Where an accepted print dialog sends the printout: a PDF file.
+    QString printTo;
     // What each browser was opened for, beside which folder, with which
     // recent folders.
     std::vector<FolderPurpose> purposes;
@@ -119,6 +129,18 @@ public:
         const bool answer = exitAnswers.front();
         exitAnswers.pop_front();
         return answer;
+    }
+    bool askPrint(QWidget*, QPrinter& printer) override {
+        questions.push_back("print");
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printTo);
+        return !printTo.isEmpty();
+    }
+    std::optional<QString> askSheetFile(QWidget*, const QString& suggested) override {
+        return next(sheetFiles, "sheet " + suggested, std::optional<QString>());
+    }
+    bool askReplaceFile(QWidget*, const QString& path) override {
+        return next(replaceFileAnswers, "replace file " + path, false);
     }
     void showError(QWidget*, const QString& message) override { errors.push_back(message); }
 };
@@ -682,6 +704,88 @@ TEST_F(ConfigEditorTest, ComparesWithAFolderATextOrTheSavedFilesAndReportsOneTha
     EXPECT_FALSE(window_->isChannelMarked(0));
     window_->stopComparingAction()->trigger();
     EXPECT_EQ(caption(*window_), Base + path);
+}
+
+// The text of a PDF file, by pdftotext with its layout kept; empty, and the
+// test skipped, where poppler-utils is not installed.
+QString pdfText(const QString& path) {
+    QProcess pdftotext;
+    pdftotext.start("pdftotext", {"-layout", path, "-"});
+    if (!pdftotext.waitForFinished(10'000) || pdftotext.exitCode() != 0) {
+        return {};
+    }
+    return QString::fromUtf8(pdftotext.readAllStandardOutput());
+}
+
+TEST_F(ConfigEditorTest, TheSheetIsPrintedOrSavedAsPdfWholeAndOnOnePage) {
+    // Everything on, so the sheet is as full as it gets, but for Latching,
+    // where channel 3 has only PGM and TB 2.
+    Bytes full(112, '\xFF');
+    for (int channel = 0; channel < 8; ++channel) {
+        full[14 * channel + 1] = channel == 2 ? '\x05' : '\x00';
+    }
+    const QString path =
+        prepared("a long unit name <&> that goes on and on", full, Bytes("\xFF\xFF", 2));
+    start(path);
+    box(SwitchField::AlwaysOn, SwitchTb3)->click();
+
+    // One landscape page of either paper, the text never wider than it.
+    for (const QPageSize::PageSizeId paper : {QPageSize::A4, QPageSize::Letter}) {
+        QBuffer ignored;
+        ignored.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&ignored);
+        QPageLayout layout = sheetPageLayout();
+        layout.setPageSize(QPageSize(paper));
+        writer.setPageLayout(layout);
+        QTextDocument sheet;
+        layOutSheet(sheet, editor_->sheetHtml(), writer);
+        EXPECT_EQ(sheet.pageCount(), 1) << QPageSize(paper).name().toStdString();
+        EXPECT_LE(sheet.idealWidth(), sheet.pageSize().width());
+    }
+
+    // Export: ".pdf" is added, an existing file is replaced only when the
+    // user agrees, and a file that cannot be written is reported.
+    const QString pdf = root_.filePath("sheet.pdf");
+    writeFile(pdf, "keep");
+    dialogs_.sheetFiles = {root_.filePath("sheet"), pdf, root_.filePath("missing/sheet.pdf")};
+    dialogs_.replaceFileAnswers = {false, true};
+    window_->exportSheetAction()->trigger();
+    EXPECT_EQ(readFile(pdf), "keep");
+    window_->exportSheetAction()->trigger();
+    EXPECT_TRUE(readFile(pdf).startsWith("%PDF"));
+    EXPECT_EQ(dialogs_.questions[0],
+              "sheet " + root_.filePath("a long unit name <&> that goes on and on.pdf"))
+        << "offered beside the unit's folder";
+    EXPECT_EQ(dialogs_.questions[1], "replace file " + pdf);
+    window_->exportSheetAction()->trigger();
+    ASSERT_EQ(dialogs_.errors.size(), 1U);
+    EXPECT_TRUE(dialogs_.errors[0].startsWith("The sheet was not saved to \"" +
+                                              root_.filePath("missing/sheet.pdf") + "\"."));
+
+    // Printing goes through the same sheet; here the printer is a PDF file.
+    dialogs_.printTo = root_.filePath("printed.pdf");
+    window_->printAction()->trigger();
+    EXPECT_TRUE(readFile(dialogs_.printTo).startsWith("%PDF"));
+
+    for (const QString& file : {pdf, dialogs_.printTo}) {
+        const QString text = pdfText(file);
+        if (text.isEmpty()) {
+            GTEST_SKIP() << "pdftotext (poppler-utils) is not installed: the PDFs' text is not "
+                            "checked";
+        }
+        for (const SwitchField field : AllSwitchFields) {
+            EXPECT_TRUE(text.contains(fieldCaption(field))) << fieldCaption(field);
+        }
+        EXPECT_TRUE(text.contains("Channel 8"));
+        EXPECT_TRUE(text.contains("Not saved"));
+        const QStringList lines = text.split('\n');
+        const auto latching = std::find_if(lines.begin(), lines.end(), [](const QString& line) {
+            return line.trimmed().startsWith("Latching");
+        });
+        ASSERT_NE(latching, lines.end());
+        EXPECT_EQ(latching->count(QString::fromUtf8(SheetOn)), 2) << "channel 3's PGM and TB 2";
+        EXPECT_EQ(text.count('\f'), 1) << "one page";
+    }
 }
 
 TEST_F(ConfigEditorTest, OpenWithUnsavedChangesAsksFirst) {

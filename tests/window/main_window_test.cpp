@@ -825,7 +825,8 @@ TEST_F(MainWindowTest, TheChannelListOffersTheEditsInAMenu) {
               QStringList({"Copy channel 4 [Ctrl+C]", "Paste to channel 4 (off) [Ctrl+V]",
                            "Paste to all channels (off) [Ctrl+Shift+V]", "Undo (off) [Ctrl+Z]",
                            "Redo (off) [" + window().redoAction()->shortcut().toString() + "]",
-                           "Revert to saved (off) []", "Compare with… [Ctrl+D]",
+                           "Revert to saved (off) []", "Print… [Ctrl+P]",
+                           "Export sheet as PDF… [Ctrl+E]", "Compare with… [Ctrl+D]",
                            "Compare with saved []", "Stop comparing (off) []",
                            "Next difference (off) [F8]", "Previous difference (off) [Shift+F8]"}));
 
@@ -843,7 +844,7 @@ TEST_F(MainWindowTest, TheChannelListOffersTheEditsInAMenu) {
         QContextMenuEvent event(QContextMenuEvent::Keyboard, {}, list->mapToGlobal(QPoint()));
         QApplication::sendEvent(list, &event);
     });
-    ASSERT_EQ(fromMenuKey.size(), 11);
+    ASSERT_EQ(fromMenuKey.size(), 13);
     EXPECT_EQ(fromMenuKey[1], "Paste to channel 4 [Ctrl+V]");
     EXPECT_EQ(fromMenuKey[3], "Undo Latching: TB 2 (channel 4) [Ctrl+Z]");
     EXPECT_EQ(fromMenuKey[5], "Revert to saved []");

@@ -1,0 +1,212 @@
+#include "config_sheet.h"
+
+#include "printable_text.h"
+
+#include <ctime>
+#include <string_view>
+#include <vector>
+
+namespace mx {
+
+namespace {
+
+// Text for an element or an attribute: markup characters as entities, and
+// whatever cannot be shown as escapes first, so that a folder named
+// "<b>&\x1b" is printed as it is named.
+std::string escaped(std::string_view text) {
+    std::string out;
+    for (const char c : printable(text)) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string channelName(int channel) {
+    return "Channel " + std::to_string(channel + 1);
+}
+
+// Kept to what Qt's rich text understands, which is what prints. The text
+// size is left to whoever shows the sheet: the editor picks the largest that
+// fits the page.
+constexpr std::string_view Style = R"(
+body { font-family: 'DejaVu Sans', sans-serif; }
+h1 { font-size: x-large; margin-bottom: 4pt; }
+p { margin-top: 2pt; margin-bottom: 2pt; }
+table { border-collapse: collapse; margin-top: 8pt; margin-bottom: 6pt; }
+th, td { border: 1px solid #000000; text-align: center; padding-top: 4px; padding-bottom: 4px; }
+th.group { text-align: left; white-space: nowrap; }
+td.greyed { background-color: #d0d0d0; }
+td.unnamed { text-align: left; white-space: nowrap; }
+.unsaved { font-weight: bold; }
+)";
+
+// Whether any mask has bit 32 or 64 set: only then has the table a column
+// for them.
+bool hasUnnamedBits(const ChannelConfig& config) {
+    for (const ChannelSwitches& record : config.Switches.Channels) {
+        for (const SwitchField field : AllSwitchFields) {
+            if ((fieldOf(record, field) & UnnamedBits) != 0) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void appendHeader(std::string& html, bool unnamedColumn) {
+    html += "<thead>\n<tr><th rowspan=\"2\" scope=\"col\" class=\"group\">Group</th>";
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        html += "<th colspan=\"" + std::to_string(AllSwitches.size()) + "\" scope=\"colgroup\">" +
+                channelName(channel) + "</th>";
+    }
+    if (unnamedColumn) {
+        html += "<th rowspan=\"2\" scope=\"col\" class=\"group\">Bits 32, 64: channels</th>";
+    }
+    html += "</tr>\n<tr>";
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        for (std::size_t i = 0; i < AllSwitches.size(); ++i) {
+            html += std::string("<th scope=\"col\" abbr=\"") + MaskBitNames[i].name + "\">" +
+                    MaskBitSymbols[i] + "</th>";
+        }
+    }
+    html += "</tr>\n</thead>\n";
+}
+
+// The channels of a set, as "1, 3–5, 8".
+std::string channelList(const std::vector<int>& channels) {
+    std::string list;
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+        std::size_t last = i;
+        while (last + 1 < channels.size() && channels[last + 1] == channels[last] + 1) {
+            ++last;
+        }
+        list += (list.empty() ? "" : ", ") + std::to_string(channels[i] + 1);
+        if (last >= i + 2) {
+            list += "\u2013" + std::to_string(channels[last] + 1);
+            i = last;
+        }
+    }
+    return list;
+}
+
+// Bits 32 and 64 of one mask, e.g. "32: 1, 3; 64: 2–8", or nothing.
+std::string unnamedCell(const ChannelConfig& config, SwitchField field) {
+    std::string cell;
+    for (const BitName& name : MaskBitNames) {
+        if ((name.bit & UnnamedBits) == 0) {
+            continue;
+        }
+        std::vector<int> channels;
+        for (int channel = 0; channel < ChannelCount; ++channel) {
+            if ((fieldOf(config.Switches.Channels[static_cast<std::size_t>(channel)], field) &
+                 name.bit) != 0) {
+                channels.push_back(channel);
+            }
+        }
+        if (!channels.empty()) {
+            cell += (cell.empty() ? "" : "; ") + std::to_string(name.bit) + ": " +
+                    channelList(channels);
+        }
+    }
+    return cell;
+}
+
+void appendSwitchRow(std::string& html, const ChannelConfig& config, SwitchField field,
+                     bool unnamedColumn) {
+    const SwitchMask editable = editableSwitches(field);
+    html += std::string("<tr><th scope=\"row\" class=\"group\">") + escaped(fieldCaption(field)) +
+            "</th>";
+    for (const ChannelSwitches& record : config.Switches.Channels) {
+        const SwitchMask mask = fieldOf(record, field);
+        for (const SwitchMask bit : AllSwitches) {
+            const bool on = (mask & bit) != 0;
+            html += (editable & bit) != 0 ? std::string("<td>") + (on ? SheetOn : SheetOff)
+                                          : std::string("<td class=\"greyed\">") +
+                                                (on ? SheetGreyedOn : SheetGreyedOff);
+            html += "</td>";
+        }
+    }
+    if (unnamedColumn) {
+        html += "<td class=\"unnamed\">" + unnamedCell(config, field) + "</td>";
+    }
+    html += "</tr>\n";
+}
+
+void appendRecallRow(std::string& html, const ChannelConfig& config, RecallField field,
+                     bool unnamedColumn) {
+    html += std::string("<tr><th scope=\"row\" class=\"group\">") + RecallCaption + ": " +
+            recallCaption(field) + "</th>";
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        const bool on = testRecall(config.Recall, channel, field).value();
+        html += "<td colspan=\"" + std::to_string(AllSwitches.size()) + "\">" +
+                (on ? SheetOn : SheetOff) + "</td>";
+    }
+    if (unnamedColumn) {
+        html += "<td class=\"unnamed\"></td>";
+    }
+    html += "</tr>\n";
+}
+
+} // namespace
+
+std::string configSheet(const ChannelConfig& config, const SheetHeading& heading) {
+    const std::string unit = escaped(heading.unit);
+    std::string html = "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" "
+                       "lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n<title>Configuration of " +
+                       unit + "</title>\n<style>" + std::string(Style) +
+                       "</style>\n</head>\n<body>\n";
+    html += "<h1>Configuration of " + unit + "</h1>\n";
+    html += "<p>Printed " + escaped(heading.printedAt) + ".</p>\n";
+    if (heading.unsaved) {
+        html += "<p class=\"unsaved\">Not saved: this sheet shows changes that are not saved to "
+                "the unit's files.</p>\n";
+    }
+    html += "<table cellspacing=\"0\" cellpadding=\"1\" border=\"1\">\n<caption>Switches of each "
+            "channel: P PGM, 1 to 4 TB 1 to TB 4, H PH PWR. ";
+    html += std::string(SheetOn) + " on, " + SheetOff +
+            " off; shaded, greyed in the editor "
+            "(shown as loaded, not changed there): " +
+            SheetGreyedOn + " on, " + SheetGreyedOff + " off.</caption>\n";
+    const bool unnamed = hasUnnamedBits(config);
+    appendHeader(html, unnamed);
+    html += "<tbody>\n";
+    for (const SwitchField field : AllSwitchFields) {
+        appendSwitchRow(html, config, field, unnamed);
+    }
+    for (const RecallField field : AllRecallFields) {
+        appendRecallRow(html, config, field, unnamed);
+    }
+    html += "</tbody>\n</table>\n";
+    html += unnamed ? "<p>Bits 32 and 64 name no switch; the editor keeps them as loaded. The "
+                      "last column lists the channels that have them set.</p>\n"
+                    : "<p>No bit 32 or 64 is set.</p>\n";
+    html += "</body>\n</html>\n";
+    return html;
+}
+
+std::string sheetTime(std::time_t when) {
+    std::tm local{};
+    char text[32] = {};
+    if (::localtime_r(&when, &local) == nullptr ||
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local) == 0) {
+        return "at an unknown time";
+    }
+    return text;
+}
+
+} // namespace mx

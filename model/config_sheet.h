@@ -1,0 +1,40 @@
+#pragma once
+
+// The configuration sheet: one unit's whole configuration on one landscape
+// page, for the binder kept with the rack. It is HTML, made here from the
+// model and nowhere else, so that the printout, the PDF and `mxcfg sheet`
+// cannot drift apart. It is well-formed XML (XHTML), real table markup with
+// header cells, and reads in black and white: a set switch, a clear one and
+// the window's greyed combinations each have their own symbol.
+
+#include "channel_config.h"
+
+#include <ctime>
+#include <string>
+
+namespace mx {
+
+// What the sheet says above the table.
+struct SheetHeading {
+    // The unit's folder, or the file the configuration came from, as it was
+    // given: it is escaped for the sheet.
+    std::string unit;
+    // When the sheet was made, as the user reads times.
+    std::string printedAt;
+    // The configuration holds edits that are not saved to the unit.
+    bool unsaved = false;
+};
+
+// The symbols of the sheet's cells.
+inline constexpr const char* SheetOn = "\u25CF";        // ● a set switch
+inline constexpr const char* SheetOff = "\u00B7";       // · a clear one
+inline constexpr const char* SheetGreyedOn = "\u25A0";  // ■ set, greyed in the window
+inline constexpr const char* SheetGreyedOff = "\u2013"; // – clear, greyed in the window
+
+std::string configSheet(const ChannelConfig& config, const SheetHeading& heading);
+
+// A time as the sheet states it, in local time: "2026-12-08 14:05", which
+// reads the same in every country.
+std::string sheetTime(std::time_t when);
+
+} // namespace mx
