@@ -9,7 +9,7 @@ packages=(
     qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
     libgtest-dev libgmock-dev libbenchmark-dev
     desktop-file-utils appstream dpkg-dev file lintian
-    xvfb
+    xvfb poppler-utils
     "$@"
 )
 

@@ -2,14 +2,16 @@
 # Renders the running editor under Xvfb with a prepared configuration loaded
 # and writes docs/screenshot.png at the default font and
 # docs/screenshot-kde-12pt.png at a KDE desktop's 12 pt font (the pictures in
-# the README), and docs/screenshot-compare.png: the same unit compared with
-# another. Run it again whenever the window changes.
+# the README), docs/screenshot-compare.png: the same unit compared with
+# another, and docs/sheet.png: its sheet as Export sheet as PDF writes it.
+# Run it again whenever the window or the sheet changes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh xvfb xdotool imagemagick openbox x11-utils
+scripts/install-deps.sh xvfb xdotool imagemagick openbox x11-utils poppler-utils
 scripts/build.sh default >/dev/null
 
-work="$(mktemp -d)"
+# The units' folders, as the sheet names them: /tmp/site.…/unitA.
+work="$(mktemp -d /tmp/site.XXXXXX)"
 display=""
 cleanup() {
     [ -n "${app_pid:-}" ] && kill "$app_pid" 2>/dev/null || true
@@ -22,22 +24,23 @@ trap cleanup EXIT
 # A configuration that shows a spread of set bits, greyed ones included.
 python3 - "$work" <<'PY'
 import sys
-folder = sys.argv[1]
+folder = sys.argv[1] + "/unitA"
+import os
+os.makedirs(folder)
 switches = bytes(((7 * i + 3 * (i // 14)) * 37) % 256 & 0x9F for i in range(112))
 open(f"{folder}/switches.mx", "wb").write(switches)
 open(f"{folder}/settings.cmx", "wb").write(bytes([0x81, 0x06]))
 # unitB: the same unit but for a few bits, a greyed one and bit 64 among them.
-import os
 other = bytearray(switches)
 other[14 * 0 + 1] ^= 0x04   # channel 1, Latching, TB 2
 other[14 * 0 + 4] ^= 0x01   # channel 1, PGM Suppresses, PGM (greyed)
 other[14 * 0 + 9] ^= 0x40   # channel 1, PGM Delatches, bit 64
 other[14 * 0 + 12] ^= 0x08  # channel 1, TB 3 Delatches, TB 3 (greyed)
 other[14 * 3 + 2] ^= 0x02   # channel 4, Momentary, TB 1
-other[14 * 6 + 3] ^= 0x20   # channel 7, Always on, PH PWR
-os.makedirs(f"{folder}/unitB")
-open(f"{folder}/unitB/switches.mx", "wb").write(bytes(other))
-open(f"{folder}/unitB/settings.cmx", "wb").write(bytes([0x81, 0x07]))
+other[14 * 6 + 3] ^= 0x20   # channel 7, Always on, bit 32
+os.makedirs(f"{folder}/../unitB")
+open(f"{folder}/../unitB/switches.mx", "wb").write(bytes(other))
+open(f"{folder}/../unitB/settings.cmx", "wb").write(bytes([0x81, 0x07]))
 PY
 
 for n in $(seq 90 120); do
@@ -81,7 +84,8 @@ wait_for_window() {
 shoot() {
     local file="$1"
     shift
-    env XDG_STATE_HOME="$work/state" XDG_CONFIG_HOME="$work/config" "$@" build/MX_config "$work" >/dev/null 2>&1 &
+    env XDG_STATE_HOME="$work/state" XDG_CONFIG_HOME="$work/config" "$@" \
+        build/MX_config "$work/unitA" >/dev/null 2>&1 &
     app_pid=$!
     local window
     window="$(wait_for_window '^TVK vMX Config')"
@@ -94,8 +98,21 @@ shoot() {
         xdotool key Return
         sleep 0.5
     fi
-    # A comparison is shown with the title bar, whose caption names it.
-    import ${COMPARE:+-frame} -window "$window" "$file"
+        if [ -n "${SHEET:-}" ]; then
+        # Exported through the editor's own dialog, then drawn as a picture.
+        xdotool windowactivate --sync "$window" key ctrl+e
+        wait_for_window 'Export sheet' >/dev/null
+        sleep 0.5
+        xdotool key ctrl+a
+        xdotool type --delay 10 "$work/sheet"
+        xdotool key Return
+        for _ in $(seq 50); do [ -s "$work/sheet.pdf" ] && break; sleep 0.1; done
+        sleep 0.5
+        pdftoppm -png -r 72 -singlefile "$work/sheet.pdf" "${file%.png}"
+    else
+        # A comparison is shown with the title bar, whose caption names it.
+        import ${COMPARE:+-frame} -window "$window" "$file"
+    fi
     kill "$app_pid"
     wait "$app_pid" 2>/dev/null || true
     app_pid=""
@@ -109,3 +126,5 @@ shoot docs/screenshot.png
 shoot docs/screenshot-kde-12pt.png XDG_CURRENT_DESKTOP=KDE KDE_SESSION_VERSION=5 \
     XDG_CONFIG_HOME="$work/kde"
 COMPARE=1 shoot docs/screenshot-compare.png
+# Printed in the time zone of the pictures' examples, whatever the machine's.
+SHEET=1 shoot docs/sheet.png TZ=UTC
