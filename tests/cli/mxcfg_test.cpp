@@ -265,26 +265,13 @@ TEST_F(MxcfgTest, ComparesAndWritesUnitsFromFoldersAndTexts) {
               readFile(root_.filePath("unitA/switches.mx")));
 }
 
-TEST_F(MxcfgTest, SheetWritesTheEditorsSheetToStandardOutputOrWholeToAFile) {
-    ChannelConfig config;
-    config.Switches.Channels[4].Latching = SwitchTb3;
-    const QString unit = saved("unit <5>", config);
-    const Result out = mxcfg({"sheet", unit});
-    ASSERT_EQ(out.status, 0) << out.err.toStdString();
-    EXPECT_TRUE(out.out.startsWith("<!DOCTYPE html>"));
-    EXPECT_TRUE(out.out.contains("<h1>Configuration of " +
-                                 unit.toUtf8().replace("<", "&lt;").replace(">", "&gt;") +
-                                 "</h1>"));
-
-    const QString file = root_.filePath("sheet.html");
-    EXPECT_EQ(mxcfg({"sheet", unit, "-o", file}).status, 0);
-    EXPECT_TRUE(readFile(file).endsWith("</html>\n"));
-    // A file that cannot be written is reported, and nothing is left behind.
+TEST_F(MxcfgTest, SheetWritesTheEditorsSheetWholeToAFileOrNotAtAll) {
+    const QString unit = saved("unit <5>", ChannelConfig{});
+    EXPECT_EQ(mxcfg({"sheet", unit, "-o", root_.filePath("sheet.html")}).status, 0);
+    EXPECT_TRUE(readFile(root_.filePath("sheet.html")).contains("unit &lt;5&gt;</h1>"));
     const Result failed = mxcfg({"sheet", unit, "--output", root_.filePath("none/sheet.html")});
     EXPECT_EQ(failed.status, 2);
-    EXPECT_TRUE(failed.err.startsWith("mxcfg: could not write \"" +
-                                      root_.filePath("none/sheet.html").toUtf8() + "\": "));
-    EXPECT_TRUE(failed.out.isEmpty());
+    EXPECT_TRUE(failed.err.startsWith("mxcfg: could not write \""));
 }
 
 TEST_F(MxcfgTest, EndlessOrHugeInputEndsSoonInLittleMemory) {
