@@ -227,9 +227,12 @@ void showAndPaint(QWidget& window) {
 // byte array on plain boxes at the same places. The selection moves before
 // each refresh, untimed and with its own signals held back: moving it is the
 // list's work, not the refresh's.
-void refreshChannel(benchmark::State& state) {
+void refresh(benchmark::State& state, const ChannelConfig* reference) {
     Editor editor;
     MainWindow& window = editor.window;
+    if (reference != nullptr) {
+        editor.document.compareWith(*reference, "unitA");
+    }
     showAndPaint(window);
     QItemSelectionModel* selection = window.channelList()->selectionModel();
 
@@ -254,6 +257,10 @@ void refreshChannel(benchmark::State& state) {
                 bytes.fill(round == 0 ? 0x00 : 0xFF);
             }
         });
+}
+
+void refreshChannel(benchmark::State& state) {
+    refresh(state, nullptr);
 }
 
 // The same refresh while comparing: with a unit that differs in a few bits
@@ -270,42 +277,14 @@ ChannelConfig fewDifferences() {
     return config;
 }
 
-void refreshComparing(benchmark::State& state, const ChannelConfig& reference) {
-    Editor editor;
-    MainWindow& window = editor.window;
-    editor.document.compareWith(reference, "unitA");
-    showAndPaint(window);
-    QItemSelectionModel* selection = window.channelList()->selectionModel();
-
-    QWidget plain;
-    buildPlainWindow(plain, editorShapes());
-    const QList<QCheckBox*> boxes = plain.findChildren<QCheckBox*>();
-    showAndPaint(plain);
-    std::array<std::uint8_t, 86> bytes{};
-
-    sideBySide(
-        state, 2, [&window] { window.ShowList_Click(); },
-        [&] {
-            for (qsizetype i = 0; i < boxes.size(); ++i) {
-                boxes[i]->setChecked(bytes[static_cast<std::size_t>(i)] != 0);
-            }
-        },
-        [&](bool isCase, int round) {
-            if (isCase) {
-                const QSignalBlocker quiet(selection);
-                window.selectChannel(round);
-            } else {
-                bytes.fill(round == 0 ? 0x00 : 0xFF);
-            }
-        });
-}
-
 void refreshChannelComparing(benchmark::State& state) {
-    refreshComparing(state, fewDifferences());
+    const ChannelConfig reference = fewDifferences();
+    refresh(state, &reference);
 }
 
 void refreshChannelComparingEveryMark(benchmark::State& state) {
-    refreshComparing(state, ChannelConfig{});
+    const ChannelConfig reference;
+    refresh(state, &reference);
 }
 
 // Starting a comparison with another unit's folder (reading it, then marking

@@ -152,6 +152,9 @@ private:
     static void showState(QCheckBox* box, bool checked);
     // Marks the caption while the document is modified.
     void showModified();
+    // Shows the shown channel anew after an edit that may have changed any
+    // channel (a paste, a revert, a take), when it changed something.
+    void showEdit(bool edited);
     // Shows a configuration that undo or redo put back.
     void showRestored(int channel, ChannelSet changed);
     // Opens the edit menu; `target` is the control it was opened on.

@@ -229,24 +229,15 @@ void MainWindow::takeValue(const QCheckBox* box) {
             }
         }
     }
-    if (taken) {
-        ShowList_Click();
-        showModified();
-    }
+    showEdit(taken);
 }
 
 void MainWindow::takeChannel() {
-    if (document_.takeChannel(shownChannel_)) {
-        ShowList_Click();
-        showModified();
-    }
+    showEdit(document_.takeChannel(shownChannel_));
 }
 
 void MainWindow::takeEverything() {
-    if (document_.takeEverything(shownChannel_)) {
-        ShowList_Click();
-        showModified();
-    }
+    showEdit(document_.takeEverything(shownChannel_));
 }
 
 void MainWindow::goToDifference(int step) {

@@ -178,10 +178,7 @@ void MainWindow::pasteToShownChannel() {
                                                 : severalChannels(read.channels.size()));
         return;
     }
-    if (document_.pasteChannel(shownChannel_, read.channels.front().settings)) {
-        ShowList_Click();
-        showModified();
-    }
+    showEdit(document_.pasteChannel(shownChannel_, read.channels.front().settings));
 }
 
 void MainWindow::pasteToAllChannels() {
@@ -196,14 +193,15 @@ void MainWindow::pasteToAllChannels() {
     const bool pasted =
         count == 1 ? document_.pasteToAllChannels(shownChannel_, read.channels.front().settings)
                    : document_.pasteEachChannel(shownChannel_, read.channels);
-    if (pasted) {
-        ShowList_Click();
-        showModified();
-    }
+    showEdit(pasted);
 }
 
 void MainWindow::revertToSaved() {
-    if (document_.revertToSaved(shownChannel_)) {
+    showEdit(document_.revertToSaved(shownChannel_));
+}
+
+void MainWindow::showEdit(bool edited) {
+    if (edited) {
         ShowList_Click();
         showModified();
     }
