@@ -6,6 +6,7 @@
 #include "file_size_limit.h"
 #include "main_window.h"
 #include "sheet_output.h"
+#include "syscall_seam.h"
 #include "termination_signals.h"
 
 #include <QAbstractProxyModel>
@@ -28,11 +29,13 @@
 #include <QTimer>
 #include <QUndoStack>
 #include <QWindow>
+#include <cerrno>
 #include <csignal>
 #include <deque>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <map>
 #include <memory>
 #include <numeric>
 
@@ -512,11 +515,19 @@ TEST_F(ConfigEditorTest, ASignalToEndKeepsTheEditsAndQuitsWithoutAsking) {
         editor_->keepUnsavedEdits();
         quit = true;
     });
-    box(SwitchField::AlwaysOn, SwitchPgm)->click();
-    std::raise(SIGTERM);
-    QTRY_VERIFY(quit);
-    EXPECT_TRUE(QFile::exists(RecoveryStore().fileFor(path)));
-    EXPECT_EQ(dialogs_.exitQuestions, 0);
+    // Ctrl+C in the terminal that started the editor, a logout and a kill
+    // alike.
+    const std::map<int, SwitchMask> edits = {
+        {SIGTERM, SwitchPgm}, {SIGINT, SwitchTb1}, {SIGHUP, SwitchTb2}};
+    for (const auto& [signal, edited] : edits) {
+        SCOPED_TRACE(signal);
+        quit = false;
+        box(SwitchField::AlwaysOn, edited)->click();
+        std::raise(signal);
+        QTRY_VERIFY(quit);
+        EXPECT_TRUE(QFile::exists(RecoveryStore().fileFor(path)));
+        EXPECT_EQ(dialogs_.exitQuestions, 0);
+    }
 
     // The real program, told to end, ends at once: no question holds it.
     QProcess program;
@@ -528,6 +539,84 @@ TEST_F(ConfigEditorTest, ASignalToEndKeepsTheEditsAndQuitsWithoutAsking) {
     ASSERT_TRUE(program.waitForFinished(5000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 0);
+}
+
+TEST_F(ConfigEditorTest, ARecoveryFileGoesWhenItsEditsAreSavedOrLetGo) {
+    struct Case {
+        const char* what;
+        std::function<void(const QString& other)> end;
+    };
+    const std::vector<Case> cases = {
+        {"No at the exit question",
+         [&](const QString&) {
+             dialogs_.exitAnswers.push_back(false);
+             EXPECT_TRUE(window_->close());
+         }},
+        {"Yes at the exit question",
+         [&](const QString&) {
+             dialogs_.exitAnswers.push_back(true);
+             EXPECT_TRUE(window_->close());
+         }},
+        {"Save As another folder",
+         [&](const QString& other) {
+             dialogs_.folders.push_back(other);
+             dialogs_.replaceAnswers.push_back(true);
+             editor_->SaveAsCommand_Click();
+         }},
+        {"Open of another folder, discarding",
+         [&](const QString& other) {
+             dialogs_.openAnswers.push_back(UnsavedChanges::Discard);
+             dialogs_.folders.push_back(other);
+             editor_->OpenCommand_Click();
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        dialogs_ = ScriptedDialogs();
+        restart();
+        const QString path = prepared(c.what, counting(112, 0), Bytes("\x00\x00", 2));
+        // Holding a whole configuration, so that nothing is unsaved there.
+        const QString other =
+            prepared(QString(c.what) + " 2", counting(112, 0), Bytes("\x00\x00", 2));
+        start(path);
+        box(SwitchField::Latching, SwitchTb4)->click();
+        QApplication::processEvents();
+        ASSERT_TRUE(QFile::exists(RecoveryStore().fileFor(path)));
+        c.end(other);
+        QApplication::processEvents();
+        EXPECT_FALSE(QFile::exists(RecoveryStore().fileFor(path)));
+        EXPECT_FALSE(QFile::exists(RecoveryStore().fileFor(other)));
+        EXPECT_EQ(dialogs_.errors, std::vector<QString>{});
+    }
+}
+
+TEST_F(ConfigEditorTest, OpenShowsAndRevertsToTheNewUnitWhicheverChannelWasShown) {
+    const QString first = prepared("first", counting(112, 0), Bytes("\x00\x00", 2));
+    Bytes switches(112, '\0');
+    switches[1] = '\x04'; // channel 1: Latching TB 2
+    switches[14 + 1] = '\x08'; // channel 2: Latching TB 3
+    const QString second = prepared("second", switches, Bytes("\x01\x00", 2));
+    start(second);
+    for (const int shown : {0, 1}) {
+        SCOPED_TRACE(shown);
+        dialogs_.folders.push_back(first);
+        editor_->OpenCommand_Click();
+        window_->selectChannel(shown);
+        dialogs_.folders.push_back(second);
+        editor_->OpenCommand_Click();
+        EXPECT_EQ(window_->selectedChannel(), 0);
+        EXPECT_TRUE(box(SwitchField::Latching, SwitchTb2)->isChecked());
+        EXPECT_FALSE(box(SwitchField::Latching, SwitchTb3)->isChecked());
+        EXPECT_FALSE(box(SwitchField::Disabled, SwitchTb2)->isChecked());
+        EXPECT_TRUE(window_->recallBox(RecallField::MicGain)->isChecked());
+
+        // Revert to saved brings back this unit, not the one before it.
+        box(SwitchField::AlwaysOn, SwitchPgm)->click();
+        window_->revertToSaved();
+        EXPECT_EQ(blocksOf(document_.config()).switches,
+                  std::vector<std::uint8_t>(switches.begin(), switches.end()));
+        EXPECT_FALSE(document_.isModified());
+    }
 }
 
 TEST_F(ConfigEditorTest, AFolderNameThatIsNotTextIsRefusedNotGuessed) {
@@ -902,6 +991,29 @@ TEST_F(ConfigEditorTest, ASaveThatCannotFinishChangesNothingAndARetryAsksNothing
     EXPECT_EQ(dialogs_.questions, std::vector<QString>{"overwrite " + path});
     EXPECT_EQ(caption(*window_), Base + path);
     EXPECT_EQ(readFile(path + "/switches.mx")[0], '\x01');
+}
+
+TEST_F(ConfigEditorTest, AfterAHalfDoneSaveTheNextSaveKnowsWhatItWrote) {
+    const QString path = prepared("cfg", counting(112, 0), Bytes("\x00\x00", 2));
+    start(path);
+    box(SwitchField::Disabled, SwitchTb1)->click();
+    window_->recallBox(RecallField::Fader)->click();
+    {
+        // The settings file refuses the write, then the switch file refuses
+        // to take back its old bytes: it holds the edit, the settings do not.
+        seam::Recorder calls;
+        calls.failNext("pwrite", "settings.cmx", ENOSPC);
+        calls.failNext("pwrite", "switches.mx", EIO, 1);
+        EXPECT_FALSE(editor_->SaveCommand_Click());
+    }
+    ASSERT_EQ(dialogs_.errors.size(), 1U);
+    EXPECT_TRUE(dialogs_.errors[0].contains("out of step")) << dialogs_.errors[0].toStdString();
+    EXPECT_EQ(readFile(path + "/switches.mx")[0], '\x02');
+    // What is there is this editor's own half save, not another program's.
+    EXPECT_TRUE(editor_->SaveCommand_Click());
+    EXPECT_TRUE(dialogs_.questions.empty());
+    EXPECT_EQ(readFile(path + "/settings.cmx"), Bytes("\x00\x01", 2));
+    EXPECT_FALSE(document_.isModified());
 }
 
 TEST_F(ConfigEditorTest, SaveAsIntoTheCurrentFolderSavesTheEditsWithoutAsking) {

@@ -391,6 +391,48 @@ TEST_F(MxcfgTest, AFolderIsTheBytesItWasNamedBy) {
     EXPECT_TRUE(fs::is_empty(lookalike));
 }
 
+TEST_F(MxcfgTest, SidesWhoseShortNamesLookAlikeAreCalledByTheirWholeNames) {
+    ChannelConfig config;
+    saved("one/far/away/in/a/folder/tree/unitC", config);
+    config.Switches.Channels[2].Latching = SwitchTb2;
+    saved("two/far/away/in/a/folder/tree/unitC", config);
+    const Result result = mxcfg({"diff", "one/far/away/in/a/folder/tree/unitC",
+                                 "two/far/away/in/a/folder/tree/unitC"},
+                                {}, root_.path());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "Channel 3, Latching, TB 2: one/far/away/in/a/folder/tree/unitC off, "
+                          "two/far/away/in/a/folder/tree/unitC on\n");
+}
+
+TEST_F(MxcfgTest, ColourOnlyAtATerminalAndNeverWithNoColor) {
+    if (QProcess::execute("script", {"-qc", "true", "/dev/null"}) != 0) {
+        GTEST_SKIP() << "script (util-linux) is not installed: no terminal to run mxcfg at";
+    }
+    ChannelConfig config;
+    config.Switches.Channels[0].Momentary = SwitchPgm | SwitchPhPwr;
+    const QString unit = saved("unit", config);
+    // Run at a terminal, as a person does.
+    const auto atTerminal = [&](const QStringList& environment) {
+        QProcess process;
+        QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+        variables.remove("NO_COLOR");
+        variables.insert("TERM", "xterm");
+        for (const QString& variable : environment) {
+            variables.insert(variable.section('=', 0, 0), variable.section('=', 1));
+        }
+        process.setProcessEnvironment(variables);
+        process.start("script", {"-qc", QString(MXCFG_PATH) + " show '" + unit + "'", "/dev/null"});
+        EXPECT_TRUE(process.waitForFinished(10'000));
+        return process.readAllStandardOutput();
+    };
+    // The editable switch that is on is green; PH PWR, greyed in Momentary,
+    // is dimmed; the switches that are off are plain.
+    EXPECT_TRUE(atTerminal({}).contains("Momentary        \033[32mP\033[0m----\033[2mH\033[0m "));
+    EXPECT_FALSE(atTerminal({"NO_COLOR=1"}).contains('\033'));
+    EXPECT_FALSE(atTerminal({"TERM=dumb"}).contains('\033'));
+    EXPECT_FALSE(mxcfg({"show", unit}).out.contains('\033')) << "not at a terminal";
+}
+
 TEST(ConfigTable, ShowsEveryChannelInEightyColumns) {
     const std::string table = configTable(distinctConfig(), false);
     EXPECT_EQ(table,

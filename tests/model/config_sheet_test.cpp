@@ -84,6 +84,12 @@ TEST(ConfigSheet, NamesBits32And64AndAnyFolderAsTheyAre) {
               QStringList{"Configuration of " + QString::fromStdString(printable(unit))});
     EXPECT_TRUE(sheet.texts["p"].join(' ').contains("Not saved"));
 
+    // Bit 64 alone asks for the column as much as bit 32 does.
+    ChannelConfig only64;
+    only64.Switches.Channels[5].AlwaysOn = 64;
+    sheet = readSheet(configSheet(only64, {unit, "now", false}));
+    EXPECT_EQ(sheet.rows[5].back(), "64: 6"); // Always on
+
     sheet = readSheet(configSheet(ChannelConfig{}, {unit, "now", false}));
     EXPECT_EQ(sheet.rows[0].size(), 9) << "no column for bits 32 and 64 when none is set";
     EXPECT_FALSE(sheet.texts["p"].join(' ').contains("Not saved"));

@@ -2,6 +2,8 @@
 #include "random_config.h"
 
 #include <gtest/gtest.h>
+#include <cctype>
+#include <functional>
 #include <random>
 
 namespace mx {
@@ -178,6 +180,84 @@ TEST(ConfigText, AcceptsCommentsBlankLinesSpacesAndCarriageReturns) {
     ASSERT_EQ(error, std::nullopt) << error->describe();
     EXPECT_EQ(channel.channel, 6);
     EXPECT_EQ(channel.settings, settings);
+}
+
+TEST(ConfigTextReader, ReadsTheSameWholeInPiecesAndByteByByte) {
+    std::mt19937 random(25);
+    const ChannelConfig config = randomConfig(random);
+    // A byte order mark, and a last line (channel 8's Recall) with no newline.
+    std::string text = "\xEF\xBB\xBF" + configToText(config);
+    while (text.back() == '\n') {
+        text.pop_back();
+    }
+    ASSERT_EQ(text.substr(text.rfind('\n') + 1).substr(0, 9), "  Recall:");
+    const auto readIn = [&](const std::function<std::size_t()>& nextPiece) {
+        ConfigTextReader reader;
+        for (std::size_t at = 0; at < text.size();) {
+            const std::size_t piece = nextPiece();
+            EXPECT_EQ(reader.feed(std::string_view(text).substr(at, piece)), std::nullopt);
+            at += piece;
+        }
+        ChannelConfig read;
+        const auto error = reader.finish(read);
+        EXPECT_EQ(error, std::nullopt) << error->describe();
+        return read;
+    };
+    std::uniform_int_distribution<std::size_t> pieceSize(1, 17);
+    EXPECT_EQ(readIn([&] { return text.size(); }), config) << "whole";
+    EXPECT_EQ(readIn([&] { return pieceSize(random); }), config) << "in random pieces";
+    EXPECT_EQ(readIn([] { return std::size_t{1}; }), config) << "byte by byte";
+}
+
+TEST(ConfigText, ReadsAChannelOutOfAMailForgivingly) {
+    const std::string channel = "Channel 5\n"
+                                "  Disabled (MX only): none\n  Latching: PGM\n  Momentary: none\n"
+                                "  Always on: none\n  PGM Suppresses (latched): none\n"
+                                "  TB 1 Suppresses (latched): none\n"
+                                "  TB 2 Suppresses (latched): none\n"
+                                "  TB 3 Suppresses (latched): none\n"
+                                "  TB 4 Suppresses (latched): bit 64\n  PGM Delatches: none\n"
+                                "  TB 1 Delatches: none\n  TB 2 Delatches: none\n"
+                                "  TB 3 Delatches: none\n  TB 4 Delatches: TB 1\n"
+                                "  Recall: Fader";
+    const auto quotedWith = [&](const std::string& mark) {
+        std::string text = mark + channel;
+        for (std::size_t at = 0; (at = text.find('\n', at)) != std::string::npos; ++at) {
+            text.insert(at + 1, mark);
+        }
+        return text;
+    };
+    const auto lowered = [](std::string text) {
+        for (char& c : text) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        return text;
+    };
+    struct Case {
+        const char* what;
+        std::string text;
+    };
+    const std::vector<Case> cases = {
+        {"quoted once", quotedWith("> ")},
+        {"quoted twice", quotedWith("> > ")},
+        {"quoted twice without spaces", quotedWith(">>")},
+        {"with a greeting", "Hi Bob,\nhere it is: the unit in studio 2.\n\n" + channel},
+        {"with text after the channel", channel + "\nThat is all: call me.\nChannel 6 is next."},
+        {"with a signature", quotedWith("> ") + "\n\n-- \nAlice: sound, room 4\n"},
+        {"in small letters", lowered(channel)},
+    };
+    ChannelSettings expected;
+    expected.Switches.Latching = 0x01;
+    expected.Switches.Tb4Suppresses = 0x40;
+    expected.Switches.Tb4Delatches = 0x02;
+    expected.FaderRecall = true;
+    for (const Case& c : cases) {
+        ChannelText read;
+        const auto error = channelFromText(c.text, read, TextReading::Forgiving);
+        ASSERT_EQ(error, std::nullopt) << c.what << ": " << error->describe();
+        EXPECT_EQ(read.channel, 4) << c.what;
+        EXPECT_EQ(read.settings, expected) << c.what;
+    }
 }
 
 TEST(ConfigText, AConfigurationNeedsEveryChannel) {

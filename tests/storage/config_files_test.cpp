@@ -323,6 +323,21 @@ TEST_F(ConfigFilesTest, AFailedSaveSaysWhatEachFileNowHolds) {
     }
 }
 
+TEST_F(ConfigFilesTest, AnUndoneWriteTakesBackTheBytesAndTheLengthItAdded) {
+    for (const std::size_t length : {1U, 50U, 111U, 112U, 200U}) {
+        SCOPED_TRACE(length);
+        writeFile(switchFile(), counting(length, 3));
+        writeFile(settingsFile(), {0x11});
+        seam::Recorder calls;
+        calls.failNext("pwrite", "settings.cmx", ENOSPC);
+        const auto error = SaveConfig(folder(), distinctConfig());
+        ASSERT_TRUE(error.has_value());
+        EXPECT_TRUE(error->nothingChanged());
+        EXPECT_EQ(readFile(switchFile()), counting(length, 3));
+        EXPECT_EQ(readFile(settingsFile()), Bytes{0x11});
+    }
+}
+
 TEST_F(ConfigFilesTest, OneProgramWritesAFolderAtATime) {
     // Another program holds the folder for a save that takes a while.
     std::array<int, 2> ready{};

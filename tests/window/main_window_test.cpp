@@ -1116,5 +1116,77 @@ TEST_F(MainWindowTest, FollowsAFontChangeAndScrollsToTheFocus) {
     EXPECT_EQ(box(SwitchField::Latching, SwitchPgm)->geometry(), QRect(24, 16, 49, 17));
 }
 
+TEST_F(MainWindowTest, F8AndShiftF8StepThroughTheDifferingChannelsFromEveryStart) {
+    ChannelConfig theirs;
+    for (const int channel : {1, 4, 6}) {
+        theirs.Switches.Channels[channel].Latching = SwitchPgm;
+    }
+    document_.compareWith(theirs, "unitA");
+    const auto press = [this](Qt::KeyboardModifiers modifiers) {
+        QTest::keyClick(&window(), Qt::Key_F8, modifiers);
+        return window().selectedChannel();
+    };
+    // With no channel shown yet, forward starts at the first channel and
+    // back at the last.
+    ASSERT_EQ(window().selectedChannel(), -1);
+    EXPECT_EQ(press(Qt::NoModifier), 1);
+    window_ = std::make_unique<MainWindow>(document_);
+    window_->show();
+    QApplication::setActiveWindow(window_.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    EXPECT_EQ(press(Qt::ShiftModifier), 6);
+
+    const std::array<int, ChannelCount> next = {1, 4, 4, 4, 6, 6, 1, 1};
+    const std::array<int, ChannelCount> previous = {6, 6, 1, 1, 1, 4, 4, 6};
+    for (int start = 0; start < ChannelCount; ++start) {
+        window().selectChannel(start);
+        EXPECT_EQ(press(Qt::NoModifier), next[start]) << "F8 from " << start;
+        window().selectChannel(start);
+        EXPECT_EQ(press(Qt::ShiftModifier), previous[start]) << "Shift+F8 from " << start;
+        EXPECT_EQ(QApplication::focusWidget(), box(SwitchField::Latching, SwitchPgm));
+    }
+}
+
+TEST_F(MainWindowTest, EveryKindOfEditMarksTheWindowAsTheDocumentIs) {
+    ChannelConfig theirs;
+    theirs.Switches.Channels[0].Latching = SwitchTb1;
+    theirs.Switches.Channels[3].Momentary = SwitchTb4;
+    ChannelSettings copied;
+    copied.Switches.AlwaysOn = SwitchTb2;
+    struct Case {
+        const char* what;
+        std::function<void()> edit;
+    };
+    const std::vector<Case> cases = {
+        {"a click", [&] { clickIndicator(box(SwitchField::Disabled, SwitchTb3)); }},
+        {"a recall click", [&] { clickIndicator(window().recallBox(RecallField::MicGain)); }},
+        {"a paste", [&] { window().pasteAction()->trigger(); }},
+        {"a paste to all", [&] { window().pasteToAllAction()->trigger(); }},
+        {"a take of one value",
+         [&] { window().takeValue(box(SwitchField::Latching, SwitchTb1)); }},
+        {"a take of the channel", [&] { window().takeChannel(); }},
+        {"a take of everything", [&] { window().takeEverything(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        load([](ChannelConfig& config) { config = {}; });
+        document_.compareWith(theirs, "unitA");
+        auto* data = new QMimeData;
+        data->setText(QString::fromStdString(channelToText(2, copied)));
+        QGuiApplication::clipboard()->setMimeData(data);
+        window().selectChannel(0);
+        ASSERT_FALSE(window().isWindowModified());
+
+        c.edit();
+        EXPECT_TRUE(document_.isModified());
+        EXPECT_TRUE(window().isWindowModified());
+        window().revertAction()->trigger();
+        EXPECT_FALSE(document_.isModified());
+        EXPECT_FALSE(window().isWindowModified()) << "after Revert to saved";
+        window().undoAction()->trigger();
+        EXPECT_TRUE(window().isWindowModified()) << "after undoing the revert";
+    }
+}
+
 } // namespace
 } // namespace mx
