@@ -87,7 +87,9 @@ int writeAll(const FileDescriptor& file, std::span<const std::uint8_t> bytes,
 }
 
 // Holds back the signals that ask a program to end politely while it lives,
-// so that they arrive once both files are written, not between the writes.
+// so that they arrive once both files are written, not between the writes;
+// and ignores SIGXFSZ meanwhile, so that a file-size limit makes a write fail
+// with EFBIG, which is undone, instead of killing the writer in the middle.
 class PoliteSignalsHeld {
 public:
     PoliteSignalsHeld() {
@@ -97,13 +99,21 @@ public:
             sigaddset(&held, signal);
         }
         pthread_sigmask(SIG_BLOCK, &held, &previous_);
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        ::sigaction(SIGXFSZ, &ignore, &previousFileSize_);
     }
-    ~PoliteSignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    ~PoliteSignalsHeld() {
+        ::sigaction(SIGXFSZ, &previousFileSize_, nullptr);
+        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+    }
     PoliteSignalsHeld(const PoliteSignalsHeld&) = delete;
     PoliteSignalsHeld& operator=(const PoliteSignalsHeld&) = delete;
 
 private:
     sigset_t previous_{};
+    struct sigaction previousFileSize_ {};
 };
 
 // One of the two files, opened for a save.
@@ -126,19 +136,30 @@ struct SaveTarget {
     }
 };
 
-// The two writes of a save, made by writeBoth's child.
+// The two writes of a save, made by writeBoth's child. The child notes how
+// far it got, so that a child that did not end normally is a failed write of
+// the file it was writing, never a success.
 struct WriteJob {
     SaveTarget& switches;
     SaveTarget& settings;
     std::array<int, 2> errors = {0, 0};
+    // 0 before the first write, 1 during the switch file's, 2 during the
+    // settings file's, 3 once both are done.
+    int stage = 0;
 };
 
 int writeJob(void* argument) {
+    // A session of its own: a kill of the saver's process group (Ctrl+C in a
+    // terminal, a desktop ending a session's group) does not reach it.
+    ::setsid();
     auto& job = *static_cast<WriteJob*>(argument);
+    job.stage = 1;
     job.errors[0] = writeAll(job.switches.file, job.switches.block, job.switches.written);
     if (job.errors[0] == 0) {
+        job.stage = 2;
         job.errors[1] = writeAll(job.settings.file, job.settings.block, job.settings.written);
     }
+    job.stage = 3;
     return 0;
 }
 
@@ -147,12 +168,13 @@ int writeJob(void* argument) {
 //
 // The two writes are made by a child process that shares this one's memory
 // and open files (clone with CLONE_VM, CLONE_VFORK and CLONE_FILES, as
-// posix_spawn does), so that nothing can come between them: a kill of this
-// process leaves the child, which no one has asked to end, to finish both,
-// and since the child holds the folder's lock until it is done, no reader
-// sees one file written and the other not. SIGINT, SIGTERM and SIGHUP wait
-// until both are written. Where no child can be made, this process writes
-// them itself.
+// posix_spawn does), in a session of its own, so that nothing can come
+// between them: a kill of this process or of its process group leaves the
+// child, which no one has asked to end, to finish both, and since the child
+// holds the folder's lock until it is done, no reader sees one file written
+// and the other not. Only a kill of every process (a machine going down)
+// still can. SIGINT, SIGTERM and SIGHUP wait until both are written. Where
+// no child can be made, this process writes them itself.
 std::array<int, 2> writeBoth(SaveTarget& switches, SaveTarget& settings) {
     const PoliteSignalsHeld held;
     WriteJob job{switches, settings};
@@ -163,11 +185,26 @@ std::array<int, 2> writeBoth(SaveTarget& switches, SaveTarget& settings) {
                                  CLONE_VM | CLONE_VFORK | CLONE_FILES | SIGCHLD, &job);
     if (writer < 0) {
         writeJob(&job);
-    } else {
-        while (::waitpid(writer, nullptr, 0) < 0 && errno == EINTR) {
+        return job.errors;
+    }
+    int status = 0;
+    while (::waitpid(writer, &status, 0) < 0) {
+        if (errno != EINTR) {
+            status = -1;
+            break;
         }
     }
-    return job.errors;
+    if (status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0 && job.stage == 3) {
+        return job.errors;
+    }
+    // The writer died: the file it was writing may hold any part of its
+    // block, and the switch file's write counts as failed too when it died
+    // after it, so that both are undone.
+    const int reason = WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ ? EFBIG : EIO;
+    const bool atSettings = job.stage >= 2;
+    SaveTarget& dying = atSettings ? settings : switches;
+    dying.written = dying.block.size();
+    return atSettings ? std::array<int, 2>{0, reason} : std::array<int, 2>{reason, 0};
 }
 
 } // namespace
@@ -203,14 +240,22 @@ public:
     // A name that is a symbolic link to nothing: the message says where it
     // points, since following it would create a file elsewhere.
     std::optional<FileError> danglingLink(const char* name) const {
+        const auto target = linkTarget(name);
+        if (!target) {
+            return std::nullopt;
+        }
+        return refusal(pathOf(name), FileOperation::Open,
+                       "it is a dangling link to \"" + *target + "\"");
+    }
+
+    // Where a symbolic link in the folder points, or nothing if name is none.
+    std::optional<std::string> linkTarget(const char* name) const {
         std::array<char, 4096> target{};
         const ssize_t length = ::readlinkat(fd_.get(), name, target.data(), target.size() - 1);
         if (length < 0) {
             return std::nullopt;
         }
-        return refusal(pathOf(name), FileOperation::Open,
-                       "it is a dangling link to \"" +
-                           std::string(target.data(), static_cast<std::size_t>(length)) + "\"");
+        return std::string(target.data(), static_cast<std::size_t>(length));
     }
 
     // Opens an existing regular file. Opening does not block, whatever the
@@ -218,14 +263,26 @@ public:
     // good. O_NONBLOCK stays set, as it means nothing for a regular file.
     // Sets absent, and opens nothing, when there is no such file; status
     // receives the file's status.
+    // A save opens no symbolic link: writing through one would write another
+    // unit's file, outside this folder's lock.
     std::optional<FileError> openRegular(const char* name, int access, FileDescriptor& file,
                                          bool& absent, struct stat& status) const {
         absent = false;
         const std::string path = pathOf(name);
-        FileDescriptor opened(
-            ::openat(fd_.get(), name, access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        const bool writing = (access & O_ACCMODE) != O_RDONLY;
+        FileDescriptor opened(::openat(fd_.get(), name,
+                                       access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC |
+                                           (writing ? O_NOFOLLOW : 0)));
         if (opened.get() < 0) {
             const int error = errno;
+            if (error == ELOOP && writing) {
+                if (const auto target = linkTarget(name)) {
+                    return refusal(path, FileOperation::Open,
+                                   "it is a symbolic link to \"" + *target +
+                                       "\"; a unit's files are saved only as files of its "
+                                       "own folder");
+                }
+            }
             if (error == ENOENT) {
                 if (auto dangling = danglingLink(name)) {
                     return dangling;
@@ -304,12 +361,21 @@ private:
                 return failure(path_, FileOperation::Lock, error);
             }
             if (std::chrono::steady_clock::now() >= deadline) {
-                return refusal(path_, FileOperation::Lock,
-                               "it is being written by another program; try again later");
+                return refusal(path_, FileOperation::Lock, lockHolder(lock));
             }
             std::this_thread::sleep_for(Pause);
         }
         return std::nullopt;
+    }
+
+    // Who keeps a lock from being taken: a shared lock that can be had
+    // means only readers hold the folder.
+    std::string lockHolder(int wanted) const {
+        if (wanted == LOCK_EX && ::flock(fd_.get(), LOCK_SH | LOCK_NB) == 0) {
+            ::flock(fd_.get(), LOCK_UN);
+            return "it is being read by another program; try again later";
+        }
+        return "it is being written by another program; try again later";
     }
 
     std::string path_;
@@ -514,6 +580,14 @@ std::optional<SaveError> LockedFolder::save(const ChannelConfig& config) {
         return fail(refusal(settings.path, FileOperation::Open,
                             std::string("it is the same file as \"") + SwitchFileName +
                                 "\", under another name"));
+    }
+    // A file with another name elsewhere may be another unit's file.
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        if (status[i].st_nlink > 1) {
+            return fail(refusal(targets[i].path, FileOperation::Open,
+                                "it has another name elsewhere (a hard link), so saving would "
+                                "change that file too"));
+        }
     }
 
     std::array<int, 2> errors = writeBoth(switches, settings);

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <optional>
 #include <string>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 extern "C" {
@@ -20,10 +21,14 @@ namespace mx::seam {
 
 namespace {
 
+// What a call is made to do instead of, or before, happening: fail with an
+// error number, end the calling process with a signal, or wait.
 struct Failure {
     Call call;
     int errorNumber;
     int passing;
+    int signal = 0;
+    int delayMilliseconds = 0;
 };
 
 struct State {
@@ -66,10 +71,19 @@ std::optional<int> record(const char* call, const std::string& name, int flags =
     s.calls.push_back({call, name, flags});
     for (auto it = s.failures.begin(); it != s.failures.end(); ++it) {
         if (it->call.call == call && it->call.name == name && it->passing-- == 0) {
-            const int error = it->errorNumber;
+            const Failure failure = *it;
             s.failures.erase(it);
-            errno = error;
-            return error;
+            if (failure.signal != 0) {
+                // The process making the call, which may be a clone that
+                // shares this one's memory: named by the kernel, not libc.
+                ::syscall(SYS_kill, ::syscall(SYS_getpid), failure.signal);
+            }
+            if (failure.delayMilliseconds != 0) {
+                ::usleep(static_cast<useconds_t>(failure.delayMilliseconds) * 1000);
+                return std::nullopt;
+            }
+            errno = failure.errorNumber;
+            return failure.errorNumber;
         }
     }
     return std::nullopt;
@@ -91,6 +105,14 @@ Recorder::~Recorder() {
 void Recorder::failNext(const std::string& call, const std::string& name, int errorNumber,
                         int passing) {
     state().failures.push_back({{call, name, 0}, errorNumber, passing});
+}
+
+void Recorder::dieAt(const std::string& call, const std::string& name, int signal) {
+    state().failures.push_back({{call, name, 0}, EINTR, 0, signal});
+}
+
+void Recorder::delayNext(const std::string& call, const std::string& name, int milliseconds) {
+    state().failures.push_back({{call, name, 0}, 0, 0, 0, milliseconds});
 }
 
 const std::vector<Call>& Recorder::calls() const {

@@ -33,6 +33,11 @@ public:
     void failNext(const std::string& call, const std::string& name, int errorNumber,
                   int passing = 0);
 
+    // The process making the next `call` on `name` is ended by `signal`.
+    void dieAt(const std::string& call, const std::string& name, int signal);
+    // The next `call` on `name` waits that long, then happens.
+    void delayNext(const std::string& call, const std::string& name, int milliseconds);
+
     const std::vector<Call>& calls() const;
     // The index of the first recorded call of this kind on name, or -1.
     int indexOf(const std::string& call, const std::string& name) const;

@@ -12,11 +12,14 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <gtest/gtest.h>
 #include <iostream>
 #include <iterator>
 #include <numeric>
 #include <random>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -368,8 +371,80 @@ TEST_F(ConfigFilesTest, OneProgramWritesAFolderAtATime) {
     EXPECT_EQ(SaveConfig(folder(), distinctConfig()), std::nullopt);
     EXPECT_EQ(fs::file_size(switchFile()), 112U);
     ::waitpid(other, nullptr, 0);
+
+    // A writer kept out by a reader is told that it was a reader.
+    const int reader = ::open(folder().c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(::flock(reader, LOCK_SH), 0);
+    EXPECT_EQ(impatient.open(folder(), std::chrono::milliseconds(100))->message(),
+              "Could not lock \"" + folder() +
+                  "\": it is being read by another program; try again later.");
+    ::close(reader);
     ::close(ready[0]);
     ::close(ready[1]);
+}
+
+TEST_F(ConfigFilesTest, AWriterThatDiesIsAFailedSaveAndAGroupKillDoesNotReachIt) {
+    const ChannelConfig a = distinctConfig();
+    ChannelConfig b;
+    overwriteFromBlock(b.Switches, counting(112, 0x20));
+    b.Recall = {0x0F, 0xF0};
+    enum Outcome { NotSaved = 10, Saved, Other };
+    struct Case {
+        const char* what;
+        std::function<void(seam::Recorder&)> arrange; // in the saving process
+        bool killGroup;
+        const ChannelConfig& after;
+        std::optional<int> outcome; // the saver's, unless it was killed
+    };
+    const std::vector<Case> cases = {
+        {"the writer is killed at the switch file",
+         [](seam::Recorder& calls) { calls.dieAt("pwrite", "switches.mx", SIGKILL); }, false, a,
+         NotSaved},
+        {"the writer is killed at the settings file",
+         [](seam::Recorder& calls) { calls.dieAt("pwrite", "settings.cmx", SIGKILL); }, false, a,
+         NotSaved},
+        {"a file-size limit, as prlimit --fsize=50 sets it",
+         [](seam::Recorder&) {
+             std::signal(SIGXFSZ, SIG_DFL);
+             const rlimit limit{50, RLIM_INFINITY};
+             ::setrlimit(RLIMIT_FSIZE, &limit);
+         },
+         false, a, NotSaved},
+        {"the saver's process group is killed between the writes",
+         [](seam::Recorder& calls) { calls.delayNext("pwrite", "settings.cmx", 300); }, true, b,
+         std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(switchFile());
+        ASSERT_EQ(SaveConfig(folder(), a), std::nullopt);
+        fs::resize_file(switchFile(), 0); // so that a limit of 50 bytes bites
+        const pid_t saver = ::fork();
+        if (saver == 0) {
+            ::setpgid(0, 0);
+            seam::Recorder calls;
+            c.arrange(calls);
+            const auto error = SaveConfig(folder(), b);
+            ::_exit(!error ? Saved : error->nothingChanged() ? NotSaved : Other);
+        }
+        if (c.killGroup) {
+            ::usleep(100'000);
+            ::kill(-saver, SIGKILL);
+        }
+        int status = 0;
+        ::waitpid(saver, &status, 0);
+        if (c.outcome) {
+            ASSERT_TRUE(WIFEXITED(status)) << "the saver itself lives";
+            EXPECT_EQ(WEXITSTATUS(status), *c.outcome);
+        }
+        // Read once the writer, if it lives, has let go of the folder.
+        StoredBlocks stored;
+        ASSERT_EQ(ReadStoredBlocks(folder(), MissingFile::IsAnError, stored), std::nullopt);
+        const StoredBlocks expected = blocksOf(c.after);
+        EXPECT_EQ(stored.settings, expected.settings);
+        EXPECT_EQ(stored.switches,
+                  &c.after == &a ? std::vector<std::uint8_t>{} : expected.switches);
+    }
 }
 
 TEST_F(ConfigFilesTest, AKilledSaveLeavesOneWholeConfigurationOrTheOther) {
@@ -424,13 +499,18 @@ TEST_F(ConfigFilesTest, OnlyRegularFilesAreReadOrWritten) {
         std::function<void(const fs::path&)> make;
         std::string description; // empty: the error is an OS error
         int errorNumber;
+        std::string saveDescription = {}; // when a save says otherwise
     };
     const fs::path target = dir_ / "elsewhere" / "target.mx";
+    const auto linkTo = [](const std::string& to) {
+        return "it is a symbolic link to \"" + to +
+               "\"; a unit's files are saved only as files of its own folder";
+    };
     const std::vector<Case> cases = {
         {"named pipe", [](const fs::path& p) { ::mkfifo(p.c_str(), 0666); },
          "it is a named pipe, not a regular file", 0},
         {"link to /dev/null", [](const fs::path& p) { fs::create_symlink("/dev/null", p); },
-         "it is a character device, not a regular file", 0},
+         "it is a character device, not a regular file", 0, linkTo("/dev/null")},
         {"socket",
          [](const fs::path& p) {
              const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
@@ -442,7 +522,7 @@ TEST_F(ConfigFilesTest, OnlyRegularFilesAreReadOrWritten) {
          },
          "it is a socket, not a regular file", 0},
         {"dangling link", [&](const fs::path& p) { fs::create_symlink(target, p); },
-         "it is a dangling link to \"" + target.string() + "\"", 0},
+         "it is a dangling link to \"" + target.string() + "\"", 0, linkTo(target.string())},
         {"directory", [](const fs::path& p) { fs::create_directory(p); }, "", EISDIR},
     };
     for (const Case& c : cases) {
@@ -466,9 +546,11 @@ TEST_F(ConfigFilesTest, OnlyRegularFilesAreReadOrWritten) {
             for (const FileError& error : {*loadError, saveError->error}) {
                 EXPECT_EQ(error.path, bad.string());
                 EXPECT_EQ(error.errorNumber, c.errorNumber);
-                if (!c.description.empty()) {
-                    EXPECT_EQ(error.description, c.description);
-                }
+            }
+            if (!c.description.empty()) {
+                EXPECT_EQ(loadError->description, c.description);
+                EXPECT_EQ(saveError->error.description,
+                          c.saveDescription.empty() ? c.description : c.saveDescription);
             }
             // Checked before anything is written: nothing changed anywhere.
             EXPECT_TRUE(saveError->nothingChanged());
@@ -476,6 +558,40 @@ TEST_F(ConfigFilesTest, OnlyRegularFilesAreReadOrWritten) {
             EXPECT_EQ(readFile(good), Bytes{0x42});
             EXPECT_FALSE(fs::exists(target));
         }
+    }
+}
+
+TEST_F(ConfigFilesTest, ASaveNeverWritesThroughALinkIntoAnotherUnitsFile) {
+    const fs::path other = dir_ / "other";
+    fs::create_directory(other);
+    writeFile(other / "switches.mx", counting(112, 1));
+    writeFile(settingsFile(), {0x42, 0x43});
+    struct Case {
+        const char* what;
+        std::function<void()> link;
+        std::string description;
+    };
+    const std::vector<Case> cases = {
+        {"a symbolic link", [&] { fs::create_symlink(other / "switches.mx", switchFile()); },
+         "it is a symbolic link to \"" + (other / "switches.mx").string() +
+             "\"; a unit's files are saved only as files of its own folder"},
+        {"a hard link", [&] { fs::create_hard_link(other / "switches.mx", switchFile()); },
+         "it has another name elsewhere (a hard link), so saving would change that file too"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(switchFile());
+        c.link();
+        ChannelConfig config;
+        EXPECT_EQ(LoadConfig(folder(), MissingFile::IsAnError, config), std::nullopt)
+            << "reading through it is fine";
+        const auto error = SaveConfig(folder(), distinctConfig());
+        ASSERT_TRUE(error.has_value());
+        EXPECT_EQ(error->error.path, switchFile().string());
+        EXPECT_EQ(error->error.description, c.description);
+        EXPECT_TRUE(error->nothingChanged());
+        EXPECT_EQ(readFile(other / "switches.mx"), counting(112, 1));
+        EXPECT_EQ(readFile(settingsFile()), (Bytes{0x42, 0x43}));
     }
 }
 

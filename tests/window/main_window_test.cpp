@@ -1118,7 +1118,7 @@ TEST_F(MainWindowTest, FollowsAFontChangeAndScrollsToTheFocus) {
 
 TEST_F(MainWindowTest, F8AndShiftF8StepThroughTheDifferingChannelsFromEveryStart) {
     ChannelConfig theirs;
-    for (const int channel : {1, 4, 6}) {
+    for (const int channel : {0, 3, 6}) {
         theirs.Switches.Channels[channel].Latching = SwitchPgm;
     }
     document_.compareWith(theirs, "unitA");
@@ -1129,15 +1129,15 @@ TEST_F(MainWindowTest, F8AndShiftF8StepThroughTheDifferingChannelsFromEveryStart
     // With no channel shown yet, forward starts at the first channel and
     // back at the last.
     ASSERT_EQ(window().selectedChannel(), -1);
-    EXPECT_EQ(press(Qt::NoModifier), 1);
+    EXPECT_EQ(press(Qt::NoModifier), 0);
     window_ = std::make_unique<MainWindow>(document_);
     window_->show();
     QApplication::setActiveWindow(window_.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
     EXPECT_EQ(press(Qt::ShiftModifier), 6);
 
-    const std::array<int, ChannelCount> next = {1, 4, 4, 4, 6, 6, 1, 1};
-    const std::array<int, ChannelCount> previous = {6, 6, 1, 1, 1, 4, 4, 6};
+    const std::array<int, ChannelCount> next = {3, 3, 3, 6, 6, 6, 0, 0};
+    const std::array<int, ChannelCount> previous = {6, 0, 0, 0, 3, 3, 3, 6};
     for (int start = 0; start < ChannelCount; ++start) {
         window().selectChannel(start);
         EXPECT_EQ(press(Qt::NoModifier), next[start]) << "F8 from " << start;
