@@ -13,6 +13,7 @@
 #include <QPrinter>
 #include <QSaveFile>
 #include <algorithm>
+#include <functional>
 #include <ctime>
 #include <utility>
 
@@ -105,15 +106,15 @@ bool ConfigEditor::Form_Load(const QString& firstFolder) {
     if (!firstFolder.isEmpty() && usableFolder(firstFolder)) {
         setConfigFolder(firstFolder);
         if (LoadAndShow()) {
-            return true;
+            return !ending_;
         }
         setConfigFolder(QString());
     }
     // A folder that cannot be loaded is not kept: the user is told and asked
     // again, until a folder loads or the browser is cancelled.
-    while (BrowseForConfigFolder(FolderPrompt)) {
+    while (!ending_ && BrowseForConfigFolder(FolderPrompt)) {
         if (LoadAndShow()) {
-            return true;
+            return !ending_;
         }
         setConfigFolder(QString());
     }
@@ -122,7 +123,11 @@ bool ConfigEditor::Form_Load(const QString& firstFolder) {
 
 void ConfigEditor::OpenCommand_Click() {
     if (document_.isModified()) {
-        switch (dialogs_.askSaveBeforeOpen(&window_, ConfigFolder)) {
+        const UnsavedChanges answer = dialogs_.askSaveBeforeOpen(&window_, ConfigFolder);
+        if (ending_) {
+            return;
+        }
+        switch (answer) {
         case UnsavedChanges::Cancel:
             return;
         case UnsavedChanges::Save:
@@ -142,26 +147,15 @@ void ConfigEditor::OpenCommand_Click() {
 }
 
 bool ConfigEditor::SaveCommand_Click() {
-    // The files are compared and written under one lock: no other program's
-    // save can come between the question and the write.
-    LockedFolder folder;
-    StoredBlocks onDisk;
-    if (const auto error = openAndRead(folder, onDisk)) {
-        dialogs_.showError(&window_,
-                           describe("The configuration was not saved to", ConfigFolder, *error));
-        return false;
-    }
-    if (onDisk != document_.storedBlocks() &&
-        !dialogs_.askOverwriteChanges(&window_, ConfigFolder)) {
-        return false;
-    }
-    return writeConfig(folder);
+    const StoredBlocks known = document_.storedBlocks();
+    return saveAsked([&](const StoredBlocks& onDisk) { return onDisk == known; },
+                     [&] { return dialogs_.askOverwriteChanges(&window_, ConfigFolder); });
 }
 
 void ConfigEditor::SaveAsCommand_Click() {
     const QString previous = ConfigFolder;
     const StoredBlocks previousBlocks = document_.storedBlocks();
-    if (!BrowseForConfigFolder(FolderPrompt, FolderPurpose::Save)) {
+    if (!BrowseForConfigFolder(FolderPrompt, FolderPurpose::Save) || ending_) {
         return;
     }
     // Saving as into the folder already in use is a Save, with its check for
@@ -170,34 +164,57 @@ void ConfigEditor::SaveAsCommand_Click() {
         SaveCommand_Click();
         return;
     }
-    const auto giveUp = [&] {
+    const StoredBlocks written = blocksOf(document_.config());
+    const bool saved = saveAsked(
+        [&](const StoredBlocks& there) {
+            return !holdsOtherBytes(there.switches, written.switches) &&
+                   !holdsOtherBytes(there.settings, written.settings);
+        },
+        [&] { return dialogs_.askReplaceConfiguration(&window_, ConfigFolder); });
+    if (!saved) {
         // Later Saves must not aim at a folder that was not written.
         setConfigFolder(previous);
         document_.setStoredBlocks(previousBlocks);
-    };
-    LockedFolder folder;
-    StoredBlocks there;
-    if (const auto error = openAndRead(folder, there)) {
-        dialogs_.showError(&window_,
-                           describe("The configuration was not saved to", ConfigFolder, *error));
-        giveUp();
-        return;
     }
-    const StoredBlocks written = blocksOf(document_.config());
-    if ((holdsOtherBytes(there.switches, written.switches) ||
-         holdsOtherBytes(there.settings, written.settings)) &&
-        !dialogs_.askReplaceConfiguration(&window_, ConfigFolder)) {
-        giveUp();
-        return;
-    }
-    if (!writeConfig(folder)) {
-        giveUp();
+}
+
+bool ConfigEditor::saveAsked(const std::function<bool(const StoredBlocks&)>& holdsNothingToLose,
+                             const std::function<bool()>& ask) {
+    // The files are compared and written under one lock, so no other
+    // program's save can come between the check and the write. The question
+    // is asked with the lock let go, so that no other program waits on the
+    // user; a yes holds for the files as they were shown, and if they
+    // changed again meanwhile the user is asked again.
+    std::optional<StoredBlocks> agreed;
+    while (true) {
+        StoredBlocks onDisk;
+        {
+            LockedFolder folder;
+            if (const auto error = openAndRead(folder, onDisk)) {
+                dialogs_.showError(&window_, describe("The configuration was not saved to",
+                                                      ConfigFolder, *error));
+                return false;
+            }
+            if (agreed ? onDisk == *agreed : holdsNothingToLose(onDisk)) {
+                return writeConfig(folder);
+            }
+        }
+        if (ending_ || !ask() || ending_) {
+            return false;
+        }
+        agreed = onDisk;
     }
 }
 
 bool ConfigEditor::Form_Terminate() {
+    const bool save = dialogs_.askSaveBeforeExit(&window_);
+    // Told to end while the question was open: no answer was given, so the
+    // edits stay for recovery.
+    if (ending_) {
+        return true;
+    }
     // Either answer ends the run normally: the edits are saved, or let go.
-    if (!dialogs_.askSaveBeforeExit(&window_) || SaveCommand_Click()) {
+    if (!save || SaveCommand_Click()) {
         recovery_.remove(documentFolder_);
         return true;
     }
@@ -207,7 +224,7 @@ bool ConfigEditor::Form_Terminate() {
 void ConfigEditor::CompareWith() {
     const std::optional<QString> chosen = dialogs_.browseForFolder(
         &window_, ComparePrompt, ConfigFolder, FolderPurpose::Compare, recent_.folders());
-    if (!chosen || chosen->isEmpty() || !usableFolder(*chosen)) {
+    if (ending_ || !chosen || chosen->isEmpty() || !usableFolder(*chosen)) {
         return;
     }
     ChannelConfig reference;
@@ -230,7 +247,7 @@ void ConfigEditor::PrintSheet() {
     // The name the print system shows, and offers as a file name when it
     // prints to a file: the unit's folder name, without the path.
     printer.setDocName(shown(QFileInfo(documentFolder_).fileName()));
-    if (!dialogs_.askPrint(&window_, printer)) {
+    if (!dialogs_.askPrint(&window_, printer) || ending_) {
         return;
     }
     paintSheet(sheetHtml(), printer);
@@ -276,6 +293,9 @@ bool ConfigEditor::BrowseForConfigFolder(const QString& prompt, FolderPurpose pu
     // taken: the user chooses again.
     do {
         chosen = dialogs_.browseForFolder(&window_, prompt, start, purpose, recent);
+        if (ending_) {
+            chosen.reset();
+        }
     } while (chosen && !chosen->isEmpty() &&
              !(usableFolder(*chosen) && (purpose == FolderPurpose::Open || createdIfNew(*chosen))));
     const bool obtained = chosen.has_value() && !chosen->isEmpty();
@@ -290,7 +310,7 @@ bool ConfigEditor::createdIfNew(const QString& folder) {
     if (QFileInfo(folder).isDir()) {
         return true;
     }
-    if (!dialogs_.askCreateFolder(&window_, folder)) {
+    if (!dialogs_.askCreateFolder(&window_, folder) || ending_) {
         return false;
     }
     if (!QDir().mkpath(folder)) {
@@ -343,29 +363,51 @@ bool ConfigEditor::writeConfig(LockedFolder& folder) {
 }
 
 void ConfigEditor::documentMovedTo(const QString& folder) {
-    if (documentFolder_ != folder) {
-        if (!documentFolder_.isEmpty()) {
-            recovery_.remove(documentFolder_);
-        }
-        documentFolder_ = folder;
+    if (documentFolder_ == folder) {
+        return;
+    }
+    if (!documentFolder_.isEmpty()) {
+        recovery_.remove(documentFolder_);
+    }
+    documentFolder_ = folder;
+    recovery_.setOpenFolder(folder);
+    if (recovery_.openElsewhere(folder)) {
+        dialogs_.showError(&window_,
+                           QString("\"%1\" is open in another MX_config window too. Whichever "
+                                   "saves last replaces what the other saved; make your changes "
+                                   "in one of them.")
+                               .arg(shown(folder)));
     }
 }
 
 void ConfigEditor::offerRecoveredEdits(const StoredBlocks& loaded) {
-    QString problem;
-    const auto recovered = recovery_.read(documentFolder_, problem);
-    if (!problem.isEmpty()) {
-        dialogs_.showError(&window_, problem);
+    QStringList problems;
+    // Left by editors that ended without saving, newest first: each is
+    // offered until one is restored; one let go is deleted, and those not
+    // asked about stay for the next time the folder is loaded.
+    const std::vector<RecoveryStore::Recovered> left = recovery_.leftOver(documentFolder_, problems);
+    if (!problems.isEmpty()) {
+        dialogs_.showError(&window_, problems.join("\n\n"));
     }
-    if (!recovered) {
-        return;
+    for (const RecoveryStore::Recovered& recovered : left) {
+        const bool restore = dialogs_.askRestoreRecovered(
+            &window_, documentFolder_, recovered.written, recovered.basedOn != loaded);
+        // A signal to end is no answer: the file stays for the next start.
+        if (ending_) {
+            return;
+        }
+        if (restore) {
+            recovery_.adopt(recovered, documentFolder_);
+            document_.restoreUnsaved(recovered.config);
+            return;
+        }
+        RecoveryStore::discard(recovered);
     }
-    if (dialogs_.askRestoreRecovered(&window_, documentFolder_, recovered->written,
-                                     recovered->basedOn != loaded)) {
-        document_.restoreUnsaved(recovered->config);
-    } else {
-        recovery_.remove(documentFolder_);
-    }
+}
+
+void ConfigEditor::endWithoutAsking() {
+    ending_ = true;
+    keepUnsavedEdits();
 }
 
 void ConfigEditor::keepUnsavedEdits() {

@@ -12,6 +12,7 @@
 #include "recovery_store.h"
 
 #include <QString>
+#include <functional>
 
 namespace mx {
 
@@ -68,9 +69,13 @@ public:
     // current folder either way.
     bool BrowseForConfigFolder(const QString& prompt, FolderPurpose purpose = FolderPurpose::Open);
 
-    // Brings the recovery file up to date now, as the program is about to
-    // end without asking: at SIGTERM, SIGHUP or SIGINT.
+    // Brings the recovery file up to date now.
     void keepUnsavedEdits();
+    // The program is about to end without asking (SIGTERM, SIGHUP or
+    // SIGINT, even while a question is open): the unsaved edits are kept for
+    // recovery, and no question still open counts as answered.
+    void endWithoutAsking();
+    bool isEnding() const { return ending_; }
 
 private:
     // Loads the current folder and shows channel 1. On failure the user is
@@ -78,6 +83,10 @@ private:
     bool LoadAndShow();
     // Opens and locks the current folder, and reads what its files hold.
     std::optional<FileError> openAndRead(LockedFolder& folder, StoredBlocks& onDisk) const;
+    // Saves into ConfigFolder if its files hold nothing to lose, or once the
+    // user agrees through ask; false when nothing was saved.
+    bool saveAsked(const std::function<bool(const StoredBlocks&)>& holdsNothingToLose,
+                   const std::function<bool()>& ask);
     // Writes both files into the locked folder and tells the user of a
     // failure, a half-done one included.
     bool writeConfig(LockedFolder& folder);
@@ -109,6 +118,8 @@ private:
     QString documentFolder_;
     // A recovery file that cannot be written is reported once.
     bool recoveryFailureShown_ = false;
+    // Told to end: questions still open are no answers.
+    bool ending_ = false;
 };
 
 } // namespace mx

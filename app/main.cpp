@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
     // unsaved stays in the recovery file for the next start.
     mx::TerminationSignals termination;
     QObject::connect(&termination, &mx::TerminationSignals::received, &app, [&] {
-        editor.keepUnsavedEdits();
+        editor.endWithoutAsking();
         // exit(), not quit(): quit() closes every window first, and closing
         // this one asks the exit question.
         QCoreApplication::exit(0);

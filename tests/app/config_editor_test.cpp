@@ -163,6 +163,11 @@ QString caption(QWidget& window) {
     return window.windowHandle()->title();
 }
 
+// The files that keep unsaved edits to folder, any editor's.
+QStringList keptFor(const QString& folder) {
+    return RecoveryStore().filesFor(folder);
+}
+
 Bytes counting(int size, int first) {
     Bytes bytes(size, '\0');
     for (int i = 0; i < size; ++i) {
@@ -445,7 +450,7 @@ TEST_F(ConfigEditorTest, AFailedSaveAtExitKeepsTheWindowOpen) {
 
 TEST_F(ConfigEditorTest, UnsavedEditsSurviveAKillAndAreOfferedAtTheNextStart) {
     const QString path = prepared("cfg", counting(112, 0), Bytes("\x00\x00", 2));
-    const QString kept = RecoveryStore().fileFor(path);
+    QString kept;
     struct Case {
         const char* what;
         std::function<void()> meanwhile; // after the kill, before the next start
@@ -473,7 +478,8 @@ TEST_F(ConfigEditorTest, UnsavedEditsSurviveAKillAndAreOfferedAtTheNextStart) {
             ASSERT_TRUE(editor.Form_Load());
             window.member(SwitchField::Momentary, SwitchTb3)->click();
             QApplication::processEvents();
-            EXPECT_TRUE(QFile::exists(kept)) << "kept at the edit";
+            ASSERT_EQ(keptFor(path).size(), 1) << "kept at the edit";
+            kept = keptFor(path)[0];
             window.setCloseGuard({});
         }
         c.meanwhile();
@@ -496,12 +502,12 @@ TEST_F(ConfigEditorTest, UnsavedEditsSurviveAKillAndAreOfferedAtTheNextStart) {
         EXPECT_EQ(box(SwitchField::Momentary, SwitchTb3)->isChecked(), restored);
         EXPECT_EQ(caption(*window_), Base + path + (restored ? "*" : ""));
         EXPECT_EQ(document_.undoStack()->count(), 0);
-        EXPECT_EQ(QFile::exists(kept), restored);
+        EXPECT_EQ(keptFor(path).size(), restored ? 1 : 0);
         if (restored) {
             dialogs_.overwriteAnswers.push_back(true);
             EXPECT_TRUE(editor_->SaveCommand_Click());
             QApplication::processEvents();
-            EXPECT_FALSE(QFile::exists(kept)) << "a save ends the need for it";
+            EXPECT_TRUE(keptFor(path).isEmpty()) << "a save ends the need for it";
         }
     }
 }
@@ -512,7 +518,7 @@ TEST_F(ConfigEditorTest, ASignalToEndKeepsTheEditsAndQuitsWithoutAsking) {
     TerminationSignals termination;
     bool quit = false;
     QObject::connect(&termination, &TerminationSignals::received, [&] {
-        editor_->keepUnsavedEdits();
+        editor_->endWithoutAsking();
         quit = true;
     });
     // Ctrl+C in the terminal that started the editor, a logout and a kill
@@ -525,7 +531,7 @@ TEST_F(ConfigEditorTest, ASignalToEndKeepsTheEditsAndQuitsWithoutAsking) {
         box(SwitchField::AlwaysOn, edited)->click();
         std::raise(signal);
         EXPECT_TRUE(QTest::qWaitFor([&] { return quit; }, 5000));
-        EXPECT_TRUE(QFile::exists(RecoveryStore().fileFor(path)));
+        EXPECT_TRUE(!keptFor(path).isEmpty());
         EXPECT_EQ(dialogs_.exitQuestions, 0);
     }
 
@@ -581,11 +587,11 @@ TEST_F(ConfigEditorTest, ARecoveryFileGoesWhenItsEditsAreSavedOrLetGo) {
         start(path);
         box(SwitchField::Latching, SwitchTb4)->click();
         QApplication::processEvents();
-        ASSERT_TRUE(QFile::exists(RecoveryStore().fileFor(path)));
+        ASSERT_TRUE(!keptFor(path).isEmpty());
         c.end(other);
         QApplication::processEvents();
-        EXPECT_FALSE(QFile::exists(RecoveryStore().fileFor(path)));
-        EXPECT_FALSE(QFile::exists(RecoveryStore().fileFor(other)));
+        EXPECT_FALSE(!keptFor(path).isEmpty());
+        EXPECT_FALSE(!keptFor(other).isEmpty());
         EXPECT_EQ(dialogs_.errors, std::vector<QString>{});
     }
 }
@@ -711,8 +717,11 @@ TEST_F(ConfigEditorTest, AFolderGivenAtStartUpLoadsWithoutAsking) {
     const QString missing = folder("missing", false);
     again.folders = {path};
     ASSERT_TRUE(second.Form_Load(missing));
-    ASSERT_EQ(again.errors.size(), 1U);
+    ASSERT_EQ(again.errors.size(), 2U);
     EXPECT_TRUE(again.errors[0].contains(missing + "\": error 2, No such file or directory"));
+    EXPECT_EQ(again.errors[1], "\"" + path + "\" is open in another MX_config window too. "
+                               "Whichever saves last replaces what the other saved; make your "
+                               "changes in one of them.");
     EXPECT_FALSE(QFileInfo::exists(missing));
     EXPECT_EQ(second.configFolder(), path);
 }
@@ -970,12 +979,14 @@ TEST_F(ConfigEditorTest, ASaveThatCannotFinishChangesNothingAndARetryAsksNothing
     const QString path = prepared("cfg", counting(112, 0), Bytes("\x00\x00", 2));
     start(path);
     box(SwitchField::Disabled, SwitchPgm)->click();
-    // A kernel file opens for writing but takes no write, even from root.
-    QFile::remove(path + "/settings.cmx");
-    QFile::link("/proc/version", path + "/settings.cmx");
-
+    // Another program changes the settings, and then they take no write.
+    writeFile(path + "/settings.cmx", Bytes("\x0F\x0F", 2));
     dialogs_.overwriteAnswers.push_back(true);
-    EXPECT_FALSE(editor_->SaveCommand_Click());
+    {
+        seam::Recorder calls;
+        calls.failNext("pwrite", "settings.cmx", EIO);
+        EXPECT_FALSE(editor_->SaveCommand_Click());
+    }
     ASSERT_EQ(dialogs_.errors.size(), 1U);
     EXPECT_TRUE(dialogs_.errors[0].startsWith("The configuration was not saved to \"" + path +
                                               "\".\n\nCould not write \"" + path +
