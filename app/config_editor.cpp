@@ -4,6 +4,7 @@
 #include "config_sheet.h"
 #include "dialogs.h"
 #include "main_window.h"
+#include "output_file.h"
 #include "sheet_output.h"
 #include "shown_text.h"
 
@@ -11,7 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPrinter>
-#include <QSaveFile>
 #include <algorithm>
 #include <functional>
 #include <ctime>
@@ -261,24 +261,33 @@ void ConfigEditor::ExportSheet() {
     const QFileInfo unit(documentFolder_);
     const QString suggested = unit.absoluteDir().filePath(unit.fileName() + ".pdf");
     std::optional<QString> chosen = dialogs_.askSheetFile(&window_, suggested);
-    if (!chosen) {
+    if (!chosen || ending_) {
         return;
     }
     QString path = *chosen;
     if (!path.endsWith(".pdf", Qt::CaseInsensitive)) {
         path += ".pdf";
     }
-    if (QFileInfo::exists(path) && !dialogs_.askReplaceFile(&window_, path)) {
+    const auto notSaved = [&](const FileError& error) {
+        dialogs_.showError(&window_, QString("The sheet was not saved to \"%1\".\n\n%2")
+                                         .arg(shown(path), shown(error.message())));
+    };
+    // A device, a pipe, a link or a unit's own file is refused before the
+    // user is asked whether to replace it.
+    if (const auto refused = CheckOutputFile(nativePath(path))) {
+        notSaved(*refused);
+        return;
+    }
+    if (QFileInfo::exists(path) && (!dialogs_.askReplaceFile(&window_, path) || ending_)) {
         return;
     }
     const QByteArray pdf =
         sheetPdf(sheetHtml(), sheetPageLayout(), "Configuration of " + shown(documentFolder_));
     // Written whole or not at all, so that a failure leaves no sheet that
     // looks complete and is not.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(pdf) != pdf.size() || !file.commit()) {
-        dialogs_.showError(&window_, QString("The sheet was not saved to \"%1\".\n\n%2")
-                                         .arg(shown(path), shown(file.errorString())));
+    if (const auto error = WriteOutputFile(nativePath(path), std::string_view(pdf.constData(),
+                                                                              pdf.size()))) {
+        notSaved(*error);
     }
 }
 

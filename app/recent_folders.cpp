@@ -1,6 +1,9 @@
 #include "recent_folders.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -8,33 +11,70 @@ namespace mx {
 
 namespace {
 
-constexpr const char* Key = "recentFolders";
+constexpr const char* Heading = "# The units MX_config loaded or saved last, newest first.";
+// Ten folder names are far less; a larger file is not this list.
+constexpr qint64 LongestFile = 256 * 1024;
+
+// The list as kept before, in a QSettings file; read once, and only when no
+// lock of it is left over, since QSettings would wait for that lock.
+QStringList earlierList(const QString& file) {
+    const QString earlier = QFileInfo(file).path() + "/recent-folders.ini";
+    if (!QFileInfo::exists(earlier) || QFileInfo::exists(earlier + ".lock")) {
+        return {};
+    }
+    return QSettings(earlier, QSettings::IniFormat).value("recentFolders").toStringList();
+}
 
 } // namespace
 
 QString RecentFolders::defaultFile() {
     return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
-           "/recent-folders.ini";
+           "/recent-units.txt";
 }
 
 RecentFolders::RecentFolders(QString file) : file_(std::move(file)) {}
 
 QStringList RecentFolders::folders() const {
+    // A plain file replaced whole on every change: reading it takes no lock,
+    // so nothing left by a killed editor can hold a start-up up.
+    QStringList kept;
+    QFile file(file_);
+    if (!file.exists()) {
+        kept = earlierList(file_);
+    } else if (file.open(QIODevice::ReadOnly) && file.size() <= LongestFile) {
+        for (const QByteArray& line : file.read(LongestFile).split('\n')) {
+            if (!line.isEmpty() && !line.startsWith('#')) {
+                kept << QFile::decodeName(QByteArray::fromPercentEncoding(line));
+            }
+        }
+    }
     QStringList existing;
-    for (const QString& folder : QSettings(file_, QSettings::IniFormat).value(Key).toStringList()) {
-        if (QFileInfo(folder).isDir()) {
+    for (const QString& folder : kept) {
+        if (QFileInfo(folder).isDir() && !existing.contains(folder)) {
             existing << folder;
         }
     }
-    return existing;
+    return existing.mid(0, Kept);
 }
 
 void RecentFolders::add(const QString& folder) {
     QStringList folders = this->folders();
     folders.removeAll(folder);
     folders.prepend(folder);
-    QSettings settings(file_, QSettings::IniFormat);
-    settings.setValue(Key, folders.mid(0, Kept));
+    QByteArray text = QByteArray(Heading) + "\n";
+    for (const QString& each : folders.mid(0, Kept)) {
+        // One line each, whatever the name holds.
+        text += QFile::encodeName(each).toPercentEncoding("/ ") + "\n";
+    }
+    // Written beside and renamed over, so a reader sees the old list or the
+    // new one. Losing an entry to another editor's add at the same moment
+    // costs nothing.
+    QDir().mkpath(QFileInfo(file_).path());
+    QSaveFile file(file_);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(text);
+        file.commit();
+    }
 }
 
 } // namespace mx

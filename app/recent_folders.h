@@ -6,8 +6,9 @@
 namespace mx {
 
 // The last folders loaded or saved, most recent first, kept between runs in
-// a QSettings file (by default in the user's configuration folder), so that
-// the chooser can offer the units worked on lately.
+// a small text file (by default recent-units.txt in the user's
+// configuration folder), so that the chooser can offer the units worked on
+// lately.
 class RecentFolders {
 public:
     static constexpr int Kept = 10;

@@ -6,6 +6,7 @@
 // characters and stray bytes escaped.
 
 #include "config_files.h"
+#include "output_file.h"
 #include "config_sheet.h"
 #include "config_text.h"
 #include "printable_text.h"
@@ -14,7 +15,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
-#include <QSaveFile>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -241,18 +241,13 @@ int sheet(const QCommandLineParser& parser, const QStringList& arguments, const 
     }
     const std::string html =
         configSheet(config, {nameOf(arguments[0]), sheetTime(std::time(nullptr)), false});
-    if (!parser.isSet("output")) {
+    const QString path = parser.value("output");
+    if (!parser.isSet("output") || path == "-") {
         return printed(html);
     }
     // Written whole or not at all: a sheet cut short would look complete.
-    const QString path = parser.value("output");
-    QSaveFile file(QFile::decodeName(QByteArray::fromStdString(bytesOf(path))));
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(html.data(), static_cast<qint64>(html.size())) !=
-            static_cast<qint64>(html.size()) ||
-        !file.commit()) {
-        printError("could not write \"" + bytesOf(path) +
-                   "\": " + file.errorString().toStdString());
+    if (const auto error = WriteOutputFile(bytesOf(path), html)) {
+        printError(error->message());
         return Trouble;
     }
     return 0;
@@ -287,7 +282,7 @@ std::map<QString, Command> commands() {
           "prints.",
           {{"SOURCE", SourceText}},
           false,
-          {QCommandLineOption({"o", "output"}, "Write the sheet to FILE, not standard output.",
+          {QCommandLineOption({"o", "output"}, "Write the sheet to FILE, a regular file, written whole or not at all; - or no FILE is standard output.",
                               "FILE")},
           sheet}},
         {"import",

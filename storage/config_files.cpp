@@ -87,9 +87,7 @@ int writeAll(const FileDescriptor& file, std::span<const std::uint8_t> bytes,
 }
 
 // Holds back the signals that ask a program to end politely while it lives,
-// so that they arrive once both files are written, not between the writes;
-// and ignores SIGXFSZ meanwhile, so that a file-size limit makes a write fail
-// with EFBIG, which is undone, instead of killing the writer in the middle.
+// so that they arrive once both files are written, not between the writes.
 class PoliteSignalsHeld {
 public:
     PoliteSignalsHeld() {
@@ -99,21 +97,13 @@ public:
             sigaddset(&held, signal);
         }
         pthread_sigmask(SIG_BLOCK, &held, &previous_);
-        struct sigaction ignore {};
-        ignore.sa_handler = SIG_IGN;
-        sigemptyset(&ignore.sa_mask);
-        ::sigaction(SIGXFSZ, &ignore, &previousFileSize_);
     }
-    ~PoliteSignalsHeld() {
-        ::sigaction(SIGXFSZ, &previousFileSize_, nullptr);
-        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
-    }
+    ~PoliteSignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
     PoliteSignalsHeld(const PoliteSignalsHeld&) = delete;
     PoliteSignalsHeld& operator=(const PoliteSignalsHeld&) = delete;
 
 private:
     sigset_t previous_{};
-    struct sigaction previousFileSize_ {};
 };
 
 // One of the two files, opened for a save.
@@ -177,6 +167,7 @@ int writeJob(void* argument) {
 // no child can be made, this process writes them itself.
 std::array<int, 2> writeBoth(SaveTarget& switches, SaveTarget& settings) {
     const PoliteSignalsHeld held;
+    const files::FileSizeSignalIgnored fileSizeLimitFails;
     WriteJob job{switches, settings};
     // This thread waits until the child is done, so the child may use this
     // stack frame's space as its own stack.

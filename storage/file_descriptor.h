@@ -6,6 +6,7 @@
 #include "config_files.h"
 
 #include <cerrno>
+#include <csignal>
 #include <string>
 #include <sys/stat.h>
 #include <system_error>
@@ -43,6 +44,25 @@ public:
 
 private:
     int fd_ = -1;
+};
+
+// Ignores SIGXFSZ while it lives, so that a file-size limit makes a write
+// fail with EFBIG, which is reported and undone, instead of ending the
+// program between two writes.
+class FileSizeSignalIgnored {
+public:
+    FileSizeSignalIgnored() {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        ::sigaction(SIGXFSZ, &ignore, &previous_);
+    }
+    ~FileSizeSignalIgnored() { ::sigaction(SIGXFSZ, &previous_, nullptr); }
+    FileSizeSignalIgnored(const FileSizeSignalIgnored&) = delete;
+    FileSizeSignalIgnored& operator=(const FileSizeSignalIgnored&) = delete;
+
+private:
+    struct sigaction previous_ {};
 };
 
 inline FileError failure(const std::string& path, FileOperation operation, int errorNumber) {

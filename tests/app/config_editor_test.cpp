@@ -850,6 +850,25 @@ TEST_F(ConfigEditorTest, TheSheetIsPrintedOrSavedAsPdfWholeAndOnOnePage) {
     }
 }
 
+TEST_F(ConfigEditorTest, ExportNeverWritesThroughALinkOrOverAUnitsFile) {
+    start(prepared("cfg", counting(112, 0), Bytes("\x00\x00", 2)));
+    const QString other = prepared("other", counting(112, 9), Bytes("\x05\x06", 2));
+    const QString link = root_.filePath("sheet.pdf");
+    ASSERT_TRUE(QFile::link(other + "/switches.mx", link));
+    for (const QString& target : {link, folder("a folder.pdf")}) {
+        dialogs_ = ScriptedDialogs();
+        dialogs_.sheetFiles.push_back(target);
+        editor_->ExportSheet();
+        ASSERT_EQ(dialogs_.errors.size(), 1U) << target.toStdString();
+        EXPECT_TRUE(dialogs_.errors[0].startsWith("The sheet was not saved to \"" + target))
+            << dialogs_.errors[0].toStdString();
+        EXPECT_EQ(dialogs_.questions, std::vector<QString>{"sheet " + root_.filePath("cfg.pdf")})
+            << "refused before Replace it? is asked";
+    }
+    EXPECT_EQ(readFile(other + "/switches.mx"), counting(112, 9));
+    EXPECT_EQ(readFile(other + "/settings.cmx"), Bytes("\x05\x06", 2));
+}
+
 TEST_F(ConfigEditorTest, OpenWithUnsavedChangesAsksFirst) {
     struct Case {
         const char* what;

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <random>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -273,9 +275,59 @@ TEST_F(MxcfgTest, SheetWritesTheEditorsSheetWholeToAFileOrNotAtAll) {
     const QString unit = saved("unit <5>", ChannelConfig{});
     EXPECT_EQ(mxcfg({"sheet", unit, "-o", root_.filePath("sheet.html")}).status, 0);
     EXPECT_TRUE(readFile(root_.filePath("sheet.html")).contains("unit &lt;5&gt;</h1>"));
-    const Result failed = mxcfg({"sheet", unit, "--output", root_.filePath("none/sheet.html")});
-    EXPECT_EQ(failed.status, 2);
-    EXPECT_TRUE(failed.err.startsWith("mxcfg: could not write \""));
+}
+
+TEST_F(MxcfgTest, ASheetGoesOnlyIntoARegularFileWholeOrNowhere) {
+    const QString unit = saved("unit", ChannelConfig{});
+    const QString other = saved("other", distinctConfig());
+    const QByteArray otherFiles = readFile(other + "/switches.mx") + readFile(other + "/settings.cmx");
+    const QString fifo = root_.filePath("fifo");
+    ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0666), 0);
+    const QString link = root_.filePath("link.html");
+    ASSERT_TRUE(QFile::link(other + "/switches.mx", link));
+    const QString dir = folder("dir");
+    struct Case {
+        const char* what;
+        QString target;
+        QString error;
+        const char* limit = ""; // run with this file-size limit, SIGXFSZ ignored
+    };
+    const std::vector<Case> cases = {
+        {"a device", "/dev/full",
+         "Could not open \"/dev/full\": it is a character device, not a regular file."},
+        {"a named pipe", fifo, "Could not open \"" + fifo + "\": it is a named pipe, not a regular file."},
+        {"a directory", dir, "Could not open \"" + dir + "\": error 21, Is a directory."},
+        {"a link to another unit's file", link,
+         "Could not open \"" + link + "\": it is a symbolic link to \"" + other +
+             "/switches.mx\"; name the file itself."},
+        {"a unit's own file", other + "/settings.cmx",
+         "Could not open \"" + other + "/settings.cmx\": it is named as a unit's own files are, and "
+         "is never written over."},
+        {"standard output by name", "/dev/stdout",
+         "Could not open \"/dev/stdout\": it is a symbolic link to \"/proc/self/fd/1\"; name the "
+         "file itself."},
+        {"a missing folder", root_.filePath("none/sheet.html"),
+         "Could not create \"" + root_.filePath("none/sheet.html") +
+             "\": error 2, No such file or directory."},
+        {"a disk that takes no more", root_.filePath("big.html"),
+         "Could not write \"" + root_.filePath("big.html") + "\": error 27, File too large.", "1"},
+    };
+    for (const Case& c : cases) {
+        QProcess process;
+        process.start("bash", {"-c", QString("trap '' XFSZ; %1 exec \"$0\" sheet \"$1\" -o \"$2\"")
+                                         .arg(*c.limit ? QString("ulimit -f ") + c.limit + ";" : ""),
+                               MXCFG_PATH, unit, c.target});
+        ASSERT_TRUE(process.waitForFinished(10'000));
+        EXPECT_EQ(process.exitCode(), 2) << c.what;
+        EXPECT_EQ(process.readAllStandardError(), "mxcfg: " + c.error.toUtf8() + "\n") << c.what;
+        EXPECT_EQ(readFile(other + "/switches.mx") + readFile(other + "/settings.cmx"), otherFiles);
+    }
+    EXPECT_FALSE(QFile::exists(root_.filePath("big.html")));
+    EXPECT_EQ(QDir(root_.path()).entryList({"*.new-*"}, QDir::AllEntries), QStringList());
+    EXPECT_TRUE(QFileInfo(fifo).isSymLink() || !QFileInfo(fifo).isFile()) << "still a pipe";
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    // "-" is standard output.
+    EXPECT_TRUE(mxcfg({"sheet", unit, "-o", "-"}).out.contains("</html>"));
 }
 
 TEST_F(MxcfgTest, EndlessOrHugeInputEndsSoonInLittleMemory) {
