@@ -30,6 +30,7 @@
 #include <QUndoStack>
 #include <QWindow>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <deque>
 #include <filesystem>
@@ -38,6 +39,8 @@
 #include <map>
 #include <memory>
 #include <numeric>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // Readable failures for Qt strings.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -78,8 +81,14 @@ public:
     int exitQuestions = 0;
     QWidget* lastOwner = nullptr;
 
+    // Runs while any question or chooser is open, as a signal could.
+    std::function<void()> whileAsking;
+
     template <typename T> T next(std::deque<T>& answers, const QString& question, T otherwise) {
         questions.push_back(question);
+        if (whileAsking) {
+            whileAsking();
+        }
         if (answers.empty()) {
             ADD_FAILURE() << "unexpected question: " << question.toStdString();
             return otherwise;
@@ -110,6 +119,9 @@ public:
                                            const QString& start, FolderPurpose purpose,
                                            const QStringList& recent) override {
         prompts.push_back(prompt);
+        if (whileAsking) {
+            whileAsking();
+        }
         purposes.push_back(purpose);
         starts.push_back(start);
         recents.push_back(recent);
@@ -124,6 +136,9 @@ public:
     }
     bool askSaveBeforeExit(QWidget*) override {
         ++exitQuestions;
+        if (whileAsking) {
+            whileAsking();
+        }
         if (exitAnswers.empty()) {
             ADD_FAILURE() << "the exit question was not expected";
             return false;
@@ -161,6 +176,10 @@ void writeFile(const QString& path, const Bytes& bytes) {
 QString caption(QWidget& window) {
     window.winId();
     return window.windowHandle()->title();
+}
+
+std::string nativeName(const QString& folder) {
+    return QFile::encodeName(folder).toStdString();
 }
 
 // The files that keep unsaved edits to folder, any editor's.
@@ -623,6 +642,188 @@ TEST_F(ConfigEditorTest, OpenShowsAndRevertsToTheNewUnitWhicheverChannelWasShown
                   std::vector<std::uint8_t>(switches.begin(), switches.end()));
         EXPECT_FALSE(document_.isModified());
     }
+}
+
+TEST_F(ConfigEditorTest, ASignalWhileAQuestionIsOpenIsNoAnswerAndLosesNothing) {
+    const QString path = prepared("cfg", counting(112, 0), Bytes("\x00\x00", 2));
+    const QString other = prepared("other", counting(112, 5), Bytes("\x00\x00", 2));
+    struct Case {
+        const char* what;
+        std::function<bool()> ask; // true when the editor goes on ending
+    };
+    const std::vector<Case> cases = {
+        {"Save file before exit?", [&] { return editor_->Form_Terminate(); }},
+        {"save before Open?",
+         [&] {
+             editor_->OpenCommand_Click();
+             return true;
+         }},
+        {"the chooser of Save As",
+         [&] {
+             editor_->SaveAsCommand_Click();
+             return true;
+         }},
+        {"overwrite another program's changes?",
+         [&] {
+             writeFile(path + "/settings.cmx", Bytes("\x0F\x0F", 2));
+             return !editor_->SaveCommand_Click();
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        dialogs_ = ScriptedDialogs();
+        restart();
+        prepared("cfg", counting(112, 0), Bytes("\x00\x00", 2));
+        for (const QString& left : keptFor(path)) {
+            QFile::remove(left);
+        }
+        start(path);
+        dialogs_.prompts.clear();
+        box(SwitchField::Momentary, SwitchTb1)->click();
+        dialogs_.whileAsking = [&] { editor_->endWithoutAsking(); };
+        // The question ends without an answer, as a modal loop told to quit
+        // does; that empty answer would be No, Discard or a cancel.
+        dialogs_.exitAnswers.push_back(false);
+        dialogs_.openAnswers.push_back(UnsavedChanges::Discard);
+        dialogs_.folders.push_back(other);
+        dialogs_.overwriteAnswers.push_back(true);
+        EXPECT_TRUE(c.ask());
+        QApplication::processEvents();
+        EXPECT_EQ(dialogs_.questions.size() + dialogs_.prompts.size() +
+                      static_cast<std::size_t>(dialogs_.exitQuestions),
+                  1U);
+        EXPECT_EQ(keptFor(path).size(), 1U) << "the edits are kept";
+        EXPECT_EQ(readFile(path + "/switches.mx"), counting(112, 0)) << "nothing was saved";
+        EXPECT_EQ(readFile(other + "/switches.mx"), counting(112, 5));
+        EXPECT_EQ(editor_->configFolder(), path);
+        window_->setCloseGuard({});
+    }
+
+    // At the next start, the same while the edits are offered: they stay
+    // for the start after, and the editor ends.
+    dialogs_ = ScriptedDialogs();
+    restart();
+    dialogs_.whileAsking = [&] { editor_->endWithoutAsking(); };
+    dialogs_.folders.push_back(path);
+    dialogs_.restoreAnswers.push_back(false);
+    EXPECT_FALSE(editor_->Form_Load());
+    EXPECT_EQ(keptFor(path).size(), 1U);
+}
+
+TEST_F(ConfigEditorTest, ARecoveryFileIsReadOnlyWhenItIsOneAndNeverHangsOrGrows) {
+    const QString path = prepared("cfg", counting(112, 0), Bytes("\x00\x00", 2));
+    const QString other = prepared("other", counting(112, 9), Bytes("\x05\x06", 2));
+    QByteArray good;
+    struct Case {
+        const char* what;
+        std::function<void(const QString& file)> put;
+        const char* reason;
+    };
+    const std::vector<Case> cases = {
+        {"a named pipe",
+         [](const QString& file) { ::mkfifo(QFile::encodeName(file).constData(), 0600); },
+         "it is no regular file"},
+        {"a link to another unit's file",
+         [&](const QString& file) { QFile::link(other + "/switches.mx", file); },
+         "it is a symbolic link"},
+        {"a link to an endless device", [](const QString& file) { QFile::link("/dev/zero", file); },
+         "it is a symbolic link"},
+        {"10 MB", [](const QString& file) { writeFile(file, Bytes(10 << 20, '#')); },
+         "it is far too long (10485760 bytes)"},
+        {"binary garbage", [](const QString& file) { writeFile(file, counting(200, 0x80)); },
+         "it is not a file of unsaved changes"},
+        {"cut short in its heading",
+         [&](const QString& file) { writeFile(file, good.left(good.indexOf("# written"))); },
+         "its heading is incomplete or damaged"},
+        {"cut short in its configuration",
+         [&](const QString& file) { writeFile(file, good.left(good.indexOf("Channel 5"))); },
+         "its configuration is incomplete or damaged: line "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        dialogs_ = ScriptedDialogs();
+        restart();
+        start(path);
+        box(SwitchField::Latching, SwitchPgm)->click();
+        QApplication::processEvents();
+        ASSERT_EQ(keptFor(path).size(), 1U);
+        const QString file = keptFor(path)[0];
+        good = readFile(file);
+        restart(); // the editor that kept it is gone
+        QFile::remove(file);
+        c.put(file);
+
+        dialogs_ = ScriptedDialogs();
+        const pid_t pid = ::getpid();
+        QTimer watchdog; // a hang fails the test instead of blocking it
+        QObject::connect(&watchdog, &QTimer::timeout, [pid] { ::kill(pid, SIGABRT); });
+        watchdog.start(10'000);
+        start(path);
+        watchdog.stop();
+        ASSERT_EQ(dialogs_.errors.size(), 1U);
+        EXPECT_TRUE(dialogs_.errors[0].contains(QString("cannot be read (") + c.reason))
+            << dialogs_.errors[0].toStdString();
+        EXPECT_TRUE(dialogs_.questions.empty()) << "nothing is offered";
+        EXPECT_TRUE(QFileInfo(file + ".broken").exists() || QFileInfo(file + ".broken").isSymLink());
+        EXPECT_EQ(readFile(other + "/switches.mx"), counting(112, 9));
+        QFile::remove(file + ".broken");
+    }
+    EXPECT_EQ(QFileInfo(root_.filePath("state/MX_config")).permissions() &
+                  (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
+              QFile::Permissions()) << "private to the user";
+}
+
+TEST_F(ConfigEditorTest, TwoEditorsOnOneUnitKeepTheirOwnEditsAndTheSecondIsTold) {
+    const QString path = prepared("cfg", counting(112, 0), Bytes("\x00\x00", 2));
+    start(path);
+    box(SwitchField::Latching, SwitchPgm)->click();
+    auto second = std::make_unique<ConfigDocument>();
+    auto secondWindow = std::make_unique<MainWindow>(*second);
+    ScriptedDialogs secondDialogs;
+    auto secondEditor = std::make_unique<ConfigEditor>(*secondWindow, *second, secondDialogs);
+    secondDialogs.folders.push_back(path);
+    ASSERT_TRUE(secondEditor->Form_Load());
+    ASSERT_EQ(secondDialogs.errors.size(), 1U);
+    EXPECT_TRUE(secondDialogs.errors[0].contains("is open in another MX_config window too"));
+    secondWindow->member(SwitchField::AlwaysOn, SwitchTb4)->click();
+    QApplication::processEvents();
+    EXPECT_EQ(keptFor(path).size(), 2U) << "one each";
+
+    // The first saves: its file goes, the second's stays; the second then
+    // ends without saving, and its edits are offered at the next start.
+    EXPECT_TRUE(editor_->SaveCommand_Click());
+    QApplication::processEvents();
+    EXPECT_EQ(keptFor(path).size(), 1U);
+    secondWindow->setCloseGuard({});
+    secondEditor.reset();
+    dialogs_ = ScriptedDialogs();
+    restart();
+    dialogs_.restoreAnswers.push_back(true);
+    start(path);
+    EXPECT_EQ(dialogs_.questions, std::vector<QString>{"restore changed " + path});
+    EXPECT_EQ(document_.config().Switches.Channels[0].AlwaysOn, 0x03 | SwitchTb4);
+    EXPECT_EQ(document_.config().Switches.Channels[0].Latching, 0x01) << "as the files were then";
+}
+
+TEST_F(ConfigEditorTest, NoQuestionHoldsTheFolderAndAChangeMeanwhileIsAskedAgain) {
+    const QString path = prepared("cfg", counting(112, 0), Bytes("\x00\x00", 2));
+    start(path);
+    writeFile(path + "/settings.cmx", Bytes("\x0F\x0F", 2));
+    int asked = 0;
+    dialogs_.whileAsking = [&] {
+        // Another program reads and writes the folder while the user thinks.
+        StoredBlocks blocks;
+        EXPECT_EQ(ReadStoredBlocks(nativeName(path), MissingFile::ReadsEmpty, blocks,
+                                   std::chrono::milliseconds(100)),
+                  std::nullopt);
+        if (++asked == 1) {
+            writeFile(path + "/settings.cmx", Bytes("\x0E\x0E", 2));
+        }
+    };
+    dialogs_.overwriteAnswers = {true, true};
+    EXPECT_TRUE(editor_->SaveCommand_Click());
+    EXPECT_EQ(dialogs_.questions, std::vector<QString>(2, "overwrite " + path));
+    EXPECT_EQ(readFile(path + "/settings.cmx"), Bytes("\x00\x00", 2));
 }
 
 TEST_F(ConfigEditorTest, AFolderNameThatIsNotTextIsRefusedNotGuessed) {
