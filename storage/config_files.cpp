@@ -167,7 +167,6 @@ int writeJob(void* argument) {
 // no child can be made, this process writes them itself.
 std::array<int, 2> writeBoth(SaveTarget& switches, SaveTarget& settings) {
     const PoliteSignalsHeld held;
-    const files::FileSizeSignalIgnored fileSizeLimitFails;
     WriteJob job{switches, settings};
     // This thread waits until the child is done, so the child may use this
     // stack frame's space as its own stack.
@@ -428,8 +427,12 @@ bool undoWrite(SaveTarget& target) {
     if (target.written == 0) {
         return true;
     }
+    // Only the bytes the write reached are put back, so that undoing needs
+    // no more room than the write took.
     std::size_t restored = 0;
-    if (writeAll(target.file, target.before, restored) != 0) {
+    const std::span<const std::uint8_t> before(target.before);
+    if (writeAll(target.file, before.first(std::min(target.written, before.size())), restored) !=
+        0) {
         return false;
     }
     struct stat status {};
@@ -581,6 +584,9 @@ std::optional<SaveError> LockedFolder::save(const ChannelConfig& config) {
         }
     }
 
+    // Through the undo too: a file-size limit fails a write, never ends the
+    // saver between writing and undoing.
+    const files::FileSizeSignalIgnored fileSizeLimitFails;
     std::array<int, 2> errors = writeBoth(switches, settings);
     for (std::size_t failed = 0; failed < targets.size(); ++failed) {
         if (errors[failed] == 0) {
