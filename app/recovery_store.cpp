@@ -84,7 +84,7 @@ std::optional<QByteArray> readBounded(const QString& path, qint64 longest, QStri
     if (::fstat(fd, &status) != 0) {
         why = systemError(errno);
     } else if (!S_ISREG(status.st_mode)) {
-        why = "it is no regular file";
+        why = "it is not a regular file";
     } else if (status.st_size > longest) {
         why = QString("it is far too long (%1 bytes)").arg(status.st_size);
     } else {
