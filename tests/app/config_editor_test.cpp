@@ -567,50 +567,30 @@ TEST_F(ConfigEditorTest, ASignalToEndKeepsTheEditsAndQuitsWithoutAsking) {
 }
 
 TEST_F(ConfigEditorTest, ARecoveryFileGoesWhenItsEditsAreSavedOrLetGo) {
-    struct Case {
-        const char* what;
-        std::function<void(const QString& other)> end;
+    const std::vector<std::pair<const char*, std::function<void()>>> cases = {
+        {"No at the exit question", [&] { dialogs_.exitAnswers = {false}, window_->close(); }},
+        {"Yes at the exit question", [&] { dialogs_.exitAnswers = {true}, window_->close(); }},
+        {"Save As another folder", [&] { editor_->SaveAsCommand_Click(); }},
+        {"Open of another folder, discarding", [&] { editor_->OpenCommand_Click(); }},
     };
-    const std::vector<Case> cases = {
-        {"No at the exit question",
-         [&](const QString&) {
-             dialogs_.exitAnswers.push_back(false);
-             EXPECT_TRUE(window_->close());
-         }},
-        {"Yes at the exit question",
-         [&](const QString&) {
-             dialogs_.exitAnswers.push_back(true);
-             EXPECT_TRUE(window_->close());
-         }},
-        {"Save As another folder",
-         [&](const QString& other) {
-             dialogs_.folders.push_back(other);
-             dialogs_.replaceAnswers.push_back(true);
-             editor_->SaveAsCommand_Click();
-         }},
-        {"Open of another folder, discarding",
-         [&](const QString& other) {
-             dialogs_.openAnswers.push_back(UnsavedChanges::Discard);
-             dialogs_.folders.push_back(other);
-             editor_->OpenCommand_Click();
-         }},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, end] : cases) {
+        SCOPED_TRACE(what);
         dialogs_ = ScriptedDialogs();
         restart();
-        const QString path = prepared(c.what, counting(112, 0), Bytes("\x00\x00", 2));
+        const QString path = prepared(what, counting(112, 0), Bytes("\x00\x00", 2));
         // Holding a whole configuration, so that nothing is unsaved there.
-        const QString other =
-            prepared(QString(c.what) + " 2", counting(112, 0), Bytes("\x00\x00", 2));
+        const QString other = prepared(QString(what) + " 2", counting(112, 0), Bytes("\x00\x00", 2));
         start(path);
         box(SwitchField::Latching, SwitchTb4)->click();
         QApplication::processEvents();
-        ASSERT_TRUE(!keptFor(path).isEmpty());
-        c.end(other);
+        ASSERT_EQ(keptFor(path).size(), 1);
+        dialogs_.folders = {other};
+        dialogs_.replaceAnswers = {true};
+        dialogs_.openAnswers = {UnsavedChanges::Discard};
+        end();
         QApplication::processEvents();
-        EXPECT_FALSE(!keptFor(path).isEmpty());
-        EXPECT_FALSE(!keptFor(other).isEmpty());
+        EXPECT_TRUE(keptFor(path).isEmpty());
+        EXPECT_TRUE(keptFor(other).isEmpty());
         EXPECT_EQ(dialogs_.errors, std::vector<QString>{});
     }
 }

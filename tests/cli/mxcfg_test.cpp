@@ -468,24 +468,19 @@ TEST_F(MxcfgTest, ColourOnlyAtATerminalAndNeverWithNoColor) {
     config.Switches.Channels[0].Momentary = SwitchPgm | SwitchPhPwr;
     const QString unit = saved("unit", config);
     // Run at a terminal, as a person does.
-    const auto atTerminal = [&](const QStringList& environment) {
+    const auto atTerminal = [&](const QString& environment) {
         QProcess process;
-        QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
-        variables.remove("NO_COLOR");
-        variables.insert("TERM", "xterm");
-        for (const QString& variable : environment) {
-            variables.insert(variable.section('=', 0, 0), variable.section('=', 1));
-        }
-        process.setProcessEnvironment(variables);
-        process.start("script", {"-qc", QString(MXCFG_PATH) + " show '" + unit + "'", "/dev/null"});
+        process.start("script", {"-qc", "env -u NO_COLOR TERM=xterm " + environment + " " +
+                                             MXCFG_PATH + " show '" + unit + "'",
+                                 "/dev/null"});
         EXPECT_TRUE(process.waitForFinished(10'000));
         return process.readAllStandardOutput();
     };
     // The editable switch that is on is green; PH PWR, greyed in Momentary,
     // is dimmed; the switches that are off are plain.
-    EXPECT_TRUE(atTerminal({}).contains("Momentary        \033[32mP\033[0m----\033[2mH\033[0m "));
-    EXPECT_FALSE(atTerminal({"NO_COLOR=1"}).contains('\033'));
-    EXPECT_FALSE(atTerminal({"TERM=dumb"}).contains('\033'));
+    EXPECT_TRUE(atTerminal("").contains("Momentary        \033[32mP\033[0m----\033[2mH\033[0m "));
+    EXPECT_FALSE(atTerminal("NO_COLOR=1").contains('\033'));
+    EXPECT_FALSE(atTerminal("TERM=dumb").contains('\033'));
     EXPECT_FALSE(mxcfg({"show", unit}).out.contains('\033')) << "not at a terminal";
 }
 

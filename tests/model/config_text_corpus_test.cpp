@@ -37,23 +37,23 @@ TEST(ConfigTextCorpus, EverySeedAndMutationKeepsTheReadersProperties) {
         std::string text = seeds[below(seeds.size())];
         for (int change = 0, changes = 1 + static_cast<int>(below(4)); change < changes; ++change) {
             const std::size_t at = below(text.size() + 1);
+            // A byte of any value, a run cut out or repeated, an early end,
+            // part of another seed spliced in.
+            const std::string& other = seeds[below(seeds.size())];
             switch (below(5)) {
-            case 0: // one byte, any value
-                if (at < text.size()) {
-                    text[at] = static_cast<char>(below(256));
-                }
+            case 0:
+                text.insert(at, 1, static_cast<char>(below(256)));
                 break;
-            case 1: // a run cut out
+            case 1:
                 text.erase(at, below(40));
                 break;
-            case 2: // a run repeated
+            case 2:
                 text.insert(at, text.substr(at, below(60)));
                 break;
-            case 3: // the text ends early
+            case 3:
                 text.resize(at);
                 break;
-            default: // part of another seed spliced in
-                const std::string& other = seeds[below(seeds.size())];
+            default:
                 text.insert(at, other.substr(below(other.size()), below(200)));
             }
         }
