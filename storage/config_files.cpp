@@ -18,6 +18,9 @@
 #include <unistd.h>
 #include <utility>
 #include <vector>
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
 
 namespace mx {
 
@@ -153,6 +156,17 @@ int writeJob(void* argument) {
     return 0;
 }
 
+// A writer killed in the middle leaves AddressSanitizer's marks of its frames
+// on the stack it borrowed; they are cleared so that this process can use
+// the space again.
+void forgetBorrowedStack(std::span<char> stack) {
+#if defined(__SANITIZE_ADDRESS__)
+    __asan_unpoison_memory_region(stack.data(), stack.size());
+#else
+    (void)stack;
+#endif
+}
+
 // Writes both blocks, the switch file first; the error number of each write,
 // 0 for success, and 0 for the settings file when the switch file failed.
 //
@@ -184,6 +198,7 @@ std::array<int, 2> writeBoth(SaveTarget& switches, SaveTarget& settings) {
             break;
         }
     }
+    forgetBorrowedStack(stack);
     if (status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0 && job.stage == 3) {
         return job.errors;
     }
