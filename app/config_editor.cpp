@@ -13,8 +13,8 @@
 #include <QFileInfo>
 #include <QPrinter>
 #include <algorithm>
-#include <functional>
 #include <ctime>
+#include <functional>
 #include <utility>
 
 namespace mx {
@@ -191,8 +191,8 @@ bool ConfigEditor::saveAsked(const std::function<bool(const StoredBlocks&)>& hol
         {
             LockedFolder folder;
             if (const auto error = openAndRead(folder, onDisk)) {
-                dialogs_.showError(&window_, describe("The configuration was not saved to",
-                                                      ConfigFolder, *error));
+                dialogs_.showError(
+                    &window_, describe("The configuration was not saved to", ConfigFolder, *error));
                 return false;
             }
             if (agreed ? onDisk == *agreed : holdsNothingToLose(onDisk)) {
@@ -285,8 +285,8 @@ void ConfigEditor::ExportSheet() {
         sheetPdf(sheetHtml(), sheetPageLayout(), "Configuration of " + shown(documentFolder_));
     // Written whole or not at all, so that a failure leaves no sheet that
     // looks complete and is not.
-    if (const auto error = WriteOutputFile(nativePath(path), std::string_view(pdf.constData(),
-                                                                              pdf.size()))) {
+    if (const auto error =
+            WriteOutputFile(nativePath(path), std::string_view(pdf.constData(), pdf.size()))) {
         notSaved(*error);
     }
 }
@@ -394,7 +394,8 @@ void ConfigEditor::offerRecoveredEdits(const StoredBlocks& loaded) {
     // Left by editors that ended without saving, newest first: each is
     // offered until one is restored; one let go is deleted, and those not
     // asked about stay for the next time the folder is loaded.
-    const std::vector<RecoveryStore::Recovered> left = recovery_.leftOver(documentFolder_, problems);
+    const std::vector<RecoveryStore::Recovered> left =
+        recovery_.leftOver(documentFolder_, problems);
     if (!problems.isEmpty()) {
         dialogs_.showError(&window_, problems.join("\n\n"));
     }

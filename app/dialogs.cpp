@@ -130,7 +130,8 @@ protected:
         if (!chosen.isEmpty() &&
             ((purpose_ == FolderPurpose::Save && !first.exists()) ||
              (purpose_ == FolderPurpose::Compare && first.exists() && !first.isDir()))) {
-            QDialog::accept();
+            // Past QFileDialog's own check, which refuses a folder not there.
+            QDialog::accept(); // NOLINT(bugprone-parent-virtual-call)
             return;
         }
         QFileDialog::accept();

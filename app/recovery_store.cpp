@@ -4,10 +4,10 @@
 #include "shown_text.h"
 
 #include <QCryptographicHash>
-#include <QRandomGenerator>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -91,8 +91,8 @@ std::optional<QByteArray> readBounded(const QString& path, qint64 longest, QStri
         bytes.resize(static_cast<qsizetype>(longest) + 1);
         qsizetype count = 0;
         while (count < bytes.size()) {
-            const ssize_t got = ::read(fd, bytes.data() + count,
-                                       static_cast<std::size_t>(bytes.size() - count));
+            const ssize_t got =
+                ::read(fd, bytes.data() + count, static_cast<std::size_t>(bytes.size() - count));
             if (got < 0 && errno == EINTR) {
                 continue;
             }
@@ -199,8 +199,8 @@ QString RecoveryStore::defaultDirectory() {
 
 RecoveryStore::RecoveryStore(QString directory)
     : directory_(std::move(directory)),
-      claim_(std::make_unique<Claim>(QString::number(QRandomGenerator::system()->generate64(), 16)
-                                         .rightJustified(16, '0'))) {}
+      claim_(std::make_unique<Claim>(
+          QString::number(QRandomGenerator::system()->generate64(), 16).rightJustified(16, '0'))) {}
 
 RecoveryStore::~RecoveryStore() = default;
 RecoveryStore::RecoveryStore(RecoveryStore&&) noexcept = default;

@@ -6,9 +6,9 @@
 // characters and stray bytes escaped.
 
 #include "config_files.h"
-#include "output_file.h"
 #include "config_sheet.h"
 #include "config_text.h"
+#include "output_file.h"
 #include "printable_text.h"
 #include "report.h"
 
@@ -282,7 +282,9 @@ std::map<QString, Command> commands() {
           "prints.",
           {{"SOURCE", SourceText}},
           false,
-          {QCommandLineOption({"o", "output"}, "Write the sheet to FILE, a regular file, written whole or not at all; - or no FILE is standard output.",
+          {QCommandLineOption({"o", "output"},
+                              "Write the sheet to FILE, a regular file, written whole or not at "
+                              "all; - or no FILE is standard output.",
                               "FILE")},
           sheet}},
         {"import",
@@ -344,7 +346,7 @@ int main(int argc, char** argv) {
     if (rest.isEmpty()) {
         return usageError("no command given");
     }
-    const QString name = rest.first();
+    const QString& name = rest.first();
     const auto found = known.find(name);
     if (found == known.end()) {
         return usageError(QString("unknown command \"%1\"").arg(name));

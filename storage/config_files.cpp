@@ -275,9 +275,9 @@ public:
         absent = false;
         const std::string path = pathOf(name);
         const bool writing = (access & O_ACCMODE) != O_RDONLY;
-        FileDescriptor opened(::openat(fd_.get(), name,
-                                       access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC |
-                                           (writing ? O_NOFOLLOW : 0)));
+        FileDescriptor opened(
+            ::openat(fd_.get(), name,
+                     access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (writing ? O_NOFOLLOW : 0)));
         if (opened.get() < 0) {
             const int error = errno;
             if (error == ELOOP && writing) {

@@ -41,17 +41,18 @@ std::optional<FileError> CheckOutputFile(const std::string& path) {
     }
     struct stat status {};
     if (::lstat(path.c_str(), &status) != 0) {
-        return errno == ENOENT ? std::nullopt
-                               : std::optional<FileError>(failure(path, FileOperation::Open, errno));
+        return errno == ENOENT
+                   ? std::nullopt
+                   : std::optional<FileError>(failure(path, FileOperation::Open, errno));
     }
     if (S_ISLNK(status.st_mode)) {
         std::array<char, 4096> target{};
         const ssize_t length = ::readlink(path.c_str(), target.data(), target.size() - 1);
-        return refusal(path, FileOperation::Open,
-                       "it is a symbolic link to \"" +
-                           std::string(target.data(), static_cast<std::size_t>(
-                                                          std::max<ssize_t>(length, 0))) +
-                           "\"; name the file itself");
+        return refusal(
+            path, FileOperation::Open,
+            "it is a symbolic link to \"" +
+                std::string(target.data(), static_cast<std::size_t>(std::max<ssize_t>(length, 0))) +
+                "\"; name the file itself");
     }
     if (!S_ISREG(status.st_mode)) {
         return files::notRegular(path, status.st_mode);
@@ -67,8 +68,8 @@ std::optional<FileError> WriteOutputFile(const std::string& path, std::string_vi
     FileDescriptor file;
     for (int attempt = 0; attempt < 100 && file.get() < 0; ++attempt) {
         scratch = scratchName(path);
-        file = FileDescriptor(::open(scratch.c_str(),
-                                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        file = FileDescriptor(
+            ::open(scratch.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
         if (file.get() < 0 && errno != EEXIST) {
             return failure(path, FileOperation::Create, errno);
         }

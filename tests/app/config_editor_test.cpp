@@ -579,7 +579,8 @@ TEST_F(ConfigEditorTest, ARecoveryFileGoesWhenItsEditsAreSavedOrLetGo) {
         restart();
         const QString path = prepared(what, counting(112, 0), Bytes("\x00\x00", 2));
         // Holding a whole configuration, so that nothing is unsaved there.
-        const QString other = prepared(QString(what) + " 2", counting(112, 0), Bytes("\x00\x00", 2));
+        const QString other =
+            prepared(QString(what) + " 2", counting(112, 0), Bytes("\x00\x00", 2));
         start(path);
         box(SwitchField::Latching, SwitchTb4)->click();
         QApplication::processEvents();
@@ -598,7 +599,7 @@ TEST_F(ConfigEditorTest, ARecoveryFileGoesWhenItsEditsAreSavedOrLetGo) {
 TEST_F(ConfigEditorTest, OpenShowsAndRevertsToTheNewUnitWhicheverChannelWasShown) {
     const QString first = prepared("first", counting(112, 0), Bytes("\x00\x00", 2));
     Bytes switches(112, '\0');
-    switches[1] = '\x04'; // channel 1: Latching TB 2
+    switches[1] = '\x04';      // channel 1: Latching TB 2
     switches[14 + 1] = '\x08'; // channel 2: Latching TB 3
     const QString second = prepared("second", switches, Bytes("\x01\x00", 2));
     start(second);
@@ -744,13 +745,15 @@ TEST_F(ConfigEditorTest, ARecoveryFileIsReadOnlyWhenItIsOneAndNeverHangsOrGrows)
         EXPECT_TRUE(dialogs_.errors[0].contains(QString("cannot be read (") + c.reason))
             << dialogs_.errors[0].toStdString();
         EXPECT_TRUE(dialogs_.questions.empty()) << "nothing is offered";
-        EXPECT_TRUE(QFileInfo(file + ".broken").exists() || QFileInfo(file + ".broken").isSymLink());
+        EXPECT_TRUE(QFileInfo(file + ".broken").exists() ||
+                    QFileInfo(file + ".broken").isSymLink());
         EXPECT_EQ(readFile(other + "/switches.mx"), counting(112, 9));
         QFile::remove(file + ".broken");
     }
     EXPECT_EQ(QFileInfo(root_.filePath("state/MX_config")).permissions() &
                   (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
-              QFile::Permissions()) << "private to the user";
+              QFile::Permissions())
+        << "private to the user";
 }
 
 TEST_F(ConfigEditorTest, TwoEditorsOnOneUnitKeepTheirOwnEditsAndTheSecondIsTold) {
@@ -900,9 +903,10 @@ TEST_F(ConfigEditorTest, AFolderGivenAtStartUpLoadsWithoutAsking) {
     ASSERT_TRUE(second.Form_Load(missing));
     ASSERT_EQ(again.errors.size(), 2U);
     EXPECT_TRUE(again.errors[0].contains(missing + "\": error 2, No such file or directory"));
-    EXPECT_EQ(again.errors[1], "\"" + path + "\" is open in another MX_config window too. "
-                               "Whichever saves last replaces what the other saved; make your "
-                               "changes in one of them.");
+    EXPECT_EQ(again.errors[1], "\"" + path +
+                                   "\" is open in another MX_config window too. "
+                                   "Whichever saves last replaces what the other saved; make your "
+                                   "changes in one of them.");
     EXPECT_FALSE(QFileInfo::exists(missing));
     EXPECT_EQ(second.configFolder(), path);
 }
@@ -1240,7 +1244,7 @@ TEST_F(ConfigEditorTest, SaveAsIntoTheCurrentFolderSavesTheEditsWithoutAsking) {
 }
 
 // Answers the next modal dialog from inside its own event loop.
-void whenModal(std::function<void(QWidget*)> answer) {
+void whenModal(const std::function<void(QWidget*)>& answer) {
     auto* timer = new QTimer;
     timer->setInterval(10);
     QObject::connect(timer, &QTimer::timeout, [timer, answer] {

@@ -280,7 +280,8 @@ TEST_F(MxcfgTest, SheetWritesTheEditorsSheetWholeToAFileOrNotAtAll) {
 TEST_F(MxcfgTest, ASheetGoesOnlyIntoARegularFileWholeOrNowhere) {
     const QString unit = saved("unit", ChannelConfig{});
     const QString other = saved("other", distinctConfig());
-    const QByteArray otherFiles = readFile(other + "/switches.mx") + readFile(other + "/settings.cmx");
+    const QByteArray otherFiles =
+        readFile(other + "/switches.mx") + readFile(other + "/settings.cmx");
     const QString fifo = root_.filePath("fifo");
     ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0666), 0);
     const QString link = root_.filePath("link.html");
@@ -295,14 +296,16 @@ TEST_F(MxcfgTest, ASheetGoesOnlyIntoARegularFileWholeOrNowhere) {
     const std::vector<Case> cases = {
         {"a device", "/dev/full",
          "Could not open \"/dev/full\": it is a character device, not a regular file."},
-        {"a named pipe", fifo, "Could not open \"" + fifo + "\": it is a named pipe, not a regular file."},
+        {"a named pipe", fifo,
+         "Could not open \"" + fifo + "\": it is a named pipe, not a regular file."},
         {"a directory", dir, "Could not open \"" + dir + "\": error 21, Is a directory."},
         {"a link to another unit's file", link,
          "Could not open \"" + link + "\": it is a symbolic link to \"" + other +
              "/switches.mx\"; name the file itself."},
         {"a unit's own file", other + "/settings.cmx",
-         "Could not open \"" + other + "/settings.cmx\": it is named as a unit's own files are, and "
-         "is never written over."},
+         "Could not open \"" + other +
+             "/settings.cmx\": it is named as a unit's own files are, and "
+             "is never written over."},
         {"standard output by name", "/dev/stdout",
          "Could not open \"/dev/stdout\": it is a symbolic link to \"/proc/self/fd/1\"; name the "
          "file itself."},
@@ -314,8 +317,9 @@ TEST_F(MxcfgTest, ASheetGoesOnlyIntoARegularFileWholeOrNowhere) {
     };
     for (const Case& c : cases) {
         QProcess process;
-        process.start("bash", {"-c", QString("trap '' XFSZ; %1 exec \"$0\" sheet \"$1\" -o \"$2\"")
-                                         .arg(*c.limit ? QString("ulimit -f ") + c.limit + ";" : ""),
+        process.start("bash", {"-c",
+                               QString("trap '' XFSZ; %1 exec \"$0\" sheet \"$1\" -o \"$2\"")
+                                   .arg(*c.limit ? QString("ulimit -f ") + c.limit + ";" : ""),
                                MXCFG_PATH, unit, c.target});
         ASSERT_TRUE(process.waitForFinished(10'000));
         EXPECT_EQ(process.exitCode(), 2) << c.what;
@@ -399,7 +403,7 @@ TEST_F(MxcfgTest, JsonHoldsEveryMaskAsARawByte) {
         "Disabled",      "Latching",      "Momentary",     "AlwaysOn",      "PgmSuppresses",
         "Tb1Suppresses", "Tb2Suppresses", "Tb3Suppresses", "Tb4Suppresses", "PgmDelatches",
         "Tb1Delatches",  "Tb2Delatches",  "Tb3Delatches",  "Tb4Delatches"};
-    for (const QJsonValue& value : root["channels"].toArray()) {
+    for (const auto& value : root["channels"].toArray()) {
         const QJsonObject channel = value.toObject();
         EXPECT_EQ(channel.keys(), QStringList({"channel", "masks", "recall"}));
         EXPECT_EQ(channel["masks"].toObject().size(), 14);
@@ -436,11 +440,10 @@ TEST_F(MxcfgTest, AFolderIsTheBytesItWasNamedBy) {
     text.write(QByteArray::fromStdString(configToText(distinctConfig())));
     text.close();
     // The shell passes the bytes themselves, which a QProcess cannot.
+    const QString script = "d=\"$1/bad$(printf '\\377\\376')\"; "
+                           "\"$0\" import \"$2\" \"$d\" && \"$0\" show \"$d\" >/dev/null";
     QProcess shell;
-    shell.start("sh", {"-c",
-                       "d=\"$1/bad$(printf '\\377\\376')\"; "
-                       "\"$0\" import \"$2\" \"$d\" && \"$0\" show \"$d\" >/dev/null",
-                       MXCFG_PATH, root_.path(), text.fileName()});
+    shell.start("sh", {"-c", script, MXCFG_PATH, root_.path(), text.fileName()});
     ASSERT_TRUE(shell.waitForFinished(10'000));
     EXPECT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
     EXPECT_EQ(fs::file_size(named / "switches.mx"), 112U);
@@ -452,9 +455,9 @@ TEST_F(MxcfgTest, SidesWhoseShortNamesLookAlikeAreCalledByTheirWholeNames) {
     saved("one/far/away/in/a/folder/tree/unitC", config);
     config.Switches.Channels[2].Latching = SwitchTb2;
     saved("two/far/away/in/a/folder/tree/unitC", config);
-    const Result result = mxcfg({"diff", "one/far/away/in/a/folder/tree/unitC",
-                                 "two/far/away/in/a/folder/tree/unitC"},
-                                {}, root_.path());
+    const Result result = mxcfg(
+        {"diff", "one/far/away/in/a/folder/tree/unitC", "two/far/away/in/a/folder/tree/unitC"}, {},
+        root_.path());
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "Channel 3, Latching, TB 2: one/far/away/in/a/folder/tree/unitC off, "
                           "two/far/away/in/a/folder/tree/unitC on\n");
@@ -470,8 +473,9 @@ TEST_F(MxcfgTest, ColourOnlyAtATerminalAndNeverWithNoColor) {
     // Run at a terminal, as a person does.
     const auto atTerminal = [&](const QString& environment) {
         QProcess process;
-        process.start("script", {"-qc", "env -u NO_COLOR TERM=xterm " + environment + " " +
-                                             MXCFG_PATH + " show '" + unit + "'",
+        process.start("script", {"-qc",
+                                 "env -u NO_COLOR TERM=xterm " + environment + " " + MXCFG_PATH +
+                                     " show '" + unit + "'",
                                  "/dev/null"});
         EXPECT_TRUE(process.waitForFinished(10'000));
         return process.readAllStandardOutput();

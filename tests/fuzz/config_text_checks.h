@@ -26,8 +26,7 @@ inline const char* brokenTextProperty(std::string_view text) {
 
     // In pieces of 1 to 8 bytes, as a pipe may deliver it: the same result.
     ConfigTextReader reader;
-    const std::size_t piece =
-        text.empty() ? 1 : 1 + static_cast<unsigned char>(text.front()) % 8;
+    const std::size_t piece = text.empty() ? 1 : 1 + static_cast<unsigned char>(text.front()) % 8;
     for (std::size_t at = 0; at < text.size(); at += piece) {
         reader.feed(text.substr(at, piece));
     }

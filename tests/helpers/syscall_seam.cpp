@@ -9,6 +9,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+// The linker names the wrapped and the real calls.
+// NOLINTBEGIN(bugprone-reserved-identifier)
 extern "C" {
 int __real_openat(int dir, const char* path, int flags, ...);
 int __real___openat_2(int dir, const char* path, int flags);
@@ -16,6 +18,7 @@ ssize_t __real_pwrite(int fd, const void* buffer, size_t count, off_t offset);
 int __real_fsync(int fd);
 int __real_close(int fd);
 }
+// NOLINTEND(bugprone-reserved-identifier)
 
 namespace mx::seam {
 
@@ -133,6 +136,7 @@ int Recorder::indexOf(const std::string& call, const std::string& name) const {
 
 using mx::seam::record;
 
+// NOLINTBEGIN(bugprone-reserved-identifier)
 extern "C" {
 
 int __wrap_openat(int dir, const char* path, int flags, ...) {
@@ -171,3 +175,4 @@ int __wrap_close(int fd) {
 }
 
 } // extern "C"
+// NOLINTEND(bugprone-reserved-identifier)

@@ -1,8 +1,8 @@
 #include "config_text.h"
 #include "random_config.h"
 
-#include <gtest/gtest.h>
 #include <functional>
+#include <gtest/gtest.h>
 #include <random>
 
 namespace mx {
@@ -134,7 +134,7 @@ TEST(ConfigText, ReportsTheLineAndColumnOfWhatItCannotRead) {
         {replaced("Latching: none", "  Latchin: none"), {6, 5, "unknown group \"Latchin\""}},
         {replaced("Latching: none", "Momentary: none"),
          {7, 3, "\"Momentary\" is given twice for channel 1"}},
-        {replaced("Latching: none", std::string("Latching: no\0ne", 16)),
+        {replaced("Latching: none", std::string("Latching: no\0ne", 15)),
          {6, 15, "a NUL byte, which no configuration text holds"}},
         {replaced("Recall: none", "Recall: Mic gain, Gain"),
          {19, 21, "unknown recall flag \"Gain\""}},

@@ -12,11 +12,11 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <optional>
 #include <gtest/gtest.h>
 #include <iostream>
 #include <iterator>
 #include <numeric>
+#include <optional>
 #include <random>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -281,7 +281,7 @@ TEST_F(ConfigFilesTest, AFileThatTakesNoWriteStopsTheSaveBeforeAnythingChanges) 
         EXPECT_TRUE(error->nothingChanged());
         EXPECT_EQ(error->error.path, c.failing.string());
         EXPECT_EQ(c.switchFileThere ? readFile(switchFile()) : Bytes(),
-                  original.size() && c.switchFileThere ? original : Bytes());
+                  !original.empty() && c.switchFileThere ? original : Bytes());
         EXPECT_EQ(fs::exists(switchFile()), c.switchFileThere) << "a file this save made is gone";
     }
 }
@@ -517,7 +517,7 @@ TEST_F(ConfigFilesTest, OnlyRegularFilesAreReadOrWritten) {
              sockaddr_un address{};
              address.sun_family = AF_UNIX;
              std::strncpy(address.sun_path, p.c_str(), sizeof(address.sun_path) - 1);
-             ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+             (void)::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
              ::close(fd);
          },
          "it is a socket, not a regular file", 0},

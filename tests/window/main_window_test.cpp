@@ -296,6 +296,7 @@ TEST_F(MainWindowTest, TabWalksTheFocusNumbersAndWrapsBothWays) {
     byNumber[105] = named<QWidget>("RecallMicGain");
     byNumber[106] = named<QWidget>("RecallFader");
     std::vector<QWidget*> order;
+    order.reserve(byNumber.size());
     for (const auto& [number, widget] : byNumber) {
         order.push_back(widget);
     }
@@ -821,14 +822,14 @@ TEST_F(MainWindowTest, TheChannelListOffersTheEditsInAMenu) {
                                 list->viewport()->mapToGlobal(third));
         QApplication::sendEvent(list->viewport(), &event);
     });
-    EXPECT_EQ(items,
-              QStringList({"Copy channel 4 [Ctrl+C]", "Paste to channel 4 (off) [Ctrl+V]",
-                           "Paste to all channels (off) [Ctrl+Shift+V]", "Undo (off) [Ctrl+Z]",
-                           "Redo (off) [" + window().redoAction()->shortcut().toString() + "]",
-                           "Revert to saved (off) []", "Print… [Ctrl+P]",
-                           "Export sheet as PDF… [Ctrl+E]", "Compare with… [Ctrl+D]",
-                           "Compare with saved []", "Stop comparing (off) []",
-                           "Next difference (off) [F8]", "Previous difference (off) [Shift+F8]"}));
+    EXPECT_EQ(
+        items,
+        QStringList({"Copy channel 4 [Ctrl+C]", "Paste to channel 4 (off) [Ctrl+V]",
+                     "Paste to all channels (off) [Ctrl+Shift+V]", "Undo (off) [Ctrl+Z]",
+                     "Redo (off) [" + window().redoAction()->shortcut().toString() + "]",
+                     "Revert to saved (off) []", "Print… [Ctrl+P]", "Export sheet as PDF… [Ctrl+E]",
+                     "Compare with… [Ctrl+D]", "Compare with saved []", "Stop comparing (off) []",
+                     "Next difference (off) [F8]", "Previous difference (off) [Shift+F8]"}));
 
     // The keys work again once a menu with nothing to undo or paste is gone.
     clickIndicator(box(SwitchField::Latching, SwitchTb2));
@@ -1162,8 +1163,7 @@ TEST_F(MainWindowTest, EveryKindOfEditMarksTheWindowAsTheDocumentIs) {
         {"a recall click", [&] { clickIndicator(window().recallBox(RecallField::MicGain)); }},
         {"a paste", [&] { window().pasteAction()->trigger(); }},
         {"a paste to all", [&] { window().pasteToAllAction()->trigger(); }},
-        {"a take of one value",
-         [&] { window().takeValue(box(SwitchField::Latching, SwitchTb1)); }},
+        {"a take of one value", [&] { window().takeValue(box(SwitchField::Latching, SwitchTb1)); }},
         {"a take of the channel", [&] { window().takeChannel(); }},
         {"a take of everything", [&] { window().takeEverything(); }},
     };
