@@ -6,17 +6,9 @@
 
 namespace mx {
 
-namespace {
-
 QString channelName(int channel) {
     return QString("channel %1").arg(channel + 1);
 }
-
-ChannelSet channelSetOf(int channel) {
-    return static_cast<ChannelSet>(1U << channel);
-}
-
-} // namespace
 
 QString EditDescription::text() const {
     const auto switchText = [this] {
@@ -139,21 +131,15 @@ void ConfigDocument::noteChange() {
 ConfigDocument::~ConfigDocument() = default;
 
 bool ConfigDocument::setSwitch(int channel, SwitchField field, SwitchMask switchValue, bool on) {
-    SwitchMask* byte = maskByte(config_.Switches, channel, field);
-    if (byte == nullptr || !isSwitch(switchValue)) {
-        return false;
-    }
-    return editByte(*byte, withBit(*byte, switchValue, on),
-                    {EditDescription::Kind::Switch, channel, field, switchValue, {}});
+    const auto edit = switchEdit(config_.Switches, channel, field, switchValue, on);
+    return edit && editByte(*edit->byte, edit->after,
+                            {EditDescription::Kind::Switch, channel, field, switchValue, {}});
 }
 
 bool ConfigDocument::setRecall(int channel, RecallField field, bool on) {
-    if (!isChannel(channel)) {
-        return false;
-    }
-    std::uint8_t& mask = recallMask(config_.Recall, field);
-    return editByte(mask, withBit(mask, channelBit(channel), on),
-                    {EditDescription::Kind::Recall, channel, {}, 0, field});
+    const auto edit = recallEdit(config_.Recall, channel, field, on);
+    return edit &&
+           editByte(*edit->byte, edit->after, {EditDescription::Kind::Recall, channel, {}, 0, field});
 }
 
 bool ConfigDocument::pasteChannel(int channel, const ChannelSettings& source) {
@@ -289,23 +275,19 @@ void ConfigDocument::load(const ChannelConfig& config, const StoredBlocks& store
     undoStack_->clear();
     config_ = config;
     savedConfig_ = config;
-    stored_ = stored;
-    storedHoldsSaved_ = holdsExactly(stored_, savedConfig_);
-    followSavedFiles();
-    emit replaced();
-    noteChange();
+    storedNow(stored);
 }
 
 void ConfigDocument::markSaved(const StoredBlocks& written) {
     savedConfig_ = config_;
-    stored_ = written;
-    storedHoldsSaved_ = holdsExactly(stored_, savedConfig_);
-    followSavedFiles();
-    emit replaced();
-    noteChange();
+    storedNow(written);
 }
 
 void ConfigDocument::setStoredBlocks(const StoredBlocks& stored) {
+    storedNow(stored);
+}
+
+void ConfigDocument::storedNow(const StoredBlocks& stored) {
     stored_ = stored;
     storedHoldsSaved_ = holdsExactly(stored_, savedConfig_);
     followSavedFiles();

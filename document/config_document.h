@@ -28,6 +28,17 @@ namespace mx {
 // A set of channels: channel index n is bit value 2 to the power n.
 using ChannelSet = std::uint8_t;
 
+// The set that holds one channel (index 0..7).
+constexpr ChannelSet channelSetOf(int channel) {
+    return static_cast<ChannelSet>(1U << channel);
+}
+constexpr bool holdsChannel(ChannelSet set, int channel) {
+    return (set & channelSetOf(channel)) != 0;
+}
+
+// A channel as a sentence names it: "channel 3" for index 2.
+QString channelName(int channel);
+
 // What an undo step did, kept as a few numbers so that recording one costs
 // a click nothing; its text is made only when a menu shows it.
 struct EditDescription {
@@ -173,6 +184,9 @@ private:
     QString stepText(int index) const;
     // Brings a comparison with the saved files up to date with them.
     void followSavedFiles();
+    // The files now hold `stored`: the modified state, the comparison with
+    // the saved files and the views follow.
+    void storedNow(const StoredBlocks& stored);
 
     ChannelConfig config_;
     ChannelConfig savedConfig_;

@@ -122,22 +122,42 @@ SwitchMask editableSwitches(SwitchField field) {
     return AllSwitchBits;
 }
 
-std::optional<bool> testSwitch(const SwitchTable& table, int channel, SwitchField field,
-                               SwitchMask switchValue) {
-    if (!isChannel(channel) || !isSwitch(switchValue)) {
+std::optional<ByteEdit> switchEdit(SwitchTable& table, int channel, SwitchField field,
+                                   SwitchMask switchValue, bool on) {
+    SwitchMask* byte = maskByte(table, channel, field);
+    if (byte == nullptr || !isSwitch(switchValue)) {
         return std::nullopt;
     }
-    return (fieldOf(table.Channels[static_cast<std::size_t>(channel)], field) & switchValue) != 0;
+    return ByteEdit{byte, withBit(*byte, switchValue, on)};
 }
+
+std::optional<ByteEdit> recallEdit(RecallSettings& recall, int channel, RecallField field,
+                                   bool on) {
+    if (!isChannel(channel)) {
+        return std::nullopt;
+    }
+    std::uint8_t& mask = recallMask(recall, field);
+    return ByteEdit{&mask, withBit(mask, channelBit(channel), on)};
+}
+
+namespace {
+
+bool made(const std::optional<ByteEdit>& edit) {
+    if (edit) {
+        *edit->byte = edit->after;
+    }
+    return edit.has_value();
+}
+
+} // namespace
 
 bool setSwitch(SwitchTable& table, int channel, SwitchField field, SwitchMask switchValue,
                bool on) {
-    SwitchMask* byte = maskByte(table, channel, field);
-    if (byte == nullptr || !isSwitch(switchValue)) {
-        return false;
-    }
-    *byte = withBit(*byte, switchValue, on);
-    return true;
+    return made(switchEdit(table, channel, field, switchValue, on));
+}
+
+bool setRecall(RecallSettings& recall, int channel, RecallField field, bool on) {
+    return made(recallEdit(recall, channel, field, on));
 }
 
 std::optional<bool> testRecall(const RecallSettings& recall, int channel, RecallField field) {
@@ -147,15 +167,6 @@ std::optional<bool> testRecall(const RecallSettings& recall, int channel, Recall
     const std::uint8_t mask =
         field == RecallField::MicGain ? recall.MicGainRecall : recall.FaderRecall;
     return (mask & channelBit(channel)) != 0;
-}
-
-bool setRecall(RecallSettings& recall, int channel, RecallField field, bool on) {
-    if (!isChannel(channel)) {
-        return false;
-    }
-    std::uint8_t& mask = recallMask(recall, field);
-    mask = withBit(mask, channelBit(channel), on);
-    return true;
 }
 
 std::optional<ChannelSettings> channelSettings(const ChannelConfig& config, int channel) {

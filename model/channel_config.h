@@ -191,15 +191,26 @@ constexpr std::uint8_t withBit(std::uint8_t byte, std::uint8_t bit, bool on) {
 }
 
 // Bit operations. A channel outside 0..7, or a switch value that is not one of
-// the six switches, is refused: tests give no answer and changes report false
-// and leave every byte as it was, so a caller with no channel selected can
-// simply ignore the result.
-std::optional<bool> testSwitch(const SwitchTable& table, int channel, SwitchField field,
-                               SwitchMask switchValue);
+// the six switches, is refused: an edit is nothing, a test gives no answer and
+// a change reports false and leaves every byte as it was, so a caller with no
+// channel selected can simply ignore the result.
+
+// What setting or clearing one bit does: the byte it changes and the value
+// the byte has after it. The editor's document records it as an undo step
+// before it makes it.
+struct ByteEdit {
+    std::uint8_t* byte = nullptr;
+    std::uint8_t after = 0;
+};
+std::optional<ByteEdit> switchEdit(SwitchTable& table, int channel, SwitchField field,
+                                   SwitchMask switchValue, bool on);
+std::optional<ByteEdit> recallEdit(RecallSettings& recall, int channel, RecallField field,
+                                   bool on);
+// The edit, made at once.
 bool setSwitch(SwitchTable& table, int channel, SwitchField field, SwitchMask switchValue, bool on);
+bool setRecall(RecallSettings& recall, int channel, RecallField field, bool on);
 
 std::optional<bool> testRecall(const RecallSettings& recall, int channel, RecallField field);
-bool setRecall(RecallSettings& recall, int channel, RecallField field, bool on);
 
 // Everything the window shows of one channel: its fourteen masks and its two
 // recall flags.

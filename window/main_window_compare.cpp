@@ -79,7 +79,7 @@ void MainWindow::prepareCompareActions(QWidget* target) {
         takeChannelAction_->setText(
             QString("Take channel %1 from %2").arg(shownChannel_ + 1).arg(reference->name));
         takeChannelAction_->setEnabled(isChannel(shownChannel_) &&
-                                       (differing & (1U << shownChannel_)) != 0);
+                                       holdsChannel(differing, shownChannel_));
         takeEverythingAction_->setText("Take everything from " + reference->name);
         takeEverythingAction_->setEnabled(differing != 0);
     }
@@ -196,7 +196,7 @@ void MainWindow::markDifferences() {
     listedConfig_ = document_.config();
     const ChannelSet channels = document_.channelsDiffering();
     for (int channel = 0; channel < ChannelCount; ++channel) {
-        showList_->setDifference(channel, (channels & (1U << channel)) != 0);
+        showList_->setDifference(channel, holdsChannel(channels, channel));
     }
 }
 
@@ -250,7 +250,7 @@ void MainWindow::goToDifference(int step) {
     int channel = isChannel(shownChannel_) ? shownChannel_ : (step > 0 ? -1 : 0);
     do {
         channel = (channel + step + ChannelCount) % ChannelCount;
-    } while ((differing & (1U << channel)) == 0);
+    } while (!holdsChannel(differing, channel));
     selectChannel(channel);
     // A channel that differs only in greyed boxes or unnamed bits has no box
     // to go to; its place in the list is where the user can read the tip.

@@ -19,14 +19,6 @@
 
 namespace mx {
 
-namespace {
-
-QString channelName(int channel) {
-    return QString("channel %1").arg(channel + 1);
-}
-
-} // namespace
-
 QAction* MainWindow::addCommand(const char* name, const QList<QKeySequence>& keys,
                                 const char* description, void (MainWindow::*slot)()) {
     auto* action = new QAction(this);
@@ -211,7 +203,7 @@ void MainWindow::showRestored(int channel, ChannelSet changed) {
     // The channel shown, when undo or redo changed it; else the first one
     // it changed, so that something visibly happens.
     int shown = channel;
-    if (isChannel(shownChannel_) && (changed & (1U << shownChannel_)) != 0) {
+    if (isChannel(shownChannel_) && holdsChannel(changed, shownChannel_)) {
         shown = shownChannel_;
     } else if (changed != 0) {
         shown = std::countr_zero(static_cast<unsigned>(changed));

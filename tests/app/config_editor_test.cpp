@@ -559,7 +559,9 @@ TEST_F(ConfigEditorTest, ASignalToEndKeepsTheEditsAndQuitsWithoutAsking) {
     program.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
     program.start(MX_CONFIG_PATH, {"-platform", "offscreen", folder("other")});
     ASSERT_TRUE(program.waitForStarted());
-    QTest::qWait(1000);
+    // Loaded, and so listening for signals, once it lists the folder as recent.
+    const QString recent = root_.filePath("config/MX_config/recent-units.txt");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return readFile(recent).contains("other"); }, 10'000));
     program.terminate();
     ASSERT_TRUE(program.waitForFinished(5000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);

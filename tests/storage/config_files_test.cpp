@@ -263,6 +263,7 @@ TEST_F(ConfigFilesTest, AFileThatTakesNoWriteStopsTheSaveBeforeAnythingChanges) 
         {"a hard link from one file to the other", true,
          [&] { return fs::create_hard_link(switchFile(), settingsFile()), true; }, settingsFile()},
     };
+    std::string notHere;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         fs::remove(settingsFile());
@@ -271,7 +272,7 @@ TEST_F(ConfigFilesTest, AFileThatTakesNoWriteStopsTheSaveBeforeAnythingChanges) 
             writeFile(switchFile(), original);
         }
         if (!c.spoil()) {
-            std::cout << "skipped: " << c.what << " (not possible here)\n";
+            notHere += std::string(notHere.empty() ? "" : ", ") + c.what;
             continue;
         }
         const auto error = SaveConfig(folder(), distinctConfig());
@@ -283,6 +284,9 @@ TEST_F(ConfigFilesTest, AFileThatTakesNoWriteStopsTheSaveBeforeAnythingChanges) 
         EXPECT_EQ(c.switchFileThere ? readFile(switchFile()) : Bytes(),
                   !original.empty() && c.switchFileThere ? original : Bytes());
         EXPECT_EQ(fs::exists(switchFile()), c.switchFileThere) << "a file this save made is gone";
+    }
+    if (!notHere.empty()) {
+        GTEST_SKIP() << "the other cases passed; this system cannot make: " << notHere;
     }
 }
 
