@@ -138,8 +138,8 @@ bool ConfigDocument::setSwitch(int channel, SwitchField field, SwitchMask switch
 
 bool ConfigDocument::setRecall(int channel, RecallField field, bool on) {
     const auto edit = recallEdit(config_.Recall, channel, field, on);
-    return edit &&
-           editByte(*edit->byte, edit->after, {EditDescription::Kind::Recall, channel, {}, 0, field});
+    return edit && editByte(*edit->byte, edit->after,
+                            {EditDescription::Kind::Recall, channel, {}, 0, field});
 }
 
 bool ConfigDocument::pasteChannel(int channel, const ChannelSettings& source) {

@@ -204,8 +204,7 @@ struct ByteEdit {
 };
 std::optional<ByteEdit> switchEdit(SwitchTable& table, int channel, SwitchField field,
                                    SwitchMask switchValue, bool on);
-std::optional<ByteEdit> recallEdit(RecallSettings& recall, int channel, RecallField field,
-                                   bool on);
+std::optional<ByteEdit> recallEdit(RecallSettings& recall, int channel, RecallField field, bool on);
 // The edit, made at once.
 bool setSwitch(SwitchTable& table, int channel, SwitchField field, SwitchMask switchValue, bool on);
 bool setRecall(RecallSettings& recall, int channel, RecallField field, bool on);

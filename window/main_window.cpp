@@ -5,8 +5,10 @@
 #include "compact_style.h"
 #include "design_geometry.h"
 #include "difference_mark.h"
+#include "difference_marks.h"
 #include "scaled_layout.h"
 #include "standard_keys.h"
+#include "window_actions.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -119,8 +121,10 @@ MainWindow::MainWindow(ConfigDocument& document, QWidget* parent)
         child->setStyle(style_);
     }
     applyFocusOrder();
-    buildEditActions();
-    buildCompareActions();
+    actions_ = std::make_unique<WindowActions>(*this);
+    connectActions();
+    marks_ = std::make_unique<DifferenceMarks>(document_, members_, *recallMicGain_, *recallFader_,
+                                               *showList_);
     layout_->finishPlacing(*showList_);
     connect(scrollArea_->verticalScrollBar(), &QScrollBar::valueChanged, this,
             &MainWindow::keepRightColumnInView);
@@ -133,7 +137,8 @@ MainWindow::MainWindow(ConfigDocument& document, QWidget* parent)
         showModified();
     });
     connect(&document_, &ConfigDocument::restored, this, &MainWindow::showRestored);
-    connect(&document_, &ConfigDocument::referenceChanged, this, &MainWindow::showReference);
+    connect(&document_, &ConfigDocument::referenceChanged, this,
+            [this] { marks_->referenceChanged(shownChannel_); });
     QAccessible::installActivationObserver(this);
 }
 
@@ -223,7 +228,7 @@ void MainWindow::buildRightColumn() {
     for (int channel = 1; channel <= ChannelCount; ++channel) {
         showList_->addItem(QString("Channel %1").arg(channel));
     }
-    showList_->setDifferenceTip([this](int channel) { return channelDifferenceTip(channel); });
+    showList_->setDifferenceTip([this](int channel) { return marks_->channelTip(channel); });
     connect(showList_, &ChannelList::menuRequested, this,
             [this](const QPoint& position) { showEditMenu(position, showList_); });
     // selectionChanged comes after the selection has moved, unlike the
@@ -351,7 +356,7 @@ void MainWindow::ShowList_Click() {
     }
     showState(recallMicGain_, testRecall(config.Recall, channel, RecallField::MicGain).value());
     showState(recallFader_, testRecall(config.Recall, channel, RecallField::Fader).value());
-    showDifferences();
+    marks_->show(shownChannel_);
 }
 
 void MainWindow::showState(QCheckBox* box, bool checked) {
@@ -369,7 +374,7 @@ void MainWindow::Group_Click(SwitchField group, SwitchMask index) {
     // No channel selected: the box keeps its state and the model is left as it is.
     if (document_.setSwitch(shownChannel_, group, index, box->isChecked())) {
         showModified();
-        showDifferences();
+        marks_->show(shownChannel_);
     }
 }
 
@@ -384,7 +389,7 @@ void MainWindow::RecallFader_Click() {
 void MainWindow::Recall_Click(RecallField field) {
     if (document_.setRecall(shownChannel_, field, recallBox(field)->isChecked())) {
         showModified();
-        showDifferences();
+        marks_->show(shownChannel_);
     }
 }
 

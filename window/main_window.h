@@ -8,6 +8,7 @@
 #include "channel_clipboard.h"
 #include "channel_config.h"
 #include "config_document.h"
+#include "window_actions.h"
 
 #include <QAccessible>
 #include <QWidget>
@@ -20,7 +21,6 @@
 class QAction;
 class QCheckBox;
 class QGroupBox;
-class QMenu;
 class QPushButton;
 class QScrollArea;
 
@@ -28,6 +28,7 @@ namespace mx {
 
 class ChannelList;
 class CompactStyle;
+class DifferenceMarks;
 class ScaledLayout;
 class SwitchBox;
 
@@ -58,27 +59,24 @@ public:
     QCheckBox* recallBox(RecallField field) const;
     ChannelList* channelList() const { return showList_; }
 
-    // The edit commands, with their shortcuts; also in the window's menu.
-    QAction* pasteAction() const { return pasteAction_; }
-    QAction* pasteToAllAction() const { return pasteToAllAction_; }
-    QAction* undoAction() const { return undoAction_; }
-    QAction* redoAction() const { return redoAction_; }
-    QAction* revertAction() const { return revertAction_; }
-    QMenu* editMenu() const { return editMenu_; }
+    // The window's commands, with their keys, as the window's menu offers
+    // them. Compare with… asks the application for a reference through
+    // compareRequested; Print… and Export sheet as PDF… ask through
+    // printRequested and exportSheetRequested.
+    const WindowActions& actions() const { return *actions_; }
+    QAction* pasteAction() const { return actions_->paste; }
+    QAction* pasteToAllAction() const { return actions_->pasteToAll; }
+    QAction* undoAction() const { return actions_->undo; }
+    QAction* redoAction() const { return actions_->redo; }
+    QAction* revertAction() const { return actions_->revert; }
+    QAction* compareAction() const { return actions_->compare; }
+    QAction* compareSavedAction() const { return actions_->compareSaved; }
+    QAction* stopComparingAction() const { return actions_->stopComparing; }
+    QAction* printAction() const { return actions_->print; }
+    QAction* exportSheetAction() const { return actions_->exportSheet; }
 
-    // Comparing with another configuration, the document's reference: the
-    // commands (also in the window's menu), and taking its values. Compare
-    // with… asks the application for a reference through compareRequested.
-    QAction* compareAction() const { return compareAction_; }
-    QAction* compareSavedAction() const { return compareSavedAction_; }
-    QAction* stopComparingAction() const { return stopComparingAction_; }
-    QAction* nextDifferenceAction() const { return nextDifferenceAction_; }
-    QAction* previousDifferenceAction() const { return previousDifferenceAction_; }
-    // The configuration sheet, which the application prints or saves as PDF
-    // when asked through printRequested and exportSheetRequested.
-    QAction* printAction() const { return printAction_; }
-    QAction* exportSheetAction() const { return exportSheetAction_; }
-    // Whether a box or a channel is marked as differing from the reference.
+    // Comparing with another configuration, the document's reference:
+    // whether a box or a channel is marked as differing from it.
     bool isMarked(const QCheckBox* box) const;
     bool isChannelMarked(int channel) const;
     // The reference's value for one box of the shown channel, the whole
@@ -134,11 +132,8 @@ protected:
 private:
     void buildSwitchGroups();
     void buildRightColumn();
-    // A command of the window's menu, whose keys work wherever the focus is.
-    QAction* addCommand(const char* name, const QList<QKeySequence>& keys, const char* description,
-                        void (MainWindow::*slot)() = nullptr);
-    void buildEditActions();
-    void buildCompareActions();
+    // What each of the window's commands does.
+    void connectActions();
     void applyFocusOrder();
     void place(QWidget* widget, const QRect& twips);
     // Finds the scale for the font in use and places every control by it.
@@ -159,21 +154,7 @@ private:
     void showRestored(int channel, ChannelSet changed);
     // Opens the edit menu; `target` is the control it was opened on.
     void showEditMenu(const QPoint& globalPosition, QWidget* target);
-    void prepareCompareActions(QWidget* target);
-    // Marks what differs from the reference: the shown channel's boxes and
-    // the channels in the list. Inline, and nothing more than a test while
-    // nothing is compared and nothing is marked, since every click asks it.
-    void showDifferences() {
-        if (marksShown_ || document_.reference() != nullptr) {
-            markDifferences();
-        }
-    }
-    void markDifferences();
-    // The reference changed: new texts for its marks, and the marks.
-    void showReference();
     SwitchBox* switchBox(const QCheckBox* box) const;
-    // The tip of a channel that differs, naming every bit that does.
-    QString channelDifferenceTip(int channel) const;
     // A screen reader started: it learns how each box differs.
     void accessibilityActiveChanged(bool active) override;
 
@@ -193,43 +174,10 @@ private:
     SwitchBox* recallFader_ = nullptr;
     // The controls in the order the Tab key visits them.
     std::vector<QWidget*> focusOrder_;
-    QAction* copyAction_ = nullptr;
-    QAction* pasteAction_ = nullptr;
-    QAction* pasteToAllAction_ = nullptr;
-    QAction* undoAction_ = nullptr;
-    QAction* redoAction_ = nullptr;
-    QAction* revertAction_ = nullptr;
-    QMenu* editMenu_ = nullptr;
-    QAction* compareAction_ = nullptr;
-    QAction* compareSavedAction_ = nullptr;
-    QAction* stopComparingAction_ = nullptr;
-    QAction* takeValueAction_ = nullptr;
-    QAction* takeChannelAction_ = nullptr;
-    QAction* takeEverythingAction_ = nullptr;
-    QAction* nextDifferenceAction_ = nullptr;
-    QAction* previousDifferenceAction_ = nullptr;
-    QAction* printAction_ = nullptr;
-    QAction* exportSheetAction_ = nullptr;
+    std::unique_ptr<WindowActions> actions_;
     // The marked box the menu was last opened on, for its Take command.
     const QCheckBox* menuBox_ = nullptr;
-    // Whether any mark may be shown; false while nothing is compared and
-    // every mark is off, so that a refresh then costs nothing more.
-    bool marksShown_ = false;
-    // How a marked box differs: the reference's value, on or off.
-    QString differsOn_;
-    QString differsOff_;
-    // The boxes of each group (the fourteen switch groups, then the recall
-    // boxes) that are marked, by their bits, and which of those the
-    // reference has on.
-    struct GroupMarks {
-        SwitchMask marked = 0;
-        SwitchMask theirsOn = 0;
-    };
-    std::array<GroupMarks, SwitchFieldCount + 1> shownMarks_{};
-    // The configuration whose differing channels the list marks.
-    std::optional<ChannelConfig> listedConfig_;
-    // Whether assistive technology is listening, as the platform last said.
-    bool accessibilityActive_ = QAccessible::isActive();
+    std::unique_ptr<DifferenceMarks> marks_;
     DirectClipboard ownClipboard_;
     ClipboardSource* clipboard_ = &ownClipboard_;
     // The right column's group boxes and their tops as laid out, and the

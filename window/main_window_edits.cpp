@@ -4,8 +4,9 @@
 
 #include "channel_clipboard.h"
 #include "channel_list.h"
+#include "difference_mark.h"
 #include "main_window.h"
-#include "standard_keys.h"
+#include "window_actions.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,48 +20,29 @@
 
 namespace mx {
 
-QAction* MainWindow::addCommand(const char* name, const QList<QKeySequence>& keys,
-                                const char* description, void (MainWindow::*slot)()) {
-    auto* action = new QAction(this);
-    action->setObjectName(name);
-    action->setShortcuts(keys);
-    action->setStatusTip(description);
-    action->setWhatsThis(description);
-    if (slot != nullptr) {
-        connect(action, &QAction::triggered, this, slot);
-    }
-    // Added to the window, so the keys work wherever the focus is in it.
-    addAction(action);
-    return action;
-}
-
-void MainWindow::buildEditActions() {
-    QUndoStack* history = document_.undoStack();
-    copyAction_ =
-        addCommand("CopyChannel", standardShortcuts(QKeySequence::Copy),
-                   "Copy the shown channel's switches and recall flags", &MainWindow::copyChannel);
-    pasteAction_ =
-        addCommand("PasteToChannel", standardShortcuts(QKeySequence::Paste),
-                   "Give the shown channel the copied channel's switches and recall flags",
-                   &MainWindow::pasteToShownChannel);
-    pasteToAllAction_ =
-        addCommand("PasteToAllChannels", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V)},
-                   "Give every channel the copied channel's switches and recall flags",
-                   &MainWindow::pasteToAllChannels);
-    pasteToAllAction_->setText("Paste to all channels");
-    undoAction_ = addCommand("Undo", standardShortcuts(QKeySequence::Undo), "Undo the last edit");
-    redoAction_ =
-        addCommand("Redo", standardShortcuts(QKeySequence::Redo), "Redo the edit undone last");
+void MainWindow::connectActions() {
+    const WindowActions& a = *actions_;
+    connect(a.copyChannel, &QAction::triggered, this, &MainWindow::copyChannel);
+    connect(a.paste, &QAction::triggered, this, &MainWindow::pasteToShownChannel);
+    connect(a.pasteToAll, &QAction::triggered, this, &MainWindow::pasteToAllChannels);
     // Undo and Redo with nothing to do do nothing, so their keys stay
     // enabled; the menu greys them when it opens. Following the stack's
     // signals instead would cost every click a good part of its time.
-    connect(undoAction_, &QAction::triggered, history, &QUndoStack::undo);
-    connect(redoAction_, &QAction::triggered, history, &QUndoStack::redo);
+    QUndoStack* history = document_.undoStack();
+    connect(a.undo, &QAction::triggered, history, &QUndoStack::undo);
+    connect(a.redo, &QAction::triggered, history, &QUndoStack::redo);
+    connect(a.revert, &QAction::triggered, this, &MainWindow::revertToSaved);
+    connect(a.print, &QAction::triggered, this, &MainWindow::printRequested);
+    connect(a.exportSheet, &QAction::triggered, this, &MainWindow::exportSheetRequested);
+    connect(a.compare, &QAction::triggered, this, &MainWindow::compareRequested);
+    connect(a.compareSaved, &QAction::triggered, &document_, &ConfigDocument::compareWithSaved);
+    connect(a.stopComparing, &QAction::triggered, &document_, &ConfigDocument::stopComparing);
+    connect(a.takeValue, &QAction::triggered, this, [this] { takeValue(menuBox_); });
+    connect(a.takeChannel, &QAction::triggered, this, &MainWindow::takeChannel);
+    connect(a.takeEverything, &QAction::triggered, this, &MainWindow::takeEverything);
+    connect(a.nextDifference, &QAction::triggered, this, [this] { goToDifference(1); });
+    connect(a.previousDifference, &QAction::triggered, this, [this] { goToDifference(-1); });
 
-    revertAction_ =
-        addCommand("RevertToSaved", {}, "Put back the configuration as it was last loaded or saved",
-                   &MainWindow::revertToSaved);
-    revertAction_->setText("Revert to saved");
     // Menu keys other than the Menu key itself, which Qt turns into a
     // context menu event: Shift+F10, wherever the focus is.
     auto* menuKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this);
@@ -69,37 +51,6 @@ void MainWindow::buildEditActions() {
         showEditMenu(focus == showList_ ? showList_->menuPosition()
                                         : focus->mapToGlobal(focus->rect().bottomLeft()),
                      focus);
-    });
-
-    editMenu_ = new QMenu(this);
-    editMenu_->setObjectName("EditMenu");
-    editMenu_->addAction(copyAction_);
-    editMenu_->addAction(pasteAction_);
-    editMenu_->addAction(pasteToAllAction_);
-    editMenu_->addSeparator();
-    editMenu_->addAction(undoAction_);
-    editMenu_->addAction(redoAction_);
-    editMenu_->addSeparator();
-    editMenu_->addAction(revertAction_);
-    editMenu_->addSeparator();
-
-    printAction_ = addCommand("PrintSheet", standardShortcuts(QKeySequence::Print),
-                              "Print the whole configuration on one sheet");
-    printAction_->setText("Print…");
-    connect(printAction_, &QAction::triggered, this, &MainWindow::printRequested);
-    exportSheetAction_ = addCommand("ExportSheet", {QKeySequence(Qt::CTRL | Qt::Key_E)},
-                                    "Save the sheet of the whole configuration as a PDF file");
-    exportSheetAction_->setText("Export sheet as PDF…");
-    connect(exportSheetAction_, &QAction::triggered, this, &MainWindow::exportSheetRequested);
-    editMenu_->addAction(printAction_);
-    editMenu_->addAction(exportSheetAction_);
-    editMenu_->addSeparator();
-    // The keys work whatever the menu showed: a command with nothing to do
-    // does nothing, or says why.
-    connect(editMenu_, &QMenu::aboutToHide, this, [this] {
-        for (QAction* action : editMenu_->actions()) {
-            action->setEnabled(true);
-        }
     });
 }
 
@@ -119,24 +70,11 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void MainWindow::showEditMenu(const QPoint& globalPosition, QWidget* target) {
-    const bool shown = isChannel(shownChannel_);
-    copyAction_->setText("Copy " + (shown ? channelName(shownChannel_) : QString("channel")));
-    copyAction_->setEnabled(shown);
-    pasteAction_->setText("Paste to " + (shown ? channelName(shownChannel_) : QString("channel")));
-    // Read now, when the user asks, not whenever the clipboard changes.
-    const std::size_t onClipboard = channelsOnClipboard(clipboard_->read()).channels.size();
-    pasteAction_->setEnabled(shown && onClipboard == 1);
-    pasteToAllAction_->setEnabled(onClipboard == 1 || onClipboard == ChannelCount);
-    const auto withStep = [](const QString& command, const QString& step) {
-        return step.isEmpty() ? command : command + " " + step;
-    };
-    undoAction_->setText(withStep("Undo", document_.undoText()));
-    undoAction_->setEnabled(document_.undoStack()->canUndo());
-    redoAction_->setText(withStep("Redo", document_.redoText()));
-    redoAction_->setEnabled(document_.undoStack()->canRedo());
-    revertAction_->setEnabled(document_.config() != document_.savedConfig());
-    prepareCompareActions(target);
-    editMenu_->popup(globalPosition);
+    menuBox_ = switchBox(qobject_cast<const QCheckBox*>(target));
+    actions_->prepare({document_, shownChannel_,
+                       channelsOnClipboard(clipboard_->read()).channels.size(),
+                       menuBox_ != nullptr && isMarked(menuBox_)});
+    actions_->menu()->popup(globalPosition);
 }
 
 void MainWindow::setClipboardSource(ClipboardSource& source) {

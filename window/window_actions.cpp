@@ -1,0 +1,130 @@
+#include "window_actions.h"
+
+#include "standard_keys.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QUndoStack>
+#include <QWidget>
+
+namespace mx {
+
+namespace {
+
+// "unitA's", "units'"
+QString possessive(const QString& name) {
+    return name + (name.endsWith('s') ? "'" : "'s");
+}
+
+} // namespace
+
+QAction* WindowActions::add(const char* name, const QList<QKeySequence>& keys,
+                            const char* description, const QString& text) {
+    auto* action = new QAction(&window_);
+    action->setObjectName(name);
+    action->setShortcuts(keys);
+    action->setStatusTip(description);
+    action->setWhatsThis(description);
+    if (!text.isEmpty()) {
+        action->setText(text);
+    }
+    window_.addAction(action);
+    return action;
+}
+
+WindowActions::WindowActions(QWidget& window) : window_(window) {
+    copyChannel = add("CopyChannel", standardShortcuts(QKeySequence::Copy),
+                      "Copy the shown channel's switches and recall flags");
+    paste = add("PasteToChannel", standardShortcuts(QKeySequence::Paste),
+                "Give the shown channel the copied channel's switches and recall flags");
+    pasteToAll = add("PasteToAllChannels", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V)},
+                     "Give every channel the copied channel's switches and recall flags",
+                     "Paste to all channels");
+    undo = add("Undo", standardShortcuts(QKeySequence::Undo), "Undo the last edit");
+    redo = add("Redo", standardShortcuts(QKeySequence::Redo), "Redo the edit undone last");
+    revert = add("RevertToSaved", {}, "Put back the configuration as it was last loaded or saved",
+                 "Revert to saved");
+    print = add("PrintSheet", standardShortcuts(QKeySequence::Print),
+                "Print the whole configuration on one sheet", "Print…");
+    exportSheet =
+        add("ExportSheet", {QKeySequence(Qt::CTRL | Qt::Key_E)},
+            "Save the sheet of the whole configuration as a PDF file", "Export sheet as PDF…");
+    compare = add("CompareWith", {QKeySequence(Qt::CTRL | Qt::Key_D)},
+                  "Mark what differs from another unit's folder or a text file", "Compare with…");
+    compareSaved = add("CompareWithSaved", {},
+                       "Mark what differs from the folder's files as last loaded or saved",
+                       "Compare with saved");
+    stopComparing = add("StopComparing", {}, "Take the marks of differences off", "Stop comparing");
+    takeValue = add("TakeValue", {}, "Set this box as in the compared configuration");
+    takeChannel = add("TakeChannel", {},
+                      "Give the shown channel every bit of the compared configuration's channel");
+    takeEverything =
+        add("TakeEverything", {}, "Give every channel every bit of the compared configuration");
+    nextDifference = add("NextDifference", {QKeySequence(Qt::Key_F8)},
+                         "Show the next channel that differs", "Next difference");
+    previousDifference = add("PreviousDifference", {QKeySequence(Qt::SHIFT | Qt::Key_F8)},
+                             "Show the previous channel that differs", "Previous difference");
+
+    menu_ = new QMenu(&window_);
+    menu_->setObjectName("EditMenu");
+    for (QAction* action : {copyChannel, paste, pasteToAll}) {
+        menu_->addAction(action);
+    }
+    menu_->addSeparator();
+    menu_->addAction(undo);
+    menu_->addAction(redo);
+    menu_->addSeparator();
+    menu_->addAction(revert);
+    menu_->addSeparator();
+    menu_->addAction(print);
+    menu_->addAction(exportSheet);
+    menu_->addSeparator();
+    for (QAction* action : {compare, compareSaved, stopComparing, takeValue, takeChannel,
+                            takeEverything, nextDifference, previousDifference}) {
+        menu_->addAction(action);
+    }
+    QObject::connect(menu_, &QMenu::aboutToHide, menu_, [this] {
+        for (QAction* action : menu_->actions()) {
+            action->setEnabled(true);
+        }
+    });
+}
+
+void WindowActions::prepare(const State& state) {
+    const ConfigDocument& document = state.document;
+    const bool shown = isChannel(state.shownChannel);
+    copyChannel->setText("Copy " + (shown ? channelName(state.shownChannel) : QString("channel")));
+    copyChannel->setEnabled(shown);
+    paste->setText("Paste to " + (shown ? channelName(state.shownChannel) : QString("channel")));
+    paste->setEnabled(shown && state.channelsOnClipboard == 1);
+    pasteToAll->setEnabled(state.channelsOnClipboard == 1 ||
+                           state.channelsOnClipboard == ChannelCount);
+    const auto withStep = [](const QString& command, const QString& step) {
+        return step.isEmpty() ? command : command + " " + step;
+    };
+    undo->setText(withStep("Undo", document.undoText()));
+    undo->setEnabled(document.undoStack()->canUndo());
+    redo->setText(withStep("Redo", document.redoText()));
+    redo->setEnabled(document.undoStack()->canRedo());
+    revert->setEnabled(document.config() != document.savedConfig());
+
+    const Reference* reference = document.reference();
+    const ChannelSet differing = document.channelsDiffering();
+    stopComparing->setEnabled(reference != nullptr);
+    takeValue->setVisible(state.onMarkedBox);
+    takeChannel->setVisible(reference != nullptr);
+    takeEverything->setVisible(reference != nullptr);
+    if (reference != nullptr) {
+        takeValue->setText(QString("Take %1 value").arg(possessive(reference->name)));
+        takeChannel->setText(
+            QString("Take channel %1 from %2").arg(state.shownChannel + 1).arg(reference->name));
+        takeChannel->setEnabled(isChannel(state.shownChannel) &&
+                                holdsChannel(differing, state.shownChannel));
+        takeEverything->setText("Take everything from " + reference->name);
+        takeEverything->setEnabled(differing != 0);
+    }
+    nextDifference->setEnabled(differing != 0);
+    previousDifference->setEnabled(differing != 0);
+}
+
+} // namespace mx
