@@ -90,7 +90,7 @@ WindowActions::WindowActions(QWidget& window) : window_(window) {
     });
 }
 
-void WindowActions::prepare(const State& state) {
+void WindowActions::prepare(const State& state) const {
     const ConfigDocument& document = state.document;
     const bool shown = isChannel(state.shownChannel);
     copyChannel->setText("Copy " + (shown ? channelName(state.shownChannel) : QString("channel")));

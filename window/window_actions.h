@@ -54,7 +54,7 @@ public:
     // would do nothing. The keys work whatever a menu showed: once it hides,
     // every command is enabled again, and one with nothing to do does
     // nothing, or says why.
-    void prepare(const State& state);
+    void prepare(const State& state) const;
 
 private:
     QAction* add(const char* name, const QList<QKeySequence>& keys, const char* description,
