@@ -9,20 +9,18 @@
 #include "config_sheet.h"
 #include "config_text.h"
 #include "output_file.h"
+#include "platform.h"
 #include "printable_text.h"
 #include "report.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <fcntl.h>
 #include <functional>
 #include <map>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -46,8 +44,8 @@ struct Context {
 // that a folder whose name is not valid text reaches storage byte for byte.
 QStringList byteArguments(int argc, char** argv) {
     QStringList arguments;
-    for (int i = 0; i < argc; ++i) {
-        arguments << QString::fromLatin1(argv[i]);
+    for (const std::string& argument : platform::commandLine(argc, argv)) {
+        arguments << QString::fromLatin1(argument.data(), static_cast<qsizetype>(argument.size()));
     }
     return arguments;
 }
@@ -99,7 +97,7 @@ bool readSource(const QString& argument, const Context& context, ChannelConfig& 
         printError("standard input is closed, so there is no configuration to read");
         return false;
     } else {
-        error = ReadConfigText(STDIN_FILENO, std::string(StandardInput), config);
+        error = ReadConfigFromInput(std::string(StandardInput), config);
     }
     if (error) {
         printError(error->message());
@@ -110,7 +108,7 @@ bool readSource(const QString& argument, const Context& context, ChannelConfig& 
 // Colour only for a person at a terminal, and never when NO_COLOR is set.
 bool colourWanted() {
     const char* term = std::getenv("TERM");
-    return ::isatty(STDOUT_FILENO) == 1 && std::getenv("NO_COLOR") == nullptr &&
+    return platform::isTerminal(platform::Stream::Output) && std::getenv("NO_COLOR") == nullptr &&
            !(term != nullptr && std::string(term) == "dumb");
 }
 
@@ -306,10 +304,7 @@ int main(int argc, char** argv) {
     // A standard input closed by whoever started mxcfg is taken note of, and
     // its number filled, so that no file opened later stands in for it.
     Context context;
-    if (::fcntl(STDIN_FILENO, F_GETFD) == -1 && errno == EBADF) {
-        context.stdinClosed = true;
-        ::open("/dev/null", O_RDONLY);
-    }
+    context.stdinClosed = platform::prepareStandardStreams();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("mxcfg");
     QCoreApplication::setApplicationVersion(MX_VERSION);

@@ -5,9 +5,8 @@
 // are written in place without truncation, so bytes after the block are kept.
 // Only regular files (or symbolic links to them) are read or written.
 //
-// One writer at a time: a save holds an exclusive lock on the folder (flock
-// on the folder's own descriptor, so no lock file appears in it) and a load a
-// shared one, so a load never sees half a save. Waiting for another program's
+// One writer at a time: a save holds an exclusive lock on the folder and a
+// load a shared one, so a load never sees half a save. Waiting for another program's
 // lock is bounded; a file system that cannot lock a folder is used unlocked.
 
 #include "channel_config.h"
@@ -134,10 +133,10 @@ inline constexpr std::size_t LongestConfigText = 1024 * 1024;
 // its input a pipe is a fine source; a window must not hang on one.
 enum class TextFiles { RegularOnly, PipesToo };
 
-// Reads a configuration in the text form from an open descriptor, as far as
+// Reads a configuration in the text form from standard input, as far as
 // its first error and never past LongestConfigText. `name` is what errors
 // call it. On failure config is left as it was.
-std::optional<FileError> ReadConfigText(int fd, const std::string& name, ChannelConfig& config);
+std::optional<FileError> ReadConfigFromInput(const std::string& name, ChannelConfig& config);
 
 // Reads a configuration from a unit's folder, as a load does onto an
 // all-zero configuration, except that a missing file is an error and

@@ -1,9 +1,8 @@
 #include "config_files.h"
 #include "config_text.h"
-#include "file_descriptor.h"
+#include "file_errors.h"
+#include "platform.h"
 
-#include <fcntl.h>
-#include <poll.h>
 #include <vector>
 
 namespace mx {
@@ -16,33 +15,25 @@ FileError notText(const std::string& name, std::string why) {
     return FileError{name, FileOperation::Parse, 0, std::move(why)};
 }
 
-} // namespace
-
-std::optional<FileError> ReadConfigText(int fd, const std::string& name, ChannelConfig& config) {
+// Reads a configuration in the text form from an open file, as far as its
+// first error and never past LongestConfigText.
+std::optional<FileError> readText(const platform::File& file, const std::string& name,
+                                  ChannelConfig& config) {
     ConfigTextReader reader;
     std::vector<char> piece(ReadPiece);
     std::size_t total = 0;
     while (true) {
-        const ssize_t got = ::read(fd, piece.data(), piece.size());
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0 && errno == EAGAIN) {
-            // An input left non-blocking by whoever started us: wait for it.
-            pollfd ready{fd, POLLIN, 0};
-            ::poll(&ready, 1, -1);
-            continue;
-        }
-        if (got < 0) {
-            return files::failure(name, FileOperation::Read, errno);
+        std::size_t got = 0;
+        if (const auto error = file.readOn(piece, got); error != 0) {
+            return files::failure(name, FileOperation::Read, error);
         }
         if (got == 0) {
             break;
         }
-        if (const auto error = reader.feed({piece.data(), static_cast<std::size_t>(got)})) {
+        if (const auto error = reader.feed({piece.data(), got})) {
             return notText(name, error->describe());
         }
-        total += static_cast<std::size_t>(got);
+        total += got;
         if (total > LongestConfigText) {
             return notText(name, "longer than 1 MiB; no configuration is that long");
         }
@@ -56,10 +47,17 @@ std::optional<FileError> ReadConfigText(int fd, const std::string& name, Channel
     return std::nullopt;
 }
 
+} // namespace
+
+std::optional<FileError> ReadConfigFromInput(const std::string& name, ChannelConfig& config) {
+    return readText(platform::File::standardInput(), name, config);
+}
+
 std::optional<FileError> ReadConfigSource(const std::string& path, ChannelConfig& config,
                                           TextFiles files) {
-    struct stat status {};
-    if (::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+    platform::FileStatus status;
+    if (platform::statusOf(path, platform::Links::Follow, status) == 0 &&
+        status.kind == platform::FileKind::Directory) {
         ChannelConfig read;
         if (auto error = LoadConfig(path, MissingFile::IsAnError, read)) {
             return error;
@@ -69,21 +67,20 @@ std::optional<FileError> ReadConfigSource(const std::string& path, ChannelConfig
     }
     // Opened without waiting, so that a named pipe with no writer is found
     // out rather than waited on; a regular file never waits anyway.
-    const int flags = O_RDONLY | O_NOCTTY | O_CLOEXEC;
-    const files::FileDescriptor file(
-        ::open(path.c_str(), files == TextFiles::RegularOnly ? flags | O_NONBLOCK : flags));
-    if (file.get() < 0) {
-        return files::failure(path, FileOperation::Open, errno);
+    platform::File file;
+    if (const auto error = platform::openToRead(path, files == TextFiles::RegularOnly, file);
+        error != 0) {
+        return files::failure(path, FileOperation::Open, error);
     }
     if (files == TextFiles::RegularOnly) {
-        if (::fstat(file.get(), &status) != 0) {
-            return files::failure(path, FileOperation::Open, errno);
+        if (const auto error = file.status(status); error != 0) {
+            return files::failure(path, FileOperation::Open, error);
         }
-        if (!S_ISREG(status.st_mode)) {
-            return files::notRegular(path, status.st_mode);
+        if (status.kind != platform::FileKind::Regular) {
+            return files::notRegular(path, status.kind);
         }
     }
-    return ReadConfigText(file.get(), path, config);
+    return readText(file, path, config);
 }
 
 } // namespace mx

@@ -1,22 +1,18 @@
 #include "output_file.h"
 
-#include "file_descriptor.h"
+#include "file_errors.h"
+#include "platform.h"
 
 #include <array>
-#include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
 #include <filesystem>
 #include <random>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <span>
 
 namespace mx {
 
 namespace {
 
 using files::failure;
-using files::FileDescriptor;
 using files::refusal;
 
 // A fresh name beside path for the file being written.
@@ -39,71 +35,63 @@ std::optional<FileError> CheckOutputFile(const std::string& path) {
         return refusal(path, FileOperation::Open,
                        "it is named as a unit's own files are, and is never written over");
     }
-    struct stat status {};
-    if (::lstat(path.c_str(), &status) != 0) {
-        return errno == ENOENT
-                   ? std::nullopt
-                   : std::optional<FileError>(failure(path, FileOperation::Open, errno));
+    platform::FileStatus status;
+    if (const auto error = platform::statusOf(path, platform::Links::Refuse, status); error != 0) {
+        return failure(path, FileOperation::Open, error);
     }
-    if (S_ISLNK(status.st_mode)) {
-        std::array<char, 4096> target{};
-        const ssize_t length = ::readlink(path.c_str(), target.data(), target.size() - 1);
-        return refusal(
-            path, FileOperation::Open,
-            "it is a symbolic link to \"" +
-                std::string(target.data(), static_cast<std::size_t>(std::max<ssize_t>(length, 0))) +
-                "\"; name the file itself");
+    switch (status.kind) {
+    case platform::FileKind::Missing:
+    case platform::FileKind::Regular:
+        return std::nullopt;
+    case platform::FileKind::Link:
+        return refusal(path, FileOperation::Open,
+                       "it is a symbolic link to \"" + platform::linkTarget(path).value_or("") +
+                           "\"; name the file itself");
+    default:
+        return files::notRegular(path, status.kind);
     }
-    if (!S_ISREG(status.st_mode)) {
-        return files::notRegular(path, status.st_mode);
-    }
-    return std::nullopt;
 }
 
 std::optional<FileError> WriteOutputFile(const std::string& path, std::string_view bytes) {
     if (auto refused = CheckOutputFile(path)) {
         return refused;
     }
+    const platform::ErrorNumber exists = platform::errorNumber(platform::Condition::AlreadyExists);
     std::string scratch;
-    FileDescriptor file;
-    for (int attempt = 0; attempt < 100 && file.get() < 0; ++attempt) {
+    platform::File file;
+    platform::ErrorNumber error = exists;
+    for (int attempt = 0; attempt < 100 && error == exists; ++attempt) {
         scratch = scratchName(path);
-        file = FileDescriptor(
-            ::open(scratch.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-        if (file.get() < 0 && errno != EEXIST) {
-            return failure(path, FileOperation::Create, errno);
-        }
+        error = platform::createExclusive(scratch, file);
     }
-    if (file.get() < 0) {
-        return failure(path, FileOperation::Create, EEXIST);
+    if (error != 0) {
+        return failure(path, FileOperation::Create, error);
     }
-    const files::FileSizeSignalIgnored fileSizeLimitFails;
-    const auto failed = [&](FileOperation operation, int error) {
-        file = FileDescriptor();
-        ::unlink(scratch.c_str());
-        return failure(path, operation, error);
+    const platform::FileSizeLimitFails fileSizeLimitFails;
+    const auto failed = [&](FileOperation operation, platform::ErrorNumber why) {
+        file = platform::File();
+        platform::removeFile(scratch);
+        return failure(path, operation, why);
     };
-    for (std::size_t written = 0; written < bytes.size();) {
-        const ssize_t put = ::write(file.get(), bytes.data() + written, bytes.size() - written);
-        if (put < 0 && errno == EINTR) {
-            continue;
+    const std::span<const std::uint8_t> all(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                            bytes.size());
+    for (std::size_t written = 0; written < all.size();) {
+        std::size_t put = 0;
+        if (const auto why = file.writeAt(written, all.subspan(written), put); why != 0) {
+            return failed(FileOperation::Write, why);
         }
-        if (put <= 0) {
-            return failed(FileOperation::Write, put < 0 ? errno : EIO);
-        }
-        written += static_cast<std::size_t>(put);
+        written += put;
     }
-    if (::fsync(file.get()) != 0) {
-        return failed(FileOperation::Sync, errno);
+    if (const auto why = file.sync(); why != 0) {
+        return failed(FileOperation::Sync, why);
     }
-    if (const int error = file.close(); error != 0) {
-        ::unlink(scratch.c_str());
-        return failure(path, FileOperation::Close, error);
+    if (const auto why = file.close(); why != 0) {
+        platform::removeFile(scratch);
+        return failure(path, FileOperation::Close, why);
     }
-    if (std::rename(scratch.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(scratch.c_str());
-        return failure(path, FileOperation::Write, error);
+    if (const auto why = platform::replace(scratch, path); why != 0) {
+        platform::removeFile(scratch);
+        return failure(path, FileOperation::Write, why);
     }
     return std::nullopt;
 }

@@ -1,0 +1,529 @@
+// The storage platform on Linux and other POSIX systems.
+
+#include "platform.h"
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <sched.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <system_error>
+#include <unistd.h>
+#include <utility>
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
+
+namespace mx::platform {
+
+struct FileAccess {
+    static int fd(const File& file) { return static_cast<int>(file.handle_); }
+    static File adopt(int fd, bool owned = true) {
+        File file;
+        file.handle_ = fd;
+        file.owned_ = owned;
+        return file;
+    }
+};
+
+namespace {
+
+int fdOf(const File& file) {
+    return FileAccess::fd(file);
+}
+
+ErrorNumber lastError() {
+    return errno;
+}
+
+ErrorNumber resultOf(int result) {
+    return result == 0 ? 0 : lastError();
+}
+
+FileKind kindOf(mode_t mode) {
+    if (S_ISREG(mode)) {
+        return FileKind::Regular;
+    }
+    if (S_ISDIR(mode)) {
+        return FileKind::Directory;
+    }
+    if (S_ISLNK(mode)) {
+        return FileKind::Link;
+    }
+    if (S_ISFIFO(mode)) {
+        return FileKind::Pipe;
+    }
+    if (S_ISSOCK(mode)) {
+        return FileKind::Socket;
+    }
+    if (S_ISCHR(mode)) {
+        return FileKind::CharacterDevice;
+    }
+    if (S_ISBLK(mode)) {
+        return FileKind::BlockDevice;
+    }
+    return FileKind::Other;
+}
+
+FileStatus statusFrom(const struct stat& status) {
+    return FileStatus{kindOf(status.st_mode), static_cast<std::uint64_t>(status.st_dev),
+                      static_cast<std::uint64_t>(status.st_ino),
+                      static_cast<std::uint64_t>(status.st_nlink),
+                      static_cast<std::uint64_t>(status.st_size)};
+}
+
+std::optional<std::string> readLink(int dir, const char* path) {
+    std::array<char, 4096> target{};
+    const ssize_t length = ::readlinkat(dir, path, target.data(), target.size() - 1);
+    if (length < 0) {
+        return std::nullopt;
+    }
+    return std::string(target.data(), static_cast<std::size_t>(length));
+}
+
+int lockOperation(LockKind kind) {
+    return kind == LockKind::Shared ? LOCK_SH : LOCK_EX;
+}
+
+LockResult tryFlock(int fd, LockKind kind, ErrorNumber& error) {
+    while (::flock(fd, lockOperation(kind) | LOCK_NB) != 0) {
+        error = errno;
+        if (error == EINTR) {
+            continue;
+        }
+        if (error == ENOLCK || error == EOPNOTSUPP || error == EBADF || error == EINVAL) {
+            return LockResult::Unsupported;
+        }
+        return error == EWOULDBLOCK ? LockResult::Busy : LockResult::Failed;
+    }
+    error = 0;
+    return LockResult::Taken;
+}
+
+int openFlags(Access access) {
+    switch (access) {
+    case Access::Read:
+        return O_RDONLY;
+    case Access::Write:
+        return O_WRONLY;
+    case Access::ReadWrite:
+        return O_RDWR;
+    }
+    return O_RDONLY;
+}
+
+} // namespace
+
+ErrorNumber errorNumber(Condition condition) {
+    switch (condition) {
+    case Condition::NotFound:
+        return ENOENT;
+    case Condition::IsDirectory:
+        return EISDIR;
+    case Condition::InputOutput:
+        return EIO;
+    case Condition::AlreadyExists:
+        return EEXIST;
+    case Condition::FileTooLarge:
+        return EFBIG;
+    }
+    return EIO;
+}
+
+std::string describe(ErrorNumber error) {
+    return std::system_category().message(error);
+}
+
+File::~File() {
+    if (handle_ >= 0 && owned_) {
+        ::close(fdOf(*this));
+    }
+}
+
+File::File(File&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)), owned_(other.owned_) {}
+
+File& File::operator=(File&& other) noexcept {
+    std::swap(handle_, other.handle_);
+    std::swap(owned_, other.owned_);
+    return *this;
+}
+
+bool File::isOpen() const {
+    return handle_ >= 0;
+}
+
+ErrorNumber File::readAt(std::uint64_t offset, std::span<std::uint8_t> into,
+                         std::size_t& got) const {
+    got = 0;
+    while (true) {
+        const ssize_t read =
+            ::pread(fdOf(*this), into.data(), into.size(), static_cast<off_t>(offset));
+        if (read >= 0) {
+            got = static_cast<std::size_t>(read);
+            return 0;
+        }
+        if (errno != EINTR) {
+            return lastError();
+        }
+    }
+}
+
+ErrorNumber File::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes,
+                          std::size_t& put) const {
+    put = 0;
+    while (true) {
+        const ssize_t written =
+            ::pwrite(fdOf(*this), bytes.data(), bytes.size(), static_cast<off_t>(offset));
+        if (written > 0) {
+            put = static_cast<std::size_t>(written);
+            return 0;
+        }
+        if (written == 0) {
+            return EIO;
+        }
+        if (errno != EINTR) {
+            return lastError();
+        }
+    }
+}
+
+ErrorNumber File::readOn(std::span<char> into, std::size_t& got) const {
+    got = 0;
+    while (true) {
+        const ssize_t read = ::read(fdOf(*this), into.data(), into.size());
+        if (read >= 0) {
+            got = static_cast<std::size_t>(read);
+            return 0;
+        }
+        if (errno == EAGAIN) {
+            pollfd ready{fdOf(*this), POLLIN, 0};
+            ::poll(&ready, 1, -1);
+        } else if (errno != EINTR) {
+            return lastError();
+        }
+    }
+}
+
+ErrorNumber File::setLength(std::uint64_t length) const {
+    return resultOf(::ftruncate(fdOf(*this), static_cast<off_t>(length)));
+}
+
+ErrorNumber File::sync() const {
+    return resultOf(::fsync(fdOf(*this)));
+}
+
+ErrorNumber File::status(FileStatus& status) const {
+    struct stat read {};
+    if (::fstat(fdOf(*this), &read) != 0) {
+        return lastError();
+    }
+    status = statusFrom(read);
+    return 0;
+}
+
+LockResult File::tryLock(LockKind kind, ErrorNumber& error) const {
+    return tryFlock(fdOf(*this), kind, error);
+}
+
+ErrorNumber File::close() {
+    const int fd = static_cast<int>(std::exchange(handle_, -1));
+    if (!owned_) {
+        return 0;
+    }
+    return ::close(fd) == 0 ? 0 : lastError();
+}
+
+File File::standardInput() {
+    return FileAccess::adopt(STDIN_FILENO, false);
+}
+
+// Nothing more than the descriptor is needed here: it carries the lock.
+struct Folder::State {};
+
+Folder::Folder() = default;
+
+Folder::~Folder() {
+    if (handle_ >= 0) {
+        ::close(static_cast<int>(handle_));
+    }
+}
+
+ErrorNumber Folder::open(const std::string& path) {
+    path_ = path;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return lastError();
+    }
+    handle_ = fd;
+    return 0;
+}
+
+std::string Folder::pathOf(const std::string& name) const {
+    return path_ + "/" + name;
+}
+
+// flock on the folder's own descriptor, so that no lock file appears in it.
+LockResult Folder::tryLock(LockKind kind, ErrorNumber& error) {
+    return tryFlock(static_cast<int>(handle_), kind, error);
+}
+
+bool Folder::onlyReadersHoldIt() {
+    const int fd = static_cast<int>(handle_);
+    if (::flock(fd, LOCK_SH | LOCK_NB) == 0) {
+        ::flock(fd, LOCK_UN);
+        return true;
+    }
+    return false;
+}
+
+Opened Folder::openFile(const std::string& name, Access access) const {
+    Opened opened;
+    const int dir = static_cast<int>(handle_);
+    const bool writing = access != Access::Read;
+    // O_NONBLOCK, so that a named pipe is found out rather than waited on
+    // for good; it means nothing for a regular file, so it stays set.
+    const int fd = ::openat(dir, name.c_str(),
+                            openFlags(access) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC |
+                                (writing ? O_NOFOLLOW : 0));
+    if (fd < 0) {
+        const int error = errno;
+        struct stat status {};
+        if (error == ELOOP && writing) {
+            if (auto target = readLink(dir, name.c_str())) {
+                opened.result = Opened::Result::Link;
+                opened.linkTarget = std::move(*target);
+                return opened;
+            }
+        }
+        if (error == ENOENT) {
+            auto target = readLink(dir, name.c_str());
+            opened.result = target ? Opened::Result::DanglingLink : Opened::Result::Absent;
+            opened.linkTarget = target.value_or("");
+            return opened;
+        }
+        // A pipe without a reader, or a socket, cannot even be opened for
+        // writing; say what it is rather than "No such device".
+        if (error == ENXIO && ::fstatat(dir, name.c_str(), &status, 0) == 0 &&
+            !S_ISREG(status.st_mode)) {
+            opened.result = Opened::Result::NotRegular;
+            opened.status = statusFrom(status);
+            return opened;
+        }
+        opened.error = error;
+        return opened;
+    }
+    opened.file = FileAccess::adopt(fd);
+    if (const ErrorNumber error = opened.file.status(opened.status); error != 0) {
+        opened.error = error;
+        return opened;
+    }
+    opened.result = opened.status.kind == FileKind::Regular ? Opened::Result::Opened
+                                                            : Opened::Result::NotRegular;
+    return opened;
+}
+
+ErrorNumber Folder::createFile(const std::string& name, Access access, File& file) const {
+    const int fd = ::openat(static_cast<int>(handle_), name.c_str(),
+                            openFlags(access) | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return lastError();
+    }
+    file = FileAccess::adopt(fd);
+    return 0;
+}
+
+void Folder::removeFile(const std::string& name) const {
+    ::unlinkat(static_cast<int>(handle_), name.c_str(), 0);
+}
+
+// Some file systems cannot sync a folder (EINVAL) and a read-only one has
+// nothing to sync (EROFS); neither means an entry is in danger.
+ErrorNumber Folder::sync() const {
+    if (::fsync(static_cast<int>(handle_)) != 0 && errno != EINVAL && errno != EROFS) {
+        return lastError();
+    }
+    return 0;
+}
+
+ErrorNumber statusOf(const std::string& path, Links links, FileStatus& status) {
+    struct stat read {};
+    const int result =
+        links == Links::Follow ? ::stat(path.c_str(), &read) : ::lstat(path.c_str(), &read);
+    if (result != 0) {
+        if (errno == ENOENT) {
+            status = FileStatus{};
+            return 0;
+        }
+        return lastError();
+    }
+    status = statusFrom(read);
+    return 0;
+}
+
+std::optional<std::string> linkTarget(const std::string& path) {
+    return readLink(AT_FDCWD, path.c_str());
+}
+
+ErrorNumber openToRead(const std::string& path, bool noWait, File& file) {
+    const int flags = O_RDONLY | O_NOCTTY | O_CLOEXEC;
+    const int fd = ::open(path.c_str(), noWait ? flags | O_NONBLOCK : flags);
+    if (fd < 0) {
+        return lastError();
+    }
+    file = FileAccess::adopt(fd);
+    return 0;
+}
+
+ErrorNumber createExclusive(const std::string& path, File& file) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return lastError();
+    }
+    file = FileAccess::adopt(fd);
+    return 0;
+}
+
+ErrorNumber replace(const std::string& from, const std::string& to) {
+    return resultOf(::rename(from.c_str(), to.c_str()));
+}
+
+ErrorNumber removeFile(const std::string& path) {
+    return resultOf(::unlink(path.c_str()));
+}
+
+ErrorNumber makePrivateFolder(const std::string& path) {
+    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+        return lastError();
+    }
+    return 0;
+}
+
+namespace {
+
+// Holds back the signals that ask a program to end politely while it lives,
+// so that they arrive once the writer is done, not in the middle.
+class PoliteSignalsHeld {
+public:
+    PoliteSignalsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+            sigaddset(&held, signal);
+        }
+        pthread_sigmask(SIG_BLOCK, &held, &previous_);
+    }
+    ~PoliteSignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    PoliteSignalsHeld(const PoliteSignalsHeld&) = delete;
+    PoliteSignalsHeld& operator=(const PoliteSignalsHeld&) = delete;
+
+private:
+    sigset_t previous_{};
+};
+
+struct WriterStart {
+    void (*job)(void*);
+    void* argument;
+};
+
+int startWriter(void* argument) {
+    // A process group of its own: a kill of the saver's group (Ctrl+C in a
+    // terminal, a desktop ending the group) does not reach it. A session of
+    // its own would do the same at a fifth of a save's time.
+    ::setpgid(0, 0);
+    const auto& start = *static_cast<WriterStart*>(argument);
+    start.job(start.argument);
+    return 0;
+}
+
+// A writer killed in the middle leaves AddressSanitizer's marks of its frames
+// on the stack it borrowed; they are cleared so that this process can use
+// the space again.
+void forgetBorrowedStack(std::span<char> stack) {
+#if defined(__SANITIZE_ADDRESS__)
+    __asan_unpoison_memory_region(stack.data(), stack.size());
+#else
+    (void)stack;
+#endif
+}
+
+} // namespace
+
+// The job runs in a child process that shares this one's memory and open
+// files (clone with CLONE_VM, CLONE_VFORK and CLONE_FILES, as posix_spawn
+// does), in a process group of its own: a kill of this process or of its
+// process group leaves the child, which no one has asked to end, to finish,
+// and since the child holds the open files and their lock until it is done,
+// no reader sees half of its work. Only a kill of every process (a machine
+// going down) still can. SIGINT, SIGTERM and SIGHUP wait until it is done.
+// Where no child can be made, this process runs the job itself.
+bool runWriter(void (*job)(void*), void* argument, bool& fileTooLarge) {
+    fileTooLarge = false;
+    const PoliteSignalsHeld held;
+    WriterStart start{job, argument};
+    // This thread waits until the child is done, so the child may use this
+    // stack frame's space as its own stack.
+    alignas(16) std::array<char, 64 * 1024> stack;
+    const pid_t writer = ::clone(startWriter, stack.data() + stack.size(),
+                                 CLONE_VM | CLONE_VFORK | CLONE_FILES | SIGCHLD, &start);
+    if (writer < 0) {
+        job(argument);
+        return true;
+    }
+    int status = 0;
+    while (::waitpid(writer, &status, 0) < 0) {
+        if (errno != EINTR) {
+            status = -1;
+            break;
+        }
+    }
+    forgetBorrowedStack(stack);
+    fileTooLarge = status != -1 && WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ;
+    return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+struct FileSizeLimitFails::Previous {
+    struct sigaction action {};
+};
+
+FileSizeLimitFails::FileSizeLimitFails() : previous_(std::make_unique<Previous>()) {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGXFSZ, &ignore, &previous_->action);
+}
+
+FileSizeLimitFails::~FileSizeLimitFails() {
+    ::sigaction(SIGXFSZ, &previous_->action, nullptr);
+}
+
+bool isTerminal(Stream stream) {
+    switch (stream) {
+    case Stream::Input:
+        return ::isatty(STDIN_FILENO) == 1;
+    case Stream::Output:
+        return ::isatty(STDOUT_FILENO) == 1;
+    case Stream::Error:
+        return ::isatty(STDERR_FILENO) == 1;
+    }
+    return false;
+}
+
+bool prepareStandardStreams() {
+    if (::fcntl(STDIN_FILENO, F_GETFD) == -1 && errno == EBADF) {
+        // Lands on descriptor 0, the lowest free one.
+        ::open("/dev/null", O_RDONLY);
+        return true;
+    }
+    return false;
+}
+
+std::vector<std::string> commandLine(int argc, char** argv) {
+    return {argv, argv + argc};
+}
+
+} // namespace mx::platform
