@@ -199,10 +199,24 @@ std::string configSheet(const ChannelConfig& config, const SheetHeading& heading
     return html;
 }
 
+namespace {
+
+// The local time, safe against other threads: the C library of each system
+// names that call differently.
+bool localTime(std::time_t when, std::tm& local) {
+#if defined(_WIN32)
+    return ::localtime_s(&local, &when) == 0;
+#else
+    return ::localtime_r(&when, &local) != nullptr;
+#endif
+}
+
+} // namespace
+
 std::string sheetTime(std::time_t when) {
     std::tm local{};
     char text[32] = {};
-    if (::localtime_r(&when, &local) == nullptr ||
+    if (!localTime(when, local) ||
         std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local) == 0) {
         return "at an unknown time";
     }

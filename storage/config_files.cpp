@@ -443,6 +443,14 @@ std::optional<SaveError> LockedFolder::save(const ChannelConfig& config) {
                                                target.created, status[i])) {
             return fail(*error);
         }
+        // A file with another name elsewhere may be another unit's file. It
+        // is refused before the next file is opened: Windows would refuse a
+        // second writer on the same file, and say only that.
+        if (status[i].links > 1) {
+            return fail(refusal(target.path, FileOperation::Open,
+                                "it has another name elsewhere (a hard link), so saving would "
+                                "change that file too"));
+        }
         target.sizeBefore = status[i].size;
         if (auto error = readPrefix(target.file, target.path, target.block.size(), target.before)) {
             return fail(*error);
@@ -451,18 +459,11 @@ std::optional<SaveError> LockedFolder::save(const ChannelConfig& config) {
             target.content = FileContent::Same;
         }
     }
+    // The same file by two names with one link each: a bind mount.
     if (status[0].sameFileAs(status[1])) {
         return fail(refusal(settings.path, FileOperation::Open,
                             std::string("it is the same file as \"") + SwitchFileName +
                                 "\", under another name"));
-    }
-    // A file with another name elsewhere may be another unit's file.
-    for (std::size_t i = 0; i < targets.size(); ++i) {
-        if (status[i].links > 1) {
-            return fail(refusal(targets[i].path, FileOperation::Open,
-                                "it has another name elsewhere (a hard link), so saving would "
-                                "change that file too"));
-        }
     }
 
     // Through the undo too: a file-size limit fails a write, never ends the

@@ -1,24 +1,9 @@
-#include "syscall_seam.h"
+#include "syscall_seam_record.h"
 
-#include <array>
-#include <cerrno>
-#include <cstdarg>
-#include <fcntl.h>
+#include <chrono>
 #include <optional>
 #include <string>
-#include <sys/syscall.h>
-#include <unistd.h>
-
-// The linker names the wrapped and the real calls.
-// NOLINTBEGIN(bugprone-reserved-identifier)
-extern "C" {
-int __real_openat(int dir, const char* path, int flags, ...);
-int __real___openat_2(int dir, const char* path, int flags);
-ssize_t __real_pwrite(int fd, const void* buffer, size_t count, off_t offset);
-int __real_fsync(int fd);
-int __real_close(int fd);
-}
-// NOLINTEND(bugprone-reserved-identifier)
+#include <thread>
 
 namespace mx::seam {
 
@@ -45,28 +30,18 @@ State& state() {
     return s;
 }
 
-std::string lastComponent(const std::string& path) {
-    return path.substr(path.find_last_of('/') + 1);
-}
-
-// The name a descriptor was opened with; a directory is "folder".
-std::string nameOf(int fd) {
-    std::array<char, 4096> target{};
-    const std::string link = "/proc/self/fd/" + std::to_string(fd);
-    const ssize_t length = ::readlink(link.c_str(), target.data(), target.size());
-    if (length <= 0) {
-        return "?";
-    }
-    const int flags = ::fcntl(fd, F_GETFL);
-    return flags >= 0 && (flags & O_DIRECTORY) != 0
-               ? "folder"
-               : lastComponent(std::string(target.data(), static_cast<std::size_t>(length)));
-}
-
 } // namespace
 
+std::string lastComponent(const std::string& path) {
+    return path.substr(path.find_last_of("/\\") + 1);
+}
+
+bool recording() {
+    return state().recording;
+}
+
 // Records the call; returns the error number it is to fail with, if any.
-std::optional<int> record(const char* call, const std::string& name, int flags = 0) {
+std::optional<int> record(const char* call, const std::string& name, int flags) {
     State& s = state();
     if (!s.recording) {
         return std::nullopt;
@@ -77,12 +52,10 @@ std::optional<int> record(const char* call, const std::string& name, int flags =
             const Failure failure = *it;
             s.failures.erase(it);
             if (failure.signal != 0) {
-                // The process making the call, which may be a clone that
-                // shares this one's memory: named by the kernel, not libc.
-                ::syscall(SYS_kill, ::syscall(SYS_getpid), failure.signal);
+                endCallingProcess(failure.signal);
             }
             if (failure.delayMilliseconds != 0) {
-                ::usleep(static_cast<useconds_t>(failure.delayMilliseconds) * 1000);
+                std::this_thread::sleep_for(std::chrono::milliseconds(failure.delayMilliseconds));
                 return std::nullopt;
             }
             errno = failure.errorNumber;
@@ -90,10 +63,6 @@ std::optional<int> record(const char* call, const std::string& name, int flags =
         }
     }
     return std::nullopt;
-}
-
-std::optional<int> record(const char* call, int fd, int flags = 0) {
-    return state().recording ? record(call, nameOf(fd), flags) : std::nullopt;
 }
 
 Recorder::Recorder() {
@@ -133,46 +102,3 @@ int Recorder::indexOf(const std::string& call, const std::string& name) const {
 }
 
 } // namespace mx::seam
-
-using mx::seam::record;
-
-// NOLINTBEGIN(bugprone-reserved-identifier)
-extern "C" {
-
-int __wrap_openat(int dir, const char* path, int flags, ...) {
-    va_list arguments;
-    va_start(arguments, flags);
-    const int mode = (flags & (O_CREAT | O_TMPFILE)) != 0 ? va_arg(arguments, int) : 0;
-    va_end(arguments);
-    return record("openat", mx::seam::lastComponent(path), flags)
-               ? -1
-               : __real_openat(dir, path, flags, mode);
-}
-
-int __wrap___openat_2(int dir, const char* path, int flags) {
-    return record("openat", mx::seam::lastComponent(path), flags)
-               ? -1
-               : __real___openat_2(dir, path, flags);
-}
-
-ssize_t __wrap_pwrite(int fd, const void* buffer, size_t count, off_t offset) {
-    return record("pwrite", fd) ? -1 : __real_pwrite(fd, buffer, count, offset);
-}
-
-int __wrap_fsync(int fd) {
-    return record("fsync", fd) ? -1 : __real_fsync(fd);
-}
-
-int __wrap_close(int fd) {
-    // The descriptor is gone even when close fails, as after a real failure.
-    const auto error = record("close", fd);
-    const int result = __real_close(fd);
-    if (error) {
-        errno = *error;
-        return -1;
-    }
-    return result;
-}
-
-} // extern "C"
-// NOLINTEND(bugprone-reserved-identifier)

@@ -4,15 +4,30 @@
 // that must see what happened (was the file synced before success?) or make
 // one call fail. Test executables link it with -Wl,--wrap for each call (see
 // mx_link_syscall_seam in tests/CMakeLists.txt); nothing else sees it.
+// syscall_seam.cpp wraps the POSIX calls, syscall_seam_windows.cpp the
+// Win32 ones.
 
 #include <string>
 #include <vector>
 
 namespace mx::seam {
 
+// What an open asked for, in the same terms on every platform.
+enum OpenFlags : int { Creates = 1, Exclusive = 2, NoFollow = 4 };
+
+// Whether the system has a call that syncs a folder's entries; Windows has
+// none.
+#if defined(_WIN32)
+inline constexpr bool FoldersSync = false;
+#else
+inline constexpr bool FoldersSync = true;
+#endif
+
 // One call, e.g. {"pwrite", "switches.mx", 0} or {"openat", "settings.cmx",
-// O_CREAT | O_EXCL | O_WRONLY}. Files are named by their last path component,
-// and any directory is "folder".
+// Creates | Exclusive | NoFollow}. The calls are named as on POSIX on every
+// platform (on Windows, "openat" is CreateFileW, "pwrite" WriteFile, "fsync"
+// FlushFileBuffers and "close" CloseHandle). Files are named by their last
+// path component, and any directory is "folder".
 struct Call {
     std::string call;
     std::string name;

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Runs a Windows program under wine64, in a wine prefix of the project's own
+# that is made on first use (one process at a time makes it).
+set -euo pipefail
+prefix="${MX_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/mx_config-wine}"
+export WINEPREFIX="$prefix" WINEDEBUG=-all
+if [ ! -f "$prefix/system.reg" ]; then
+    mkdir -p "$(dirname "$prefix")"
+    (
+        flock 9
+        [ -f "$prefix/system.reg" ] || /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
+    ) 9>"$prefix.lock"
+fi
+exec /usr/lib/wine/wine64 "$@"

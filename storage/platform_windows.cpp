@@ -1,0 +1,677 @@
+// The storage platform on Windows. Paths arrive as UTF-8 and are passed to
+// the wide ("W") calls, never through the ANSI code page, so that any name
+// a folder can have reaches the file system whole.
+
+#include "platform.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
+#include <utility>
+#include <vector>
+#include <windows.h>
+#include <winioctl.h>
+
+namespace mx::platform {
+
+struct FileAccess {
+    static HANDLE handle(const File& file) { return reinterpret_cast<HANDLE>(file.handle_); }
+    static File adopt(HANDLE handle, bool owned = true) {
+        File file;
+        file.handle_ = reinterpret_cast<std::intptr_t>(handle);
+        file.owned_ = owned;
+        return file;
+    }
+};
+
+namespace {
+
+// Every file of the program is opened in one of these ways. A reader lets
+// everyone else in. A writer lets others read (and delete, as POSIX lets
+// them unlink), but keeps every other writer out while a save runs.
+constexpr DWORD ShareWithAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr DWORD ShareWithReaders = FILE_SHARE_READ | FILE_SHARE_DELETE;
+
+// Windows locks are mandatory: a locked byte cannot be read or written by
+// anyone else. So the lock covers one byte far past the end of any file,
+// which no reader of the unit's files ever touches, and a unit's folder
+// gets no lock file of its own, as on POSIX.
+constexpr DWORD LockOffsetLow = 0xFFFFFFF0;
+constexpr DWORD LockOffsetHigh = 0x7FFFFFFF;
+// "An operation is not supported on a directory", which MinGW's headers lack.
+constexpr ErrorNumber DirectoryNotSupported = 336;
+
+// The file whose far byte is the folder's lock.
+constexpr const wchar_t* LockedName = L"switches.mx";
+
+ErrorNumber lastError() {
+    return static_cast<ErrorNumber>(::GetLastError());
+}
+
+std::wstring wide(const std::string& text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int size = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                                           static_cast<int>(text.size()), nullptr, 0);
+    std::wstring converted(static_cast<std::size_t>(size), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
+                          converted.data(), size);
+    return converted;
+}
+
+std::string narrow(const wchar_t* text, int length = -1) {
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) {
+        return {};
+    }
+    std::string converted(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text, length, converted.data(), size, nullptr, nullptr);
+    if (length < 0) {
+        converted.pop_back();
+    }
+    return converted;
+}
+
+// A path in UTF-8 that is not valid UTF-8 names no file Windows can have.
+bool convertible(const std::string& path, std::wstring& converted) {
+    converted = wide(path);
+    return path.empty() || !converted.empty();
+}
+
+DWORD accessFlags(Access access) {
+    switch (access) {
+    case Access::Read:
+        return GENERIC_READ;
+    case Access::Write:
+        return GENERIC_WRITE;
+    case Access::ReadWrite:
+        return GENERIC_READ | GENERIC_WRITE;
+    }
+    return GENERIC_READ;
+}
+
+bool notFound(ErrorNumber error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+HANDLE openHandle(const std::wstring& path, DWORD access, DWORD share, DWORD disposition,
+                  DWORD flags) {
+    return ::CreateFileW(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
+}
+
+ErrorNumber statusOfHandle(HANDLE handle, FileStatus& status) {
+    switch (::GetFileType(handle)) {
+    case FILE_TYPE_PIPE:
+        status = FileStatus{FileKind::Pipe, 0, 0, 1, 0};
+        return 0;
+    case FILE_TYPE_CHAR:
+        status = FileStatus{FileKind::CharacterDevice, 0, 0, 1, 0};
+        return 0;
+    case FILE_TYPE_DISK:
+        break;
+    default:
+        status = FileStatus{FileKind::Other, 0, 0, 1, 0};
+        return 0;
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (::GetFileInformationByHandle(handle, &information) == 0) {
+        return lastError();
+    }
+    const DWORD attributes = information.dwFileAttributes;
+    const FileKind kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? FileKind::Link
+                          : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0   ? FileKind::Directory
+                                                                           : FileKind::Regular;
+    status = FileStatus{
+        kind,
+        information.dwVolumeSerialNumber,
+        (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow,
+        information.nNumberOfLinks,
+        (static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow,
+    };
+    return 0;
+}
+
+OVERLAPPED at(std::uint64_t offset) {
+    OVERLAPPED position{};
+    position.Offset = static_cast<DWORD>(offset);
+    position.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return position;
+}
+
+DWORD chunk(std::size_t size) {
+    constexpr std::size_t Largest = 1U << 30;
+    return static_cast<DWORD>(size < Largest ? size : Largest);
+}
+
+LockResult lockHandle(HANDLE handle, LockKind kind, ErrorNumber& error) {
+    OVERLAPPED position{};
+    position.Offset = LockOffsetLow;
+    position.OffsetHigh = LockOffsetHigh;
+    const DWORD flags =
+        LOCKFILE_FAIL_IMMEDIATELY | (kind == LockKind::Exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
+    if (::LockFileEx(handle, flags, 0, 1, 0, &position) != 0) {
+        error = 0;
+        return LockResult::Taken;
+    }
+    error = lastError();
+    if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) {
+        return LockResult::Busy;
+    }
+    if (error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION ||
+        error == ERROR_INVALID_PARAMETER) {
+        return LockResult::Unsupported;
+    }
+    return LockResult::Failed;
+}
+
+void unlockHandle(HANDLE handle) {
+    OVERLAPPED position{};
+    position.Offset = LockOffsetLow;
+    position.OffsetHigh = LockOffsetHigh;
+    ::UnlockFileEx(handle, 0, 1, 0, &position);
+}
+
+// The layout of a symbolic link's or junction's reparse data, which the
+// system headers keep for drivers.
+struct ReparseData {
+    DWORD tag;
+    WORD dataLength;
+    WORD reserved;
+    WORD substituteOffset;
+    WORD substituteLength;
+    WORD printOffset;
+    WORD printLength;
+};
+
+// Where a link (or junction) points, read from the link itself.
+std::optional<std::string> reparseTarget(const std::wstring& path) {
+    const HANDLE link = openHandle(path, FILE_READ_ATTRIBUTES, ShareWithAll, OPEN_EXISTING,
+                                   FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS);
+    if (link == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    std::vector<char> buffer(MAXIMUM_REPARSE_DATA_BUFFER_SIZE);
+    DWORD got = 0;
+    const BOOL read = ::DeviceIoControl(link, FSCTL_GET_REPARSE_POINT, nullptr, 0, buffer.data(),
+                                        static_cast<DWORD>(buffer.size()), &got, nullptr);
+    ::CloseHandle(link);
+    if (read == 0 || got < sizeof(ReparseData)) {
+        return std::nullopt;
+    }
+    ReparseData data{};
+    std::memcpy(&data, buffer.data(), sizeof data);
+    std::size_t names = sizeof data;
+    if (data.tag == IO_REPARSE_TAG_SYMLINK) {
+        names += sizeof(ULONG); // a symbolic link's flags come before its names
+    } else if (data.tag != IO_REPARSE_TAG_MOUNT_POINT) {
+        return std::string("a reparse point");
+    }
+    const bool printed = data.printLength != 0;
+    const std::size_t offset = names + (printed ? data.printOffset : data.substituteOffset);
+    const std::size_t length = printed ? data.printLength : data.substituteLength;
+    if (offset + length > got) {
+        return std::nullopt;
+    }
+    std::wstring target(length / sizeof(wchar_t), L'\0');
+    std::memcpy(target.data(), buffer.data() + offset, length);
+    return narrow(target.c_str(), static_cast<int>(target.size()));
+}
+
+bool isReparsePoint(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+} // namespace
+
+ErrorNumber errorNumber(Condition condition) {
+    switch (condition) {
+    case Condition::NotFound:
+        return ERROR_FILE_NOT_FOUND;
+    case Condition::IsDirectory:
+        return DirectoryNotSupported;
+    case Condition::InputOutput:
+        return ERROR_IO_DEVICE;
+    case Condition::AlreadyExists:
+        return ERROR_FILE_EXISTS;
+    case Condition::FileTooLarge:
+        return ERROR_FILE_TOO_LARGE;
+    }
+    return ERROR_IO_DEVICE;
+}
+
+std::string describe(ErrorNumber error) {
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    if (length == 0 || text == nullptr) {
+        return "unknown error";
+    }
+    std::string described = narrow(text, static_cast<int>(length));
+    ::LocalFree(text);
+    // The system ends its texts with a full stop and a line break; the
+    // messages that quote them add their own.
+    while (!described.empty() && (described.back() == '\n' || described.back() == '\r' ||
+                                  described.back() == '.' || described.back() == ' ')) {
+        described.pop_back();
+    }
+    return described;
+}
+
+File::~File() {
+    if (isOpen() && owned_) {
+        ::CloseHandle(FileAccess::handle(*this));
+    }
+}
+
+File::File(File&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)), owned_(other.owned_) {}
+
+File& File::operator=(File&& other) noexcept {
+    std::swap(handle_, other.handle_);
+    std::swap(owned_, other.owned_);
+    return *this;
+}
+
+bool File::isOpen() const {
+    return handle_ != -1 && handle_ != 0;
+}
+
+ErrorNumber File::readAt(std::uint64_t offset, std::span<std::uint8_t> into,
+                         std::size_t& got) const {
+    got = 0;
+    OVERLAPPED position = at(offset);
+    DWORD read = 0;
+    if (::ReadFile(FileAccess::handle(*this), into.data(), chunk(into.size()), &read, &position) ==
+        0) {
+        const ErrorNumber error = lastError();
+        return error == ERROR_HANDLE_EOF ? 0 : error;
+    }
+    got = read;
+    return 0;
+}
+
+ErrorNumber File::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes,
+                          std::size_t& put) const {
+    put = 0;
+    OVERLAPPED position = at(offset);
+    DWORD written = 0;
+    if (::WriteFile(FileAccess::handle(*this), bytes.data(), chunk(bytes.size()), &written,
+                    &position) == 0) {
+        return lastError();
+    }
+    if (written == 0 && !bytes.empty()) {
+        return ERROR_IO_DEVICE;
+    }
+    put = written;
+    return 0;
+}
+
+ErrorNumber File::readOn(std::span<char> into, std::size_t& got) const {
+    got = 0;
+    DWORD read = 0;
+    if (::ReadFile(FileAccess::handle(*this), into.data(), chunk(into.size()), &read, nullptr) ==
+        0) {
+        const ErrorNumber error = lastError();
+        // The writing end of a pipe closed: that is its end.
+        return error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF ? 0 : error;
+    }
+    got = read;
+    return 0;
+}
+
+ErrorNumber File::setLength(std::uint64_t length) const {
+    FILE_END_OF_FILE_INFO end{};
+    end.EndOfFile.QuadPart = static_cast<LONGLONG>(length);
+    return ::SetFileInformationByHandle(FileAccess::handle(*this), FileEndOfFileInfo, &end,
+                                        sizeof end) != 0
+               ? 0
+               : lastError();
+}
+
+ErrorNumber File::sync() const {
+    return ::FlushFileBuffers(FileAccess::handle(*this)) != 0 ? 0 : lastError();
+}
+
+ErrorNumber File::status(FileStatus& status) const {
+    return statusOfHandle(FileAccess::handle(*this), status);
+}
+
+LockResult File::tryLock(LockKind kind, ErrorNumber& error) const {
+    return lockHandle(FileAccess::handle(*this), kind, error);
+}
+
+ErrorNumber File::close() {
+    const HANDLE handle = FileAccess::handle(*this);
+    handle_ = -1;
+    if (!owned_) {
+        return 0;
+    }
+    return ::CloseHandle(handle) != 0 ? 0 : lastError();
+}
+
+File File::standardInput() {
+    return FileAccess::adopt(::GetStdHandle(STD_INPUT_HANDLE), false);
+}
+
+// The folder's lock is a far byte of its switch file (see LockOffsetLow).
+// A folder without one has nothing a shared lock would protect; for a save
+// the file is made, empty, to carry the lock, and counts as not there until
+// the save creates it: a save that fails or never happens removes it again,
+// so a folder holds afterwards exactly what it would have held on POSIX.
+struct Folder::State {
+    File lock;
+    bool madeForLock = false;
+    bool claimed = false;
+};
+
+Folder::Folder() : state_(std::make_unique<State>()) {}
+
+Folder::~Folder() {
+    if (state_->madeForLock && !state_->claimed && state_->lock.isOpen()) {
+        FILE_DISPOSITION_INFO remove{};
+        remove.DeleteFile = TRUE;
+        ::SetFileInformationByHandle(FileAccess::handle(state_->lock), FileDispositionInfo, &remove,
+                                     sizeof remove);
+    }
+    state_->lock = File();
+    if (handle_ != -1) {
+        ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+    }
+}
+
+// The folder stays open, without sharing deletion, while a load or save
+// runs: Windows then refuses to rename or remove it, so every file opened
+// by its path belongs to the same folder, as openat gives on POSIX.
+ErrorNumber Folder::open(const std::string& path) {
+    path_ = path;
+    std::wstring name;
+    if (!convertible(path, name)) {
+        return ERROR_NO_UNICODE_TRANSLATION;
+    }
+    const HANDLE folder = openHandle(name, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+    if (folder == INVALID_HANDLE_VALUE) {
+        return lastError();
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(folder);
+    FileStatus status;
+    if (statusOfHandle(folder, status) == 0 && status.kind != FileKind::Directory &&
+        status.kind != FileKind::Link) {
+        return ERROR_DIRECTORY;
+    }
+    return 0;
+}
+
+std::string Folder::pathOf(const std::string& name) const {
+    return path_ + "\\" + name;
+}
+
+LockResult Folder::tryLock(LockKind kind, ErrorNumber& error) {
+    error = 0;
+    State& state = *state_;
+    const std::wstring lockPath = wide(path_) + L"\\" + LockedName;
+    while (!state.lock.isOpen()) {
+        HANDLE lock = openHandle(lockPath, GENERIC_READ, ShareWithAll, OPEN_EXISTING,
+                                 FILE_FLAG_OPEN_REPARSE_POINT);
+        if (lock == INVALID_HANDLE_VALUE && notFound(lastError()) && kind == LockKind::Exclusive) {
+            lock = openHandle(lockPath, GENERIC_READ | DELETE, ShareWithAll, CREATE_NEW,
+                              FILE_FLAG_OPEN_REPARSE_POINT);
+            if (lock == INVALID_HANDLE_VALUE && lastError() == ERROR_FILE_EXISTS) {
+                continue;
+            }
+            state.madeForLock = lock != INVALID_HANDLE_VALUE;
+        }
+        if (lock == INVALID_HANDLE_VALUE) {
+            // Another program holds the file without sharing it: it is busy.
+            // Anything else (no file to read, a folder that takes no new
+            // file) is left for the load or save itself to report.
+            return lastError() == ERROR_SHARING_VIOLATION ? LockResult::Busy
+                                                          : LockResult::Unsupported;
+        }
+        state.lock = FileAccess::adopt(lock);
+    }
+    return lockHandle(FileAccess::handle(state.lock), kind, error);
+}
+
+bool Folder::onlyReadersHoldIt() {
+    ErrorNumber error = 0;
+    if (!state_->lock.isOpen() || lockHandle(FileAccess::handle(state_->lock), LockKind::Shared,
+                                             error) != LockResult::Taken) {
+        return false;
+    }
+    unlockHandle(FileAccess::handle(state_->lock));
+    return true;
+}
+
+Opened Folder::openFile(const std::string& name, Access access) const {
+    Opened opened;
+    std::wstring path;
+    if (!convertible(pathOf(name), path)) {
+        opened.error = ERROR_NO_UNICODE_TRANSLATION;
+        return opened;
+    }
+    if (state_->madeForLock && !state_->claimed && name == narrow(LockedName)) {
+        opened.result = Opened::Result::Absent;
+        return opened;
+    }
+    const bool writing = access != Access::Read;
+    const HANDLE file =
+        openHandle(path, accessFlags(access), writing ? ShareWithReaders : ShareWithAll,
+                   OPEN_EXISTING, writing ? FILE_FLAG_OPEN_REPARSE_POINT : FILE_ATTRIBUTE_NORMAL);
+    if (file == INVALID_HANDLE_VALUE) {
+        const ErrorNumber error = lastError();
+        if (notFound(error)) {
+            const bool link = isReparsePoint(path);
+            opened.result = link ? Opened::Result::DanglingLink : Opened::Result::Absent;
+            opened.linkTarget = link ? reparseTarget(path).value_or("") : "";
+            return opened;
+        }
+        // A folder cannot be opened as a file: say what it is.
+        const DWORD attributes = ::GetFileAttributesW(path.c_str());
+        if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+            (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            opened.result = Opened::Result::NotRegular;
+            opened.status.kind = FileKind::Directory;
+            return opened;
+        }
+        opened.error = error;
+        return opened;
+    }
+    opened.file = FileAccess::adopt(file);
+    if (const ErrorNumber error = opened.file.status(opened.status); error != 0) {
+        opened.error = error;
+        return opened;
+    }
+    if (opened.status.kind == FileKind::Link) {
+        opened.file = File();
+        opened.result = Opened::Result::Link;
+        opened.linkTarget = reparseTarget(path).value_or("");
+        return opened;
+    }
+    opened.result = opened.status.kind == FileKind::Regular ? Opened::Result::Opened
+                                                            : Opened::Result::NotRegular;
+    return opened;
+}
+
+ErrorNumber Folder::createFile(const std::string& name, Access access, File& file) const {
+    std::wstring path;
+    if (!convertible(pathOf(name), path)) {
+        return ERROR_NO_UNICODE_TRANSLATION;
+    }
+    // The file made to carry the lock is the one this creates.
+    const bool claiming = state_->madeForLock && !state_->claimed && name == narrow(LockedName);
+    const HANDLE created =
+        openHandle(path, accessFlags(access), ShareWithReaders,
+                   claiming ? OPEN_EXISTING : CREATE_NEW, FILE_FLAG_OPEN_REPARSE_POINT);
+    if (created == INVALID_HANDLE_VALUE) {
+        return lastError();
+    }
+    state_->claimed = state_->claimed || claiming;
+    file = FileAccess::adopt(created);
+    return 0;
+}
+
+void Folder::removeFile(const std::string& name) const {
+    std::wstring path;
+    if (convertible(pathOf(name), path)) {
+        ::DeleteFileW(path.c_str());
+    }
+}
+
+// Windows has no call that syncs a folder's entries: NTFS keeps them in its
+// journal, and a created file's entry is on the disk once the file's own
+// buffers are flushed. Nothing is left to do here.
+ErrorNumber Folder::sync() const {
+    return 0;
+}
+
+ErrorNumber statusOf(const std::string& path, Links links, FileStatus& status) {
+    std::wstring name;
+    if (!convertible(path, name)) {
+        return ERROR_NO_UNICODE_TRANSLATION;
+    }
+    const HANDLE file = openHandle(name, FILE_READ_ATTRIBUTES, ShareWithAll, OPEN_EXISTING,
+                                   FILE_FLAG_BACKUP_SEMANTICS |
+                                       (links == Links::Refuse ? FILE_FLAG_OPEN_REPARSE_POINT : 0));
+    if (file == INVALID_HANDLE_VALUE) {
+        const ErrorNumber error = lastError();
+        if (notFound(error)) {
+            status = FileStatus{};
+            return 0;
+        }
+        return error;
+    }
+    const ErrorNumber error = statusOfHandle(file, status);
+    ::CloseHandle(file);
+    return error;
+}
+
+std::optional<std::string> linkTarget(const std::string& path) {
+    std::wstring name;
+    if (!convertible(path, name) || !isReparsePoint(name)) {
+        return std::nullopt;
+    }
+    return reparseTarget(name);
+}
+
+// Opening a pipe never waits on Windows, so noWait needs nothing.
+ErrorNumber openToRead(const std::string& path, bool /*noWait*/, File& file) {
+    std::wstring name;
+    if (!convertible(path, name)) {
+        return ERROR_NO_UNICODE_TRANSLATION;
+    }
+    const HANDLE opened =
+        openHandle(name, GENERIC_READ, ShareWithAll, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+    if (opened == INVALID_HANDLE_VALUE) {
+        return lastError();
+    }
+    file = FileAccess::adopt(opened);
+    return 0;
+}
+
+ErrorNumber createExclusive(const std::string& path, File& file) {
+    std::wstring name;
+    if (!convertible(path, name)) {
+        return ERROR_NO_UNICODE_TRANSLATION;
+    }
+    const HANDLE created = openHandle(name, GENERIC_READ | GENERIC_WRITE, ShareWithReaders,
+                                      CREATE_NEW, FILE_FLAG_OPEN_REPARSE_POINT);
+    if (created == INVALID_HANDLE_VALUE) {
+        return lastError();
+    }
+    file = FileAccess::adopt(created);
+    return 0;
+}
+
+// MoveFileEx replaces a file that is there (rename fails over one on
+// Windows), and returns only once the move is on the disk.
+ErrorNumber replace(const std::string& from, const std::string& to) {
+    std::wstring source;
+    std::wstring target;
+    if (!convertible(from, source) || !convertible(to, target)) {
+        return ERROR_NO_UNICODE_TRANSLATION;
+    }
+    return ::MoveFileExW(source.c_str(), target.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0
+               ? 0
+               : lastError();
+}
+
+ErrorNumber removeFile(const std::string& path) {
+    std::wstring name;
+    if (!convertible(path, name)) {
+        return ERROR_NO_UNICODE_TRANSLATION;
+    }
+    return ::DeleteFileW(name.c_str()) != 0 ? 0 : lastError();
+}
+
+// The folder takes the permissions of where it is made: under the user's
+// own application data, only the user's.
+ErrorNumber makePrivateFolder(const std::string& path) {
+    std::wstring name;
+    if (!convertible(path, name)) {
+        return ERROR_NO_UNICODE_TRANSLATION;
+    }
+    if (::CreateDirectoryW(name.c_str(), nullptr) == 0 && lastError() != ERROR_ALREADY_EXISTS) {
+        return lastError();
+    }
+    return 0;
+}
+
+// Windows has no process that shares this one's memory and open files, so
+// the writes are made here: a kill of the saver between the two writes (Task
+// Manager's End task, TerminateProcess) can leave the files out of step,
+// which the next load shows and the next save mends. Nor are there polite
+// signals to hold back; a shutdown asks the window first, and is answered
+// only after the save.
+bool runWriter(void (*job)(void*), void* argument, bool& fileTooLarge) {
+    fileTooLarge = false;
+    job(argument);
+    return true;
+}
+
+// Windows has no file-size limit that ends a program.
+struct FileSizeLimitFails::Previous {};
+FileSizeLimitFails::FileSizeLimitFails() = default;
+FileSizeLimitFails::~FileSizeLimitFails() = default;
+
+bool isTerminal(Stream stream) {
+    const DWORD which = stream == Stream::Input    ? STD_INPUT_HANDLE
+                        : stream == Stream::Output ? STD_OUTPUT_HANDLE
+                                                   : STD_ERROR_HANDLE;
+    DWORD mode = 0;
+    return ::GetConsoleMode(::GetStdHandle(which), &mode) != 0;
+}
+
+// Bytes as they are: without this, the C library would write every "\n" of
+// a configuration's text as "\r\n", and read them back the other way.
+bool prepareStandardStreams() {
+    ::_setmode(::_fileno(stdin), _O_BINARY);
+    ::_setmode(::_fileno(stdout), _O_BINARY);
+    const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+    return input == nullptr || input == INVALID_HANDLE_VALUE;
+}
+
+// argv holds the names in the ANSI code page, which loses every character it
+// lacks; the wide command line has them all.
+std::vector<std::string> commandLine(int argc, char** argv) {
+    int count = 0;
+    wchar_t** arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (arguments == nullptr) {
+        return {argv, argv + argc};
+    }
+    std::vector<std::string> converted;
+    for (int i = 0; i < count; ++i) {
+        converted.push_back(narrow(arguments[i]));
+    }
+    ::LocalFree(arguments);
+    return converted;
+}
+
+} // namespace mx::platform
