@@ -7,6 +7,7 @@
 #include "output_file.h"
 #include "sheet_output.h"
 #include "shown_text.h"
+#include "storage_path.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,10 +21,6 @@
 namespace mx {
 
 namespace {
-
-std::string nativePath(const QString& folder) {
-    return QFile::encodeName(folder).toStdString();
-}
 
 QString describe(const QString& what, const QString& folder, const FileError& error) {
     return QString("%1 \"%2\".\n\n%3").arg(what, shown(folder), shown(error.message()));
@@ -228,7 +225,7 @@ void ConfigEditor::CompareWith() {
         return;
     }
     ChannelConfig reference;
-    if (const auto error = ReadConfigSource(nativePath(*chosen), reference)) {
+    if (const auto error = ReadConfigSource(storagePath(*chosen), reference)) {
         dialogs_.showError(&window_, describe("Nothing was compared with", *chosen, *error));
         return;
     }
@@ -237,8 +234,8 @@ void ConfigEditor::CompareWith() {
 
 QString ConfigEditor::sheetHtml() const {
     return QString::fromStdString(
-        configSheet(document_.config(), {nativePath(documentFolder_), sheetTime(std::time(nullptr)),
-                                         document_.isModified()}));
+        configSheet(document_.config(), {storagePath(documentFolder_),
+                                         sheetTime(std::time(nullptr)), document_.isModified()}));
 }
 
 void ConfigEditor::PrintSheet() {
@@ -274,7 +271,7 @@ void ConfigEditor::ExportSheet() {
     };
     // A device, a pipe, a link or a unit's own file is refused before the
     // user is asked whether to replace it.
-    if (const auto refused = CheckOutputFile(nativePath(path))) {
+    if (const auto refused = CheckOutputFile(storagePath(path))) {
         notSaved(*refused);
         return;
     }
@@ -286,7 +283,7 @@ void ConfigEditor::ExportSheet() {
     // Written whole or not at all, so that a failure leaves no sheet that
     // looks complete and is not.
     if (const auto error =
-            WriteOutputFile(nativePath(path), std::string_view(pdf.constData(), pdf.size()))) {
+            WriteOutputFile(storagePath(path), std::string_view(pdf.constData(), pdf.size()))) {
         notSaved(*error);
     }
 }
@@ -334,7 +331,7 @@ bool ConfigEditor::LoadAndShow() {
     ChannelConfig config = document_.config();
     StoredBlocks loaded;
     if (const auto error =
-            LoadConfig(nativePath(ConfigFolder), MissingFile::Create, config, &loaded)) {
+            LoadConfig(storagePath(ConfigFolder), MissingFile::Create, config, &loaded)) {
         dialogs_.showError(&window_,
                            describe("The configuration was not loaded from", ConfigFolder, *error));
         return false;
@@ -352,7 +349,7 @@ bool ConfigEditor::LoadAndShow() {
 
 std::optional<FileError> ConfigEditor::openAndRead(LockedFolder& folder,
                                                    StoredBlocks& onDisk) const {
-    if (auto error = folder.open(nativePath(ConfigFolder))) {
+    if (auto error = folder.open(storagePath(ConfigFolder))) {
         return error;
     }
     return folder.read(onDisk);

@@ -35,12 +35,19 @@ const std::vector<std::pair<QString, bool>> QtGuiOptions = {
     {"dograb", false},         {"sync", false},
 };
 
+// Where windows need a display server (X11 or Wayland), whether there is one
+// to reach. Windows and the other platforms always have their screen.
 bool displayAvailable(bool platformGiven) {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
     if (platformGiven || qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
         return true;
     }
     return !qEnvironmentVariableIsEmpty("DISPLAY") ||
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+#else
+    Q_UNUSED(platformGiven);
+    return true;
+#endif
 }
 
 // Reads the command line before any window exists, so that --help and
@@ -119,14 +126,18 @@ int main(int argc, char** argv) {
     window.setClipboardSource(clipboard);
     // A shutdown, a logout or Ctrl+C in the terminal ends the editor without
     // the exit question, which no one would be there to answer; what is
-    // unsaved stays in the recovery file for the next start.
-    mx::TerminationSignals termination;
-    QObject::connect(&termination, &mx::TerminationSignals::received, &app, [&] {
+    // unsaved stays in the recovery file for the next start. The desktop's
+    // session manager (Windows' shutdown and logout among them) asks through
+    // Qt, the terminal and POSIX desktops through signals.
+    const auto endForTheSystem = [&] {
         editor.endWithoutAsking();
         // exit(), not quit(): quit() closes every window first, and closing
         // this one asks the exit question.
         QCoreApplication::exit(0);
-    });
+    };
+    mx::TerminationSignals termination;
+    QObject::connect(&termination, &mx::TerminationSignals::received, &app, endForTheSystem);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, endForTheSystem);
     if (!editor.Form_Load(startUp.folder)) {
         return 0;
     }

@@ -1,5 +1,7 @@
 #include "recent_folders.h"
 
+#include "storage_path.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -44,7 +46,7 @@ QStringList RecentFolders::folders() const {
     } else if (file.open(QIODevice::ReadOnly) && file.size() <= LongestFile) {
         for (const QByteArray& line : file.read(LongestFile).split('\n')) {
             if (!line.isEmpty() && !line.startsWith('#')) {
-                kept << QFile::decodeName(QByteArray::fromPercentEncoding(line));
+                kept << fromStoragePath(QByteArray::fromPercentEncoding(line).toStdString());
             }
         }
     }
@@ -64,7 +66,7 @@ void RecentFolders::add(const QString& folder) {
     QByteArray text = QByteArray(Heading) + "\n";
     for (const QString& each : folders.mid(0, Kept)) {
         // One line each, whatever the name holds.
-        text += QFile::encodeName(each).toPercentEncoding("/ ") + "\n";
+        text += QByteArray::fromStdString(storagePath(each)).toPercentEncoding("/ ") + "\n";
     }
     // Written beside and renamed over, so a reader sees the old list or the
     // new one. Losing an entry to another editor's add at the same moment

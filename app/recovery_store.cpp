@@ -1,20 +1,17 @@
 #include "recovery_store.h"
 
 #include "config_text.h"
+#include "platform.h"
 #include "shown_text.h"
+#include "storage_path.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <QStandardPaths>
+#include <span>
 
 namespace mx {
 
@@ -57,15 +54,41 @@ QByteArray oneLine(QByteArray text) {
     return text;
 }
 
-QString systemError(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
+QString systemError(platform::ErrorNumber error) {
+    return QString::fromStdString(platform::describe(error));
+}
+
+// The bytes of a folder's name, as storage takes them.
+QByteArray nameBytes(const QString& folder) {
+    return QByteArray::fromStdString(storagePath(folder));
 }
 
 // The hash that names a folder's files, the same for every editor.
 QString folderKey(const QString& folder) {
     const QByteArray hash =
-        QCryptographicHash::hash(QFile::encodeName(folder), QCryptographicHash::Sha256).toHex();
+        QCryptographicHash::hash(nameBytes(folder), QCryptographicHash::Sha256).toHex();
     return QString::fromLatin1(hash.left(32));
+}
+
+platform::ErrorNumber writeWhole(const platform::File& file, const QByteArray& bytes) {
+    const std::span<const std::uint8_t> all(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                            static_cast<std::size_t>(bytes.size()));
+    for (std::size_t written = 0; written < all.size();) {
+        std::size_t put = 0;
+        if (const auto error = file.writeAt(written, all.subspan(written), put); error != 0) {
+            return error;
+        }
+        written += put;
+    }
+    return 0;
+}
+
+void removeFile(const QString& path) {
+    platform::removeFile(storagePath(path));
+}
+
+void replaceFile(const QString& from, const QString& to) {
+    platform::replace(storagePath(from), storagePath(to));
 }
 
 // Opens a file of the state folder to read it: never through a link, never
@@ -73,57 +96,63 @@ QString folderKey(const QString& folder) {
 // regular file of at most `longest` bytes, checked on the open file. The
 // bytes, or why they cannot be had.
 std::optional<QByteArray> readBounded(const QString& path, qint64 longest, QString& why) {
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        why = errno == ELOOP ? QString("it is a symbolic link") : systemError(errno);
+    const std::string name = storagePath(path);
+    platform::FileStatus named;
+    platform::FileStatus status;
+    platform::File file;
+    if (const auto error = platform::statusOf(name, platform::Links::Refuse, named); error != 0) {
+        why = systemError(error);
+    } else if (named.kind == platform::FileKind::Link) {
+        why = "it is a symbolic link";
+    } else if (named.kind == platform::FileKind::Missing) {
+        why = systemError(platform::errorNumber(platform::Condition::NotFound));
+    } else if (const auto error = platform::openToRead(name, true, file); error != 0) {
+        why = systemError(error);
+    } else if (const auto error = file.status(status); error != 0) {
+        why = systemError(error);
+    } else if (status.kind != platform::FileKind::Regular || !status.sameFileAs(named)) {
+        // Checked on the open file: a name replaced by a link meanwhile is
+        // another file.
+        why = "it is not a regular file";
+    } else if (status.size > static_cast<std::uint64_t>(longest)) {
+        why = QString("it is far too long (%1 bytes)").arg(status.size);
+    }
+    if (!why.isEmpty()) {
         return std::nullopt;
     }
-    struct stat status {};
-    QByteArray bytes;
-    if (::fstat(fd, &status) != 0) {
-        why = systemError(errno);
-    } else if (!S_ISREG(status.st_mode)) {
-        why = "it is not a regular file";
-    } else if (status.st_size > longest) {
-        why = QString("it is far too long (%1 bytes)").arg(status.st_size);
-    } else {
-        bytes.resize(static_cast<qsizetype>(longest) + 1);
-        qsizetype count = 0;
-        while (count < bytes.size()) {
-            const ssize_t got =
-                ::read(fd, bytes.data() + count, static_cast<std::size_t>(bytes.size() - count));
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got <= 0) {
-                if (got < 0) {
-                    why = systemError(errno);
-                }
-                break;
-            }
-            count += got;
+    QByteArray bytes(static_cast<qsizetype>(longest) + 1, '\0');
+    qsizetype count = 0;
+    while (count < bytes.size()) {
+        std::size_t got = 0;
+        if (const auto error = file.readOn(
+                std::span(bytes.data() + count, static_cast<std::size_t>(bytes.size() - count)),
+                got);
+            error != 0) {
+            why = systemError(error);
+            return std::nullopt;
         }
-        bytes.resize(count);
-        if (count > longest) {
-            why = "it is far too long";
+        if (got == 0) {
+            break;
         }
+        count += static_cast<qsizetype>(got);
     }
-    ::close(fd);
-    return why.isEmpty() ? std::optional<QByteArray>(bytes) : std::nullopt;
+    bytes.resize(count);
+    if (count > longest) {
+        why = "it is far too long";
+        return std::nullopt;
+    }
+    return bytes;
 }
 
 // Whether the editor whose claim file this is still runs: it holds a lock on
 // the file for as long as it does.
 bool claimHeld(const QString& claimFile) {
-    const int fd = ::open(QFile::encodeName(claimFile).constData(),
-                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
+    platform::File file;
+    if (platform::openToRead(storagePath(claimFile), true, file) != 0) {
         return false;
     }
-    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-    ::close(fd);
-    return held;
+    platform::ErrorNumber error = 0;
+    return file.tryLock(platform::LockKind::Shared, error) == platform::LockResult::Busy;
 }
 
 // The "# key: value" lines that head the file.
@@ -148,53 +177,59 @@ class RecoveryStore::Claim {
 public:
     explicit Claim(QString id) : id_(std::move(id)) {}
     ~Claim() {
-        if (fd_ >= 0) {
-            ::unlink(QFile::encodeName(path_).constData());
-            ::close(fd_);
+        if (file_.isOpen()) {
+            removeFile(path_);
         }
     }
     Claim(const Claim&) = delete;
     Claim& operator=(const Claim&) = delete;
 
     const QString& id() const { return id_; }
-    bool held() const { return fd_ >= 0; }
+    bool held() const { return file_.isOpen(); }
 
     bool take(const QString& directory) {
-        if (fd_ >= 0) {
+        if (file_.isOpen()) {
             return true;
         }
         path_ = directory + "/editor-" + id_ + ".lock";
-        const int fd = ::open(QFile::encodeName(path_).constData(),
-                              O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0) {
+        platform::File file;
+        if (platform::createExclusive(storagePath(path_), file) != 0) {
             return false;
         }
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            ::close(fd);
+        platform::ErrorNumber error = 0;
+        if (file.tryLock(platform::LockKind::Exclusive, error) != platform::LockResult::Taken) {
+            file = platform::File();
+            removeFile(path_);
             return false;
         }
-        fd_ = fd;
+        file_ = std::move(file);
         return true;
     }
 
     void show(const QByteArray& folder) const {
-        if (fd_ >= 0 && ::ftruncate(fd_, 0) == 0) {
-            (void)!::pwrite(fd_, folder.constData(), static_cast<std::size_t>(folder.size()), 0);
+        if (file_.isOpen() && file_.setLength(0) == 0) {
+            writeWhole(file_, folder);
         }
     }
 
 private:
     QString id_;
     QString path_;
-    int fd_ = -1;
+    platform::File file_;
 };
 
+// The XDG state folder on Linux and the BSDs, as before; elsewhere the
+// application's own local data folder (%LOCALAPPDATA%\MX_config on Windows).
 QString RecoveryStore::defaultDirectory() {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
     QString state = qEnvironmentVariable("XDG_STATE_HOME");
     if (state.isEmpty() || QDir::isRelativePath(state)) {
         state = QDir::homePath() + "/.local/state";
     }
     return state + "/MX_config";
+#else
+    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+#endif
 }
 
 RecoveryStore::RecoveryStore(QString directory)
@@ -216,7 +251,7 @@ bool RecoveryStore::claimed() {
     }
     // Private to the user: it holds what they were working on.
     QDir().mkpath(QFileInfo(directory_).path());
-    if (::mkdir(QFile::encodeName(directory_).constData(), 0700) != 0 && errno != EEXIST) {
+    if (platform::makePrivateFolder(storagePath(directory_)) != 0) {
         return false;
     }
     return claim_->take(directory_);
@@ -224,7 +259,7 @@ bool RecoveryStore::claimed() {
 
 std::optional<QString> RecoveryStore::write(const QString& folder, const ChannelConfig& config,
                                             const StoredBlocks& basedOn) {
-    const QByteArray name = QFile::encodeName(folder);
+    const QByteArray name = nameBytes(folder);
     QByteArray text = QByteArray(Intro) + "\n";
     text += QByteArray("# ") + FolderKey + ": " + oneLine(name) + "\n";
     text += QByteArray("# ") + FolderBytesKey + ": " + name.toHex() + "\n";
@@ -240,12 +275,10 @@ std::optional<QString> RecoveryStore::write(const QString& folder, const Channel
     // file. Not synced: it guards against the process ending, not the
     // machine.
     const QString path = fileFor(folder);
-    const QByteArray target = QFile::encodeName(path);
-    QByteArray scratch = target + ".new-XXXXXX";
-    bool made = false;
+    QString scratch;
     const auto failed = [&](const QString& what) {
-        if (made) {
-            ::unlink(scratch.constData());
+        if (!scratch.isEmpty()) {
+            removeFile(scratch);
         }
         return QString("Unsaved changes could not be kept for recovery in \"%1\": %2.")
             .arg(shown(path), what);
@@ -253,18 +286,30 @@ std::optional<QString> RecoveryStore::write(const QString& folder, const Channel
     if (!claimed()) {
         return failed("the folder cannot be created or used");
     }
-    const int fd = ::mkostemp(scratch.data(), O_CLOEXEC);
-    if (fd < 0) {
-        return failed(systemError(errno));
+    platform::File file;
+    platform::ErrorNumber error = platform::errorNumber(platform::Condition::AlreadyExists);
+    for (int attempt = 0; attempt < 100 && error != 0; ++attempt) {
+        const QString candidate =
+            path + ".new-" + QString::number(QRandomGenerator::global()->generate64(), 36);
+        error = platform::createExclusive(storagePath(candidate), file);
+        if (error == 0) {
+            scratch = candidate;
+        } else if (error != platform::errorNumber(platform::Condition::AlreadyExists)) {
+            break;
+        }
     }
-    made = true;
-    const ssize_t put = ::write(fd, text.constData(), static_cast<std::size_t>(text.size()));
-    const int writeError = put < 0 ? errno : 0;
-    if (::close(fd) != 0 || put != text.size()) {
-        return failed(systemError(writeError != 0 ? writeError : EIO));
+    if (error != 0) {
+        return failed(systemError(error));
     }
-    if (std::rename(scratch.constData(), target.constData()) != 0) {
-        return failed(systemError(errno));
+    if (const auto written = writeWhole(file, text); written != 0) {
+        return failed(systemError(written));
+    }
+    if (const auto closed = file.close(); closed != 0) {
+        return failed(systemError(closed));
+    }
+    if (const auto replaced = platform::replace(storagePath(scratch), storagePath(path));
+        replaced != 0) {
+        return failed(systemError(replaced));
     }
     return std::nullopt;
 }
@@ -282,7 +327,7 @@ QStringList RecoveryStore::filesFor(const QString& folder) const {
 }
 
 void RecoveryStore::remove(const QString& folder) const {
-    ::unlink(QFile::encodeName(fileFor(folder)).constData());
+    removeFile(fileFor(folder));
 }
 
 std::vector<RecoveryStore::Recovered> RecoveryStore::leftOver(const QString& folder,
@@ -314,7 +359,7 @@ std::vector<RecoveryStore::Recovered> RecoveryStore::leftOver(const QString& fol
                        !recovered.written.isValid() || !switches || !settings) {
                 why = "its heading is incomplete or damaged";
             } else if (QByteArray::fromHex(headerValue(*text, FolderBytesKey)) !=
-                       QFile::encodeName(folder)) {
+                       nameBytes(folder)) {
                 why = "it names another folder";
             } else if (const auto error = configFromText(text->toStdString(), recovered.config)) {
                 why = "its configuration is incomplete or damaged: " +
@@ -327,7 +372,7 @@ std::vector<RecoveryStore::Recovered> RecoveryStore::leftOver(const QString& fol
         }
         // Renamed, a link or a pipe as much as a file: nothing is opened.
         const QString aside = path + ".broken";
-        std::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData());
+        replaceFile(path, aside);
         problems << QString("The unsaved changes kept for \"%1\" cannot be read (%2). They were "
                             "set aside in \"%3\".")
                         .arg(shown(folder), shown(why), shown(aside));
@@ -338,22 +383,21 @@ std::vector<RecoveryStore::Recovered> RecoveryStore::leftOver(const QString& fol
 }
 
 void RecoveryStore::adopt(const Recovered& recovered, const QString& folder) const {
-    std::rename(QFile::encodeName(recovered.file).constData(),
-                QFile::encodeName(fileFor(folder)).constData());
+    replaceFile(recovered.file, fileFor(folder));
 }
 
 void RecoveryStore::discard(const Recovered& recovered) {
-    ::unlink(QFile::encodeName(recovered.file).constData());
+    removeFile(recovered.file);
 }
 
 void RecoveryStore::setOpenFolder(const QString& folder) {
     if (claimed()) {
-        claim_->show(QFile::encodeName(folder).toHex());
+        claim_->show(nameBytes(folder).toHex());
     }
 }
 
 bool RecoveryStore::openElsewhere(const QString& folder) const {
-    const QByteArray wanted = QFile::encodeName(folder).toHex();
+    const QByteArray wanted = nameBytes(folder).toHex();
     const QDir directory(directory_);
     const QString own = "editor-" + claim_->id() + ".lock";
     for (const QString& name :

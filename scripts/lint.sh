@@ -11,6 +11,15 @@ if ! clang-format --dry-run --Werror $files; then
     exit 1
 fi
 echo "lint: clang-format finds nothing to change"
+# System headers only in the platform files (named *_posix.cpp and
+# *_windows.cpp); tests and benchmarks may use them freely.
+system_headers='#include <(unistd|fcntl|poll|sched|signal|pthread|dirent|termios|windows|io|shellapi|winioctl)\.h>|#include <sys/'
+if git ls-files '*.cpp' '*.h' | grep -vE '^(tests|bench)/|_(posix|windows)\.cpp$' |
+    xargs grep -nE "$system_headers"; then
+    echo "lint: the files above include a system header outside a platform file" >&2
+    exit 1
+fi
+echo "lint: system headers are in the platform files alone"
 [ -f build/compile_commands.json ] || scripts/build.sh default >/dev/null
 # The fuzzer is built by scripts/fuzz.sh alone, outside the build.
 sources=$(git ls-files '*.cpp' | grep -v '^tests/fuzz/')

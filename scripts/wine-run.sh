@@ -11,4 +11,8 @@ if [ ! -f "$prefix/system.reg" ]; then
         [ -f "$prefix/system.reg" ] || /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
     ) 9>"$prefix.lock"
 fi
+# "--init" only makes the prefix, before anything is run in it.
+if [ "${1:-}" = --init ]; then
+    exit 0
+fi
 exec /usr/lib/wine/wine64 "$@"

@@ -4,15 +4,19 @@
 
 #include "platform.h"
 
+// windows.h first: the other Windows headers need what it defines.
+// clang-format off
+#include <windows.h>
+#include <shellapi.h>
+#include <winioctl.h>
+// clang-format on
+
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <io.h>
-#include <shellapi.h>
 #include <utility>
 #include <vector>
-#include <windows.h>
-#include <winioctl.h>
 
 namespace mx::platform {
 
