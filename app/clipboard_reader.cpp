@@ -4,14 +4,50 @@
 #include <QDataStream>
 #include <QFile>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QProcess>
 
 namespace mx {
 
+namespace {
+
+// On Wayland each type asked of the owner is a wait of up to a second when
+// it does not answer, so only one is asked for: the best that the offer
+// lists (the list itself costs no wait). An offered type that comes back
+// empty is an owner that did not answer.
+std::optional<ClipboardContent> readOneOffered() {
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    if (data == nullptr) {
+        return ClipboardContent{};
+    }
+    const QStringList offered = data->formats();
+    for (const QString& type :
+         {QString(ChannelMimeType), QString("text/plain;charset=utf-8"), QString("text/plain")}) {
+        if (!offered.contains(type)) {
+            continue;
+        }
+        const QByteArray bytes = data->data(type);
+        if (bytes.isEmpty()) {
+            return std::nullopt;
+        }
+        return type == ChannelMimeType ? ClipboardContent{bytes, {}}
+                                       : ClipboardContent{{}, QString::fromUtf8(bytes)};
+    }
+    return ClipboardContent{};
+}
+
+} // namespace
+
 BoundedClipboard::BoundedClipboard(QString program) : program_(std::move(program)) {}
 
 std::optional<ClipboardContent> BoundedClipboard::read() {
-    if (QGuiApplication::platformName() != "xcb" || QGuiApplication::clipboard()->ownsClipboard()) {
+    if (QGuiApplication::clipboard()->ownsClipboard()) {
+        return DirectClipboard().read();
+    }
+    if (QGuiApplication::platformName().startsWith("wayland")) {
+        return readOneOffered();
+    }
+    if (QGuiApplication::platformName() != "xcb") {
         return DirectClipboard().read();
     }
     QProcess helper;

@@ -12,8 +12,9 @@ namespace mx {
 // five seconds for each of its requests, and one that does not answer would
 // freeze the editor that long. So a clipboard another program owns is read
 // there by a short-lived helper (this program, started with
-// --read-clipboard), which is given a second; a clipboard this program owns,
-// and the clipboards of other platforms, are read directly.
+// --read-clipboard), which is given a second. On Wayland Qt waits a second
+// for each type it asks for, so one type is asked for. A clipboard this
+// program owns, and the clipboards of other platforms, are read directly.
 class BoundedClipboard : public ClipboardSource {
 public:
     static constexpr std::chrono::milliseconds Patience{1000};

@@ -6,10 +6,10 @@ set -euo pipefail
 
 packages=(
     g++ cmake ninja-build pkg-config
-    qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
+    qt6-base-dev qt6-qpa-plugins qt6-wayland fonts-dejavu-core
     libgtest-dev libgmock-dev libbenchmark-dev
     desktop-file-utils appstream dpkg-dev file lintian
-    xvfb poppler-utils
+    xvfb weston poppler-utils
     "$@"
 )
 

@@ -59,6 +59,8 @@ echo "Depends: $depends"
 for library in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6; do
     grep -q "\b$library (>= " <<<"$depends" || fail "Depends lacks $library"
 done
+grep -q "\bqt6-qpa-plugins\b" <<<"$depends" || fail "Depends lacks qt6-qpa-plugins"
+[ "$(dpkg-deb -f "$deb" Recommends)" = qt6-wayland ] || fail "it does not recommend qt6-wayland"
 
 # Debian's own checker, as a distribution would run it.
 hints="$(lintian --tag-display-limit 0 "$deb" 2>&1 | grep -v "running with root privileges" || true)"
