@@ -221,7 +221,7 @@ private:
     // Takes the folder's lock, waiting a little at a time until `wait` has
     // passed. Where the file system cannot lock a folder (some network file
     // systems), the load or save goes on unlocked rather than failing.
-    std::optional<FileError> takeLock(LockKind lock, std::chrono::milliseconds wait) {
+    std::optional<FileError> takeLock(LockKind lock, std::chrono::milliseconds wait) const {
         constexpr std::chrono::milliseconds Pause{20};
         const auto deadline = std::chrono::steady_clock::now() + wait;
         while (true) {
@@ -244,7 +244,7 @@ private:
 
     // Who keeps a lock from being taken: a shared lock that can be had
     // means only readers hold the folder.
-    std::string lockHolder(LockKind wanted) {
+    std::string lockHolder(LockKind wanted) const {
         if (wanted == LockKind::Exclusive && folder_.onlyReadersHoldIt()) {
             return "it is being read by another program; try again later";
         }

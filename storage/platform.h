@@ -141,9 +141,9 @@ public:
     std::string pathOf(const std::string& name) const;
 
     // The folder's lock for loads (shared) and saves (exclusive), tried once.
-    LockResult tryLock(LockKind kind, ErrorNumber& error);
+    LockResult tryLock(LockKind kind, ErrorNumber& error) const;
     // Whether a shared lock could be had now: then only readers hold it.
-    bool onlyReadersHoldIt();
+    bool onlyReadersHoldIt() const;
 
     // Opens an existing file without waiting, whatever the name stands for.
     // Reading follows a symbolic link; writing never does, so a save never

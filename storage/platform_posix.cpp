@@ -268,11 +268,11 @@ std::string Folder::pathOf(const std::string& name) const {
 }
 
 // flock on the folder's own descriptor, so that no lock file appears in it.
-LockResult Folder::tryLock(LockKind kind, ErrorNumber& error) {
+LockResult Folder::tryLock(LockKind kind, ErrorNumber& error) const {
     return tryFlock(static_cast<int>(handle_), kind, error);
 }
 
-bool Folder::onlyReadersHoldIt() {
+bool Folder::onlyReadersHoldIt() const {
     const int fd = static_cast<int>(handle_);
     if (::flock(fd, LOCK_SH | LOCK_NB) == 0) {
         ::flock(fd, LOCK_UN);

@@ -416,7 +416,7 @@ std::string Folder::pathOf(const std::string& name) const {
     return path_ + "\\" + name;
 }
 
-LockResult Folder::tryLock(LockKind kind, ErrorNumber& error) {
+LockResult Folder::tryLock(LockKind kind, ErrorNumber& error) const {
     error = 0;
     State& state = *state_;
     const std::wstring lockPath = wide(path_) + L"\\" + LockedName;
@@ -443,7 +443,7 @@ LockResult Folder::tryLock(LockKind kind, ErrorNumber& error) {
     return lockHandle(FileAccess::handle(state.lock), kind, error);
 }
 
-bool Folder::onlyReadersHoldIt() {
+bool Folder::onlyReadersHoldIt() const {
     ErrorNumber error = 0;
     if (!state_->lock.isOpen() || lockHandle(FileAccess::handle(state_->lock), LockKind::Shared,
                                              error) != LockResult::Taken) {
