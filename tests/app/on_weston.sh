@@ -54,7 +54,7 @@ if ! kill -0 "$pid" 2>/dev/null; then
     exit 1
 fi
 kill -TERM "$pid"
-wait "$pid"
+wait "$pid" || { echo "the editor ended with status $? on SIGTERM:" >&2; cat "$runtime/editor.log" >&2; exit 1; }
 echo "the editor started on Wayland and ended on SIGTERM"
 
 "$suite"
