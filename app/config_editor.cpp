@@ -3,6 +3,7 @@
 #include "config_document.h"
 #include "config_sheet.h"
 #include "dialogs.h"
+#include "help_pages.h"
 #include "main_window.h"
 #include "output_file.h"
 #include "sheet_output.h"
@@ -95,7 +96,24 @@ ConfigEditor::ConfigEditor(MainWindow& window, ConfigDocument& document, Dialogs
                      [this] { ExportSheet(); });
     QObject::connect(&document_, &ConfigDocument::referenceChanged, &window_,
                      [this] { showCaption(); });
+    QObject::connect(&window_, &MainWindow::recentUnitChosen, &window_,
+                     [this](const QString& folder) { OpenCommand_Click(folder); });
+    QObject::connect(&window_, &MainWindow::keysHelpRequested, &window_,
+                     [this] { dialogs_.showPage(&window_, "Keyboard and mouse", keysHelpText()); });
+    QObject::connect(&window_, &MainWindow::aboutRequested, &window_, [this] {
+        dialogs_.showPage(&window_, "About MX_config",
+                          aboutText(recovery_.directory(), recent_.file()));
+    });
     window_.setCloseGuard([this] { return Form_Terminate(); });
+    showRecentUnits();
+}
+
+void ConfigEditor::showRecentUnits() {
+    std::vector<MainWindow::RecentUnit> units;
+    for (const QString& folder : recent_.folders()) {
+        units.push_back({shown(QDir(folder).dirName()), shown(folder)});
+    }
+    window_.setRecentUnits(units);
 }
 
 bool ConfigEditor::Form_Load(const QString& firstFolder) {
@@ -118,7 +136,7 @@ bool ConfigEditor::Form_Load(const QString& firstFolder) {
     return false;
 }
 
-void ConfigEditor::OpenCommand_Click() {
+void ConfigEditor::OpenCommand_Click(const QString& folder) {
     if (document_.isModified()) {
         const UnsavedChanges answer = dialogs_.askSaveBeforeOpen(&window_, ConfigFolder);
         if (ending_) {
@@ -138,7 +156,14 @@ void ConfigEditor::OpenCommand_Click() {
         }
     }
     const QString previous = ConfigFolder;
-    if (BrowseForConfigFolder(FolderPrompt) && !LoadAndShow()) {
+    bool chosen = false;
+    if (folder.isEmpty()) {
+        chosen = BrowseForConfigFolder(FolderPrompt);
+    } else if (usableFolder(folder) && createdIfNew(folder)) {
+        setConfigFolder(folder);
+        chosen = true;
+    }
+    if (chosen && !LoadAndShow()) {
         setConfigFolder(previous);
     }
 }
@@ -302,8 +327,7 @@ bool ConfigEditor::BrowseForConfigFolder(const QString& prompt, FolderPurpose pu
         if (ending_) {
             chosen.reset();
         }
-    } while (chosen && !chosen->isEmpty() &&
-             !(usableFolder(*chosen) && (purpose == FolderPurpose::Open || createdIfNew(*chosen))));
+    } while (chosen && !chosen->isEmpty() && !(usableFolder(*chosen) && createdIfNew(*chosen)));
     const bool obtained = chosen.has_value() && !chosen->isEmpty();
     if (obtained) {
         ConfigFolder = *chosen;
@@ -339,6 +363,7 @@ bool ConfigEditor::LoadAndShow() {
     document_.load(config, loaded);
     documentMovedTo(ConfigFolder);
     recent_.add(ConfigFolder);
+    showRecentUnits();
     offerRecoveredEdits(loaded);
     // Stepping through channel 2 makes the final selection a change, so the
     // view is refreshed with the values just loaded whatever was shown before.
@@ -365,6 +390,7 @@ bool ConfigEditor::writeConfig(LockedFolder& folder) {
     document_.markSaved(written);
     documentMovedTo(ConfigFolder);
     recent_.add(ConfigFolder);
+    showRecentUnits();
     return true;
 }
 
@@ -376,6 +402,7 @@ void ConfigEditor::documentMovedTo(const QString& folder) {
         recovery_.remove(documentFolder_);
     }
     documentFolder_ = folder;
+    showCaption();
     recovery_.setOpenFolder(folder);
     if (recovery_.openElsewhere(folder)) {
         dialogs_.showError(&window_,
@@ -455,7 +482,7 @@ void ConfigEditor::setConfigFolder(const QString& folder) {
 void ConfigEditor::showCaption() {
     // "[*]" is where the window puts its modified mark; one that is part of
     // the folder's name is doubled so that it is shown as it is.
-    QString folder = shown(ConfigFolder);
+    QString folder = shown(documentFolder_);
     folder.replace("[*]", "[*][*]");
     QString compared;
     if (const Reference* reference = document_.reference()) {

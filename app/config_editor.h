@@ -38,8 +38,9 @@ public:
     // user cancelled the folder browser: the program then ends without a
     // window.
     bool Form_Load(const QString& firstFolder = {});
-    // Asks before dropping unsaved changes, then loads another folder.
-    void OpenCommand_Click();
+    // Asks before dropping unsaved changes, then loads another folder: the
+    // one given (a recent unit), or one the user chooses.
+    void OpenCommand_Click(const QString& folder = {});
     // Saves into the current folder, asking first if another program changed
     // its files meanwhile. Returns whether both files were written.
     bool SaveCommand_Click();
@@ -64,9 +65,10 @@ public:
     void ExportSheet();
     QString sheetHtml() const;
 
-    // Asks for a folder to load from, or to save into, which may be created;
-    // on success it becomes the current folder. The caption shows the
-    // current folder either way.
+    // Asks for a folder to load from, or to save into, which may be created
+    // (a new unit's folder, typed in); on success it becomes the current
+    // folder. The caption shows the document's folder, which changes only
+    // once a load or save there succeeded.
     bool BrowseForConfigFolder(const QString& prompt, FolderPurpose purpose = FolderPurpose::Open);
 
     // Brings the recovery file up to date now.
@@ -92,6 +94,8 @@ private:
     bool writeConfig(LockedFolder& folder);
     void setConfigFolder(const QString& folder);
     void showCaption();
+    // File → Recent units, from the recent list.
+    void showRecentUnits();
     // A folder chosen to save into that does not exist is created, when the
     // user agrees; false when it is not there.
     bool createdIfNew(const QString& folder);

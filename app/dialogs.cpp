@@ -14,10 +14,12 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <QWidget>
 
 namespace mx {
@@ -72,9 +74,9 @@ public:
     }
 };
 
-// The folder browser. To save, a typed folder that does not exist yet is
-// taken as chosen (the editor then asks whether to create it), where Qt's
-// own browser refuses it; to compare, a file may be chosen as well as a
+// The folder browser. To open or to save, a typed folder that does not
+// exist yet is taken as chosen (the editor then asks whether to create it:
+// a new unit), where Qt's own browser refuses it; to compare, a file may be chosen as well as a
 // folder; and a folder created with its "New Folder" button and renamed is
 // the one named in the browser's field, not the folder named there before.
 class FolderChooser : public QFileDialog {
@@ -94,7 +96,7 @@ public:
         }
         fileName_ = findChild<QLineEdit*>("fileNameEdit");
         if (auto* buttons = findChild<QDialogButtonBox*>("buttonBox");
-            buttons != nullptr && fileName_ != nullptr && purpose != FolderPurpose::Open) {
+            buttons != nullptr && fileName_ != nullptr) {
             acceptButton_ = buttons->button(QDialogButtonBox::Open);
             if (acceptButton_ != nullptr) {
                 acceptButton_->installEventFilter(this);
@@ -112,7 +114,7 @@ public:
     }
 
     // Qt greys the button while the typed name is not an existing folder;
-    // to save, a new folder is a fine choice, and to compare a file, so it
+    // to open or save, a new folder is a fine choice, and to compare a file, so it
     // is made available again whenever something typed would otherwise
     // leave it grey.
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -128,7 +130,7 @@ protected:
         const QStringList chosen = selectedFiles();
         const QFileInfo first(chosen.isEmpty() ? QString() : chosen.first());
         if (!chosen.isEmpty() &&
-            ((purpose_ == FolderPurpose::Save && !first.exists()) ||
+            ((purpose_ != FolderPurpose::Compare && !first.exists()) ||
              (purpose_ == FolderPurpose::Compare && first.exists() && !first.isDir()))) {
             // Past QFileDialog's own check, which refuses a folder not there.
             QDialog::accept(); // NOLINT(bugprone-parent-virtual-call)
@@ -294,6 +296,24 @@ void QtDialogs::showError(QWidget* owner, const QString& message) {
                     visibleOwner(owner));
     prepare(box);
     box.exec();
+}
+
+void QtDialogs::showPage(QWidget* owner, const QString& title, const QString& text) {
+    QDialog page(visibleOwner(owner));
+    page.setWindowTitle(title);
+    auto* layout = new QVBoxLayout(&page);
+    // Read-only text that a screen reader reads and a keyboard scrolls.
+    auto* body = new QPlainTextEdit(text, &page);
+    body->setReadOnly(true);
+    body->setAccessibleName(title);
+    const QFontMetrics metrics(body->font());
+    body->setMinimumSize(metrics.horizontalAdvance(QString(72, 'x')), metrics.lineSpacing() * 24);
+    layout->addWidget(body);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &page);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &page, &QDialog::reject);
+    layout->addWidget(buttons);
+    buttons->button(QDialogButtonBox::Close)->setFocus();
+    page.exec();
 }
 
 } // namespace mx

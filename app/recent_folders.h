@@ -19,6 +19,7 @@ public:
 
     // The folders that still exist, most recent first.
     QStringList folders() const;
+    const QString& file() const { return file_; }
     // The folder was just loaded or saved.
     void add(const QString& folder);
 

@@ -41,6 +41,7 @@ public:
     RecoveryStore& operator=(RecoveryStore&&) noexcept;
 
     // This editor's file for the edits to folder.
+    const QString& directory() const { return directory_; }
     QString fileFor(const QString& folder) const;
     // Every editor's files for the edits to folder, whatever they are.
     QStringList filesFor(const QString& folder) const;

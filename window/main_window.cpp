@@ -15,6 +15,7 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QIcon>
+#include <QMenuBar>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -122,6 +123,8 @@ MainWindow::MainWindow(ConfigDocument& document, QWidget* parent)
     }
     applyFocusOrder();
     actions_ = std::make_unique<WindowActions>(*this);
+    // Above the content, which keeps its designed place within itself.
+    frame->setMenuBar(actions_->menuBar());
     connectActions();
     marks_ = std::make_unique<DifferenceMarks>(document_, members_, *recallMicGain_, *recallFader_,
                                                *showList_);
@@ -435,7 +438,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::resizeToContent() {
-    QSize size = client_->size();
+    // The content and the menu bar above it.
+    const int menuHeight = actions_->menuBar()->heightForWidth(client_->width());
+    QSize size = client_->size() + QSize(0, std::max(menuHeight, 0));
     if (const QScreen* screen = this->screen()) {
         // Leave room for the title bar and borders that the window system adds.
         const int border = style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 4;

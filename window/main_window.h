@@ -103,6 +103,14 @@ public:
     // Puts back the configuration as last loaded or saved, as one step.
     void revertToSaved();
 
+    // The recent units File → Recent units offers: each by its name, with
+    // its folder as the tip; choosing one emits recentUnitChosen.
+    struct RecentUnit {
+        QString name;
+        QString folder;
+    };
+    void setRecentUnits(const std::vector<RecentUnit>& units);
+
     // Asked when the window is about to close; returning false keeps it open.
     void setCloseGuard(std::function<bool()> guard) { closeGuard_ = std::move(guard); }
 
@@ -121,6 +129,9 @@ signals:
     void compareRequested();
     void printRequested();
     void exportSheetRequested();
+    void recentUnitChosen(const QString& folder);
+    void keysHelpRequested();
+    void aboutRequested();
     // A paste found nothing it could paste; the reason is for the user.
     void pasteRefused(const QString& reason);
 
@@ -154,6 +165,8 @@ private:
     void showRestored(int channel, ChannelSet changed);
     // Opens the edit menu; `target` is the control it was opened on.
     void showEditMenu(const QPoint& globalPosition, QWidget* target);
+    // Readies the commands for a menu opened on target.
+    void prepareActions(QWidget* target);
     SwitchBox* switchBox(const QCheckBox* box) const;
     // A screen reader started: it learns how each box differs.
     void accessibilityActiveChanged(bool active) override;

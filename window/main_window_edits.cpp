@@ -14,6 +14,7 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QPushButton>
 #include <QShortcut>
 #include <QUndoStack>
 #include <bit>
@@ -42,6 +43,20 @@ void MainWindow::connectActions() {
     connect(a.takeEverything, &QAction::triggered, this, &MainWindow::takeEverything);
     connect(a.nextDifference, &QAction::triggered, this, [this] { goToDifference(1); });
     connect(a.previousDifference, &QAction::triggered, this, [this] { goToDifference(-1); });
+    // The menu bar's: the file buttons' own clicks, the window's close (with
+    // its question), and help, which the application shows.
+    connect(a.openUnit, &QAction::triggered, openCommand_, &QPushButton::click);
+    connect(a.save, &QAction::triggered, saveCommand_, &QPushButton::click);
+    connect(a.saveAs, &QAction::triggered, saveAsCommand_, &QPushButton::click);
+    connect(a.quit, &QAction::triggered, this, &QWidget::close);
+    connect(a.keysHelp, &QAction::triggered, this, &MainWindow::keysHelpRequested);
+    connect(a.about, &QAction::triggered, this, &MainWindow::aboutRequested);
+    // A menu of the bar applies to the control that has the focus.
+    for (QMenu* menu : {a.fileMenu(), a.editMenu(), a.compareMenu()}) {
+        connect(menu, &QMenu::aboutToShow, this,
+                [this] { prepareActions(QApplication::focusWidget()); });
+    }
+    a.recentMenu()->setEnabled(false);
 
     // Menu keys other than the Menu key itself, which Qt turns into a
     // context menu event: Shift+F10, wherever the focus is.
@@ -69,12 +84,30 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
 }
 
-void MainWindow::showEditMenu(const QPoint& globalPosition, QWidget* target) {
+void MainWindow::prepareActions(QWidget* target) {
     menuBox_ = switchBox(qobject_cast<const QCheckBox*>(target));
     actions_->prepare({document_, shownChannel_,
                        channelsOnClipboard(clipboard_->read()).channels.size(),
                        menuBox_ != nullptr && isMarked(menuBox_)});
+}
+
+void MainWindow::showEditMenu(const QPoint& globalPosition, QWidget* target) {
+    prepareActions(target);
     actions_->menu()->popup(globalPosition);
+}
+
+void MainWindow::setRecentUnits(const std::vector<RecentUnit>& units) {
+    QMenu* recent = actions_->recentMenu();
+    recent->clear();
+    for (const RecentUnit& unit : units) {
+        QAction* item = recent->addAction(QString(unit.name).replace('&', "&&"));
+        item->setToolTip(unit.folder);
+        item->setStatusTip(unit.folder);
+        const QString folder = unit.folder;
+        connect(item, &QAction::triggered, this, [this, folder] { emit recentUnitChosen(folder); });
+    }
+    recent->setToolTipsVisible(true);
+    recent->setEnabled(!units.empty());
 }
 
 void MainWindow::setClipboardSource(ClipboardSource& source) {

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QMenuBar>
 #include <QUndoStack>
 #include <QWidget>
 
@@ -11,9 +12,14 @@ namespace mx {
 
 namespace {
 
+// A name as a menu shows it: an "&" in it is no mnemonic.
+QString literal(QString name) {
+    return name.replace('&', "&&");
+}
+
 // "unitA's", "units'"
 QString possessive(const QString& name) {
-    return name + (name.endsWith('s') ? "'" : "'s");
+    return literal(name) + (name.endsWith('s') ? "'" : "'s");
 }
 
 } // namespace
@@ -32,6 +38,27 @@ QAction* WindowActions::add(const char* name, const QList<QKeySequence>& keys,
     return action;
 }
 
+QAction* WindowActions::addShown(const char* name, const QList<QKeySequence>& keys,
+                                 const char* description, const QString& text) {
+    auto* action = new QAction(text, &window_);
+    action->setObjectName(name);
+    action->setShortcuts(keys);
+    // Only while the menu itself has the focus, so that the window's own
+    // shortcuts for the same keys are never ambiguous.
+    action->setShortcutContext(Qt::WidgetShortcut);
+    action->setStatusTip(description);
+    action->setWhatsThis(description);
+    return action;
+}
+
+void WindowActions::enableAllOnHide(QMenu* menu) const {
+    QObject::connect(menu, &QMenu::aboutToHide, menu, [menu] {
+        for (QAction* action : menu->actions()) {
+            action->setEnabled(true);
+        }
+    });
+}
+
 WindowActions::WindowActions(QWidget& window) : window_(window) {
     copyChannel = add("CopyChannel", standardShortcuts(QKeySequence::Copy),
                       "Copy the shown channel's switches and recall flags");
@@ -39,31 +66,32 @@ WindowActions::WindowActions(QWidget& window) : window_(window) {
                 "Give the shown channel the copied channel's switches and recall flags");
     pasteToAll = add("PasteToAllChannels", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V)},
                      "Give every channel the copied channel's switches and recall flags",
-                     "Paste to all channels");
+                     "Paste to &all channels");
     undo = add("Undo", standardShortcuts(QKeySequence::Undo), "Undo the last edit");
     redo = add("Redo", standardShortcuts(QKeySequence::Redo), "Redo the edit undone last");
     revert = add("RevertToSaved", {}, "Put back the configuration as it was last loaded or saved",
-                 "Revert to saved");
+                 "Re&vert to saved");
     print = add("PrintSheet", standardShortcuts(QKeySequence::Print),
-                "Print the whole configuration on one sheet", "Print…");
+                "Print the whole configuration on one sheet", "&Print…");
     exportSheet =
         add("ExportSheet", {QKeySequence(Qt::CTRL | Qt::Key_E)},
-            "Save the sheet of the whole configuration as a PDF file", "Export sheet as PDF…");
+            "Save the sheet of the whole configuration as a PDF file", "&Export sheet as PDF…");
     compare = add("CompareWith", {QKeySequence(Qt::CTRL | Qt::Key_D)},
-                  "Mark what differs from another unit's folder or a text file", "Compare with…");
+                  "Mark what differs from another unit's folder or a text file", "&Compare with…");
     compareSaved = add("CompareWithSaved", {},
                        "Mark what differs from the folder's files as last loaded or saved",
-                       "Compare with saved");
-    stopComparing = add("StopComparing", {}, "Take the marks of differences off", "Stop comparing");
+                       "Compare with &saved");
+    stopComparing =
+        add("StopComparing", {}, "Take the marks of differences off", "S&top comparing");
     takeValue = add("TakeValue", {}, "Set this box as in the compared configuration");
     takeChannel = add("TakeChannel", {},
                       "Give the shown channel every bit of the compared configuration's channel");
     takeEverything =
         add("TakeEverything", {}, "Give every channel every bit of the compared configuration");
     nextDifference = add("NextDifference", {QKeySequence(Qt::Key_F8)},
-                         "Show the next channel that differs", "Next difference");
+                         "Show the next channel that differs", "&Next difference");
     previousDifference = add("PreviousDifference", {QKeySequence(Qt::SHIFT | Qt::Key_F8)},
-                             "Show the previous channel that differs", "Previous difference");
+                             "Show the previous channel that differs", "P&revious difference");
 
     menu_ = new QMenu(&window_);
     menu_->setObjectName("EditMenu");
@@ -83,28 +111,94 @@ WindowActions::WindowActions(QWidget& window) : window_(window) {
                             takeEverything, nextDifference, previousDifference}) {
         menu_->addAction(action);
     }
-    QObject::connect(menu_, &QMenu::aboutToHide, menu_, [this] {
-        for (QAction* action : menu_->actions()) {
-            action->setEnabled(true);
-        }
-    });
+    // Named for what they do before a menu names them for the shown channel
+    // and the step.
+    copyChannel->setText("&Copy channel");
+    paste->setText("&Paste to channel");
+    undo->setText("&Undo");
+    redo->setText("&Redo");
+    enableAllOnHide(menu_);
+    buildMenuBar();
+}
+
+void WindowActions::buildMenuBar() {
+    openUnit = addShown("OpenUnit", standardShortcuts(QKeySequence::Open),
+                        "Open another unit's folder", "&Open…");
+    save = addShown("SaveUnit", standardShortcuts(QKeySequence::Save),
+                    "Save the configuration into its folder", "&Save");
+    saveAs = addShown("SaveUnitAs", standardShortcuts(QKeySequence::SaveAs),
+                      "Save the configuration into another folder", "Save &As…");
+    quit = add("Quit", standardShortcuts(QKeySequence::Quit),
+               "Close the window, asking first whether to save", "&Quit");
+    keysHelp = add("KeyboardAndMouse", standardShortcuts(QKeySequence::HelpContents),
+                   "Every key, and what the boxes' marks mean", "&Keyboard and mouse");
+    about = addShown("About", {}, "The version, the licence, and where MX_config keeps its files",
+                     "&About MX_config");
+
+    menuBar_ = new QMenuBar(&window_);
+    menuBar_->setObjectName("MenuBar");
+    fileMenu_ = menuBar_->addMenu("&File");
+    fileMenu_->setObjectName("FileMenu");
+    fileMenu_->addAction(openUnit);
+    fileMenu_->addAction(save);
+    fileMenu_->addAction(saveAs);
+    recentMenu_ = fileMenu_->addMenu("&Recent units");
+    recentMenu_->setObjectName("RecentMenu");
+    fileMenu_->addSeparator();
+    fileMenu_->addAction(print);
+    fileMenu_->addAction(exportSheet);
+    fileMenu_->addSeparator();
+    fileMenu_->addAction(quit);
+
+    editMenu_ = menuBar_->addMenu("&Edit");
+    editMenu_->setObjectName("EditMenuBarMenu");
+    for (QAction* action : {undo, redo}) {
+        editMenu_->addAction(action);
+    }
+    editMenu_->addSeparator();
+    for (QAction* action : {copyChannel, paste, pasteToAll}) {
+        editMenu_->addAction(action);
+    }
+    editMenu_->addSeparator();
+    editMenu_->addAction(revert);
+
+    compareMenu_ = menuBar_->addMenu("&Compare");
+    compareMenu_->setObjectName("CompareMenu");
+    for (QAction* action : {compare, compareSaved, stopComparing}) {
+        compareMenu_->addAction(action);
+    }
+    compareMenu_->addSeparator();
+    for (QAction* action : {takeValue, takeChannel, takeEverything}) {
+        compareMenu_->addAction(action);
+    }
+    compareMenu_->addSeparator();
+    compareMenu_->addAction(nextDifference);
+    compareMenu_->addAction(previousDifference);
+
+    QMenu* help = menuBar_->addMenu("&Help");
+    help->setObjectName("HelpMenu");
+    help->addAction(keysHelp);
+    help->addAction(about);
+    for (QMenu* menu : {fileMenu_, editMenu_, compareMenu_}) {
+        enableAllOnHide(menu);
+    }
 }
 
 void WindowActions::prepare(const State& state) const {
     const ConfigDocument& document = state.document;
     const bool shown = isChannel(state.shownChannel);
-    copyChannel->setText("Copy " + (shown ? channelName(state.shownChannel) : QString("channel")));
+    copyChannel->setText("&Copy " + (shown ? channelName(state.shownChannel) : QString("channel")));
     copyChannel->setEnabled(shown);
-    paste->setText("Paste to " + (shown ? channelName(state.shownChannel) : QString("channel")));
+    paste->setText("&Paste to " + (shown ? channelName(state.shownChannel) : QString("channel")));
     paste->setEnabled(shown && state.channelsOnClipboard == 1);
     pasteToAll->setEnabled(state.channelsOnClipboard == 1 ||
                            state.channelsOnClipboard == ChannelCount);
     const auto withStep = [](const QString& command, const QString& step) {
         return step.isEmpty() ? command : command + " " + step;
     };
-    undo->setText(withStep("Undo", document.undoText()));
+    undo->setText(withStep("&Undo", document.undoText()));
     undo->setEnabled(document.undoStack()->canUndo());
-    redo->setText(withStep("Redo", document.redoText()));
+    redo->setText(withStep("&Redo", document.redoText()));
     redo->setEnabled(document.undoStack()->canRedo());
     revert->setEnabled(document.config() != document.savedConfig());
 
@@ -115,12 +209,13 @@ void WindowActions::prepare(const State& state) const {
     takeChannel->setVisible(reference != nullptr);
     takeEverything->setVisible(reference != nullptr);
     if (reference != nullptr) {
-        takeValue->setText(QString("Take %1 value").arg(possessive(reference->name)));
-        takeChannel->setText(
-            QString("Take channel %1 from %2").arg(state.shownChannel + 1).arg(reference->name));
+        takeValue->setText(QString("Take %1 &value").arg(possessive(reference->name)));
+        takeChannel->setText(QString("Take c&hannel %1 from %2")
+                                 .arg(state.shownChannel + 1)
+                                 .arg(literal(reference->name)));
         takeChannel->setEnabled(isChannel(state.shownChannel) &&
                                 holdsChannel(differing, state.shownChannel));
-        takeEverything->setText("Take everything from " + reference->name);
+        takeEverything->setText("Take &everything from " + literal(reference->name));
         takeEverything->setEnabled(differing != 0);
     }
     nextDifference->setEnabled(differing != 0);

@@ -11,6 +11,7 @@
 
 class QAction;
 class QMenu;
+class QMenuBar;
 class QWidget;
 
 namespace mx {
@@ -37,9 +38,24 @@ public:
     QAction* takeEverything = nullptr;
     QAction* nextDifference = nullptr;
     QAction* previousDifference = nullptr;
+    // The menu bar's own: the file buttons' commands (their keys stay the
+    // buttons'), Quit, and help.
+    QAction* openUnit = nullptr;
+    QAction* save = nullptr;
+    QAction* saveAs = nullptr;
+    QAction* quit = nullptr;
+    QAction* keysHelp = nullptr;
+    QAction* about = nullptr;
 
-    // Every command, in groups: the window's context menu.
+    // Every edit command, in groups: the window's context menu.
     QMenu* menu() const { return menu_; }
+    // File, Edit, Compare and Help, from the same actions.
+    QMenuBar* menuBar() const { return menuBar_; }
+    QMenu* fileMenu() const { return fileMenu_; }
+    QMenu* editMenu() const { return editMenu_; }
+    QMenu* compareMenu() const { return compareMenu_; }
+    // File's submenu of recent units, which the window fills.
+    QMenu* recentMenu() const { return recentMenu_; }
 
     // What the commands apply to as a menu opens.
     struct State {
@@ -59,9 +75,21 @@ public:
 private:
     QAction* add(const char* name, const QList<QKeySequence>& keys, const char* description,
                  const QString& text = {});
+    // An action of the menu bar alone: its keys are shown, and work only
+    // where another control already has them.
+    QAction* addShown(const char* name, const QList<QKeySequence>& keys, const char* description,
+                      const QString& text);
+    void buildMenuBar();
+    // Once a menu hides, every command it held is enabled again.
+    void enableAllOnHide(QMenu* menu) const;
 
     QWidget& window_;
     QMenu* menu_ = nullptr;
+    QMenuBar* menuBar_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QMenu* editMenu_ = nullptr;
+    QMenu* compareMenu_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
 };
 
 } // namespace mx

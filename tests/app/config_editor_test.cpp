@@ -67,6 +67,7 @@ public:
     std::deque<bool> createAnswers;
     std::deque<std::optional<QString>> sheetFiles;
     std::deque<bool> replaceFileAnswers;
+    std::vector<QString> pages;
     // Where an accepted print dialog sends the printout: a PDF file.
     QString printTo;
     // What each browser was opened for, beside which folder, with which
@@ -159,6 +160,9 @@ public:
         return next(replaceFileAnswers, "replace file " + path, false);
     }
     void showError(QWidget*, const QString& message) override { errors.push_back(message); }
+    void showPage(QWidget*, const QString& title, const QString&) override {
+        pages.push_back(title);
+    }
 };
 
 Bytes readFile(const QString& path) {
@@ -385,13 +389,53 @@ TEST_F(ConfigEditorTest, AFailedOpenLeavesModelViewFolderAndCaption) {
     EXPECT_EQ(editor_->configFolder(), path);
     EXPECT_EQ(caption(*window_), Base + path);
 
-    // A folder that no longer exists fails the same way.
-    dialogs_.folders.push_back(folder("gone", false));
+    // A folder that is not there is a new unit's, made only when the user
+    // agrees; No chooses again, and a cancel changes nothing.
+    const QString gone = folder("gone", false);
+    dialogs_.folders.push_back(gone);
+    dialogs_.createAnswers.push_back(false);
+    dialogs_.folders.push_back(std::nullopt);
     editor_->OpenCommand_Click();
-    ASSERT_EQ(dialogs_.errors.size(), 2U);
-    EXPECT_TRUE(dialogs_.errors[1].contains("error 2, No such file or directory"));
+    EXPECT_EQ(dialogs_.errors.size(), 1U);
+    EXPECT_FALSE(QFileInfo::exists(gone));
     EXPECT_EQ(editor_->configFolder(), path);
     EXPECT_EQ(document_.config(), before);
+}
+
+TEST_F(ConfigEditorTest, TheCaptionNamesAFolderOnlyOnceTheDocumentIsThere) {
+    const QString unit03 = prepared("unit03", counting(112, 3), Bytes("\x03\x00", 2));
+    const QString unit01 = prepared("unit01", counting(112, 1), Bytes("\x01\x00", 2));
+    start(unit03);
+    QStringList shownWhileAsked;
+    dialogs_.whileAsking = [&] { shownWhileAsked << caption(*window_); };
+    for (const bool replace : {false, true}) {
+        dialogs_.folders.push_back(unit01);
+        dialogs_.replaceAnswers.push_back(replace);
+        editor_->SaveAsCommand_Click();
+        EXPECT_EQ(caption(*window_), Base + (replace ? unit01 : unit03));
+    }
+    EXPECT_EQ(shownWhileAsked, QStringList(4, Base + unit03)) << "two choosers, two questions";
+}
+
+TEST_F(ConfigEditorTest, ATypedNewFolderIsANewUnitAtStartUpAndAtOpen) {
+    for (const bool atStartUp : {true, false}) {
+        SCOPED_TRACE(atStartUp ? "start-up" : "Open");
+        const QString unit = folder(atStartUp ? "first" : "second", false);
+        dialogs_.folders.push_back(unit);
+        dialogs_.createAnswers.push_back(true);
+        if (atStartUp) {
+            ASSERT_TRUE(editor_->Form_Load());
+        } else {
+            editor_->OpenCommand_Click();
+        }
+        EXPECT_TRUE(dialogs_.errors.empty());
+        EXPECT_EQ(editor_->configFolder(), unit);
+        EXPECT_EQ(caption(*window_), Base + unit + "*");
+        EXPECT_TRUE(document_.isModified()) << "its files are empty";
+        EXPECT_EQ(readFile(unit + "/switches.mx"), Bytes());
+        ASSERT_TRUE(editor_->SaveCommand_Click());
+        EXPECT_EQ(readFile(unit + "/switches.mx").size(), 112U);
+    }
 }
 
 TEST_F(ConfigEditorTest, AFailedSaveAsKeepsTheFolderForTheNextSave) {

@@ -14,6 +14,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -165,14 +166,22 @@ protected:
         QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, indicator.center());
     }
 
+    int menuBarHeight() const { return window_->actions().menuBar()->height(); }
+
     ConfigDocument document_;
     std::unique_ptr<MainWindow> window_;
 };
 
+// A menu item's text as shown and read out: its mnemonic is an underline.
+QString withoutMnemonic(QString text) {
+    return text.remove('&');
+}
+
 TEST_F(MainWindowTest, StandsWithTheDesignedCaptionSizeAndIcon) {
     EXPECT_EQ(window().objectName(), "Form1");
     EXPECT_EQ(window().windowTitle(), "TVK vMX Config     File path:  ");
-    EXPECT_EQ(window().size(), QSize(480, 577));
+    // The designed content, and the menu bar above it.
+    EXPECT_EQ(window().size(), QSize(480, 577 + menuBarHeight()));
     EXPECT_FALSE(window().windowIcon().isNull());
 
     const QImage icon(":/icons/mx_config.png");
@@ -221,7 +230,8 @@ TEST_F(MainWindowTest, GroupBoxesAndMembersStandWhereDesigned) {
     // its top-left corner, inside a scroll area that shows no bar.
     QWidget* client = window().client();
     EXPECT_EQ(client->window(), &window());
-    EXPECT_EQ(QRect(client->mapTo(&window(), QPoint()), client->size()), window().rect());
+    EXPECT_EQ(QRect(client->mapTo(&window(), QPoint()), client->size()),
+              window().rect().adjusted(0, menuBarHeight(), 0, 0));
     expectAt("Frame16", "Client", QRect(392, 8, 81, 137));
     expectAt("Frame2", "Client", QRect(392, 152, 81, 113));
     expectAt("Frame17", "Client", QRect(392, 272, 81, 65));
@@ -273,7 +283,7 @@ TEST_F(MainWindowTest, OnlyTheDesignedMembersAreGreyed) {
             EXPECT_EQ(box(g.field, s)->isEnabled(), (g.greyed & s) == 0) << g.name << " " << int(s);
         }
     }
-    for (const QWidget* child : window().findChildren<QWidget*>()) {
+    for (const QWidget* child : window().client()->findChildren<QWidget*>()) {
         if (!child->isEnabled()) {
             EXPECT_EQ(qobject_cast<const QCheckBox*>(child) != nullptr, true);
         }
@@ -625,9 +635,9 @@ TEST_F(MainWindowTest, KeepsItsLayoutOnAScaledScreen) {
                              ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble()
                              : 1.0;
     EXPECT_DOUBLE_EQ(window().devicePixelRatioF(), scale);
-    EXPECT_EQ(window().size(), QSize(480, 577));
+    EXPECT_EQ(window().size(), QSize(480, 577 + menuBarHeight()));
     const QImage shot = window().grab().toImage();
-    EXPECT_EQ(shot.size(), QSize(480, 577) * scale);
+    EXPECT_EQ(shot.size(), QSize(480, 577 + menuBarHeight()) * scale);
     EXPECT_DOUBLE_EQ(box(SwitchField::Tb4Delatches, SwitchPhPwr)->grab().devicePixelRatioF(),
                      scale);
 }
@@ -803,14 +813,14 @@ TEST_F(MainWindowTest, TheChannelListOffersTheEditsInAMenu) {
         QStringList items;
         for (const QAction* action : menu != nullptr ? menu->actions() : QList<QAction*>()) {
             if (!action->isSeparator() && action->isVisible()) {
-                items << action->text() + (action->isEnabled() ? "" : " (off)") + " [" +
-                             action->shortcut().toString() + "]";
+                items << withoutMnemonic(action->text()) + (action->isEnabled() ? "" : " (off)") +
+                             " [" + action->shortcut().toString() + "]";
             }
         }
         if (menu != nullptr) {
             EXPECT_EQ(
                 QAccessible::queryAccessibleInterface(menu)->child(0)->text(QAccessible::Name),
-                menu->actions().first()->text());
+                withoutMnemonic(menu->actions().first()->text()));
             menu->hide();
         }
         return items;
@@ -871,6 +881,55 @@ TEST_F(MainWindowTest, TheChannelListOffersTheEditsInAMenu) {
     window().pasteToShownChannel();
     EXPECT_EQ(document_.undoStack()->index(), steps);
     EXPECT_TRUE(window().undoAction()->isEnabled()) << "the keys work again once the menu is gone";
+}
+
+TEST_F(MainWindowTest, TheMenuBarOffersEveryCommandFromTheSameActions) {
+    const WindowActions& a = window().actions();
+    const auto titles = [](const QMenu* menu) {
+        QStringList items;
+        for (const QAction* action : menu->actions()) {
+            items << (action->isSeparator() ? "-" : withoutMnemonic(action->text()));
+        }
+        return items;
+    };
+    QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(a.menuBar());
+    ASSERT_EQ(bar->childCount(), 4);
+    QStringList menus;
+    for (int i = 0; i < bar->childCount(); ++i) {
+        menus << bar->child(i)->text(QAccessible::Name);
+    }
+    EXPECT_EQ(menus, QStringList({"File", "Edit", "Compare", "Help"}));
+    EXPECT_EQ(titles(a.fileMenu()), QStringList({"Open…", "Save", "Save As…", "Recent units", "-",
+                                                 "Print…", "Export sheet as PDF…", "-", "Quit"}));
+    EXPECT_EQ(titles(a.editMenu()),
+              QStringList({"Undo", "Redo", "-", "Copy channel", "Paste to channel",
+                           "Paste to all channels", "-", "Revert to saved"}));
+    EXPECT_TRUE(a.editMenu()->actions().contains(a.paste)) << "the context menu's own action";
+    EXPECT_EQ(a.openUnit->shortcut(), QKeySequence::keyBindings(QKeySequence::Open).first());
+
+    // Opening a menu readies its commands as the context menu does.
+    emit a.compareMenu()->aboutToShow();
+    EXPECT_FALSE(a.stopComparing->isEnabled());
+    emit a.compareMenu()->aboutToHide();
+    EXPECT_TRUE(a.stopComparing->isEnabled());
+
+    // The file commands are the buttons' own; a recent unit is named, with
+    // its folder as the tip.
+    QSignalSpy opened(&window(), &MainWindow::openClicked);
+    a.openUnit->trigger();
+    EXPECT_EQ(opened.size(), 1);
+    window().setRecentUnits({{"unit01", "/units/a/unit01"}, {"R&D", "/units/R&D"}});
+    QSignalSpy chosen(&window(), &MainWindow::recentUnitChosen);
+    const QList<QAction*> recent = a.recentMenu()->actions();
+    ASSERT_EQ(recent.size(), 2);
+    EXPECT_EQ(recent[1]->text(), "R&&D");
+    EXPECT_EQ(recent[0]->toolTip(), "/units/a/unit01");
+    recent[1]->trigger();
+    ASSERT_EQ(chosen.size(), 1);
+    EXPECT_EQ(chosen[0][0].toString(), "/units/R&D");
+    window().setCloseGuard([] { return false; });
+    a.quit->trigger();
+    EXPECT_TRUE(window().isVisible()) << "Quit closes as the window's close does";
 }
 
 TEST_F(MainWindowTest, ComparingMarksExactlyWhatDiffersAndFollowsEveryChange) {
@@ -934,7 +993,7 @@ TEST_F(MainWindowTest, ComparingMarksExactlyWhatDiffersAndFollowsEveryChange) {
     ASSERT_NE(menu, nullptr);
     const QList<QAction*> actions = menu->actions();
     const auto take = std::find_if(actions.begin(), actions.end(),
-                                   [](QAction* a) { return a->text() == "Take unitA's value"; });
+                                   [](QAction* a) { return a->text() == "Take unitA's &value"; });
     ASSERT_NE(take, actions.end());
     EXPECT_TRUE((*take)->isVisible());
     menu->hide();
