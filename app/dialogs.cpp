@@ -9,15 +9,21 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QFontDatabase>
+#include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QListView>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QSplitter>
+#include <QStyledItemDelegate>
+#include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -145,6 +151,64 @@ private:
     QPushButton* acceptButton_ = nullptr;
 };
 
+// Qt's side panel keeps each place's address under this role.
+constexpr int PlaceUrlRole = Qt::UserRole + 1;
+
+// A recent unit's label in the browser's side panel: its folder's name with
+// its parent's, so that unit01 and unit10, or two unit01s, are told apart.
+QString placeLabel(const QString& folder) {
+    const QFileInfo unit(folder);
+    return shown(QDir(unit.path()).dirName() + "/" + unit.fileName());
+}
+
+// Draws the side panel's recent units by placeLabel. The panel's model
+// renames its places whenever the file system changes, so the label is
+// given as each is drawn.
+class PlaceLabels : public QStyledItemDelegate {
+public:
+    PlaceLabels(QStringList recent, QObject* parent)
+        : QStyledItemDelegate(parent), recent_(std::move(recent)) {}
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QString folder = index.data(PlaceUrlRole).toUrl().toLocalFile();
+        if (recent_.contains(folder)) {
+            option->text = placeLabel(folder);
+        }
+    }
+
+private:
+    QStringList recent_;
+};
+
+// The side panel and the list's columns wide enough to read whole.
+void showWholeNames(QFileDialog& browser, const QStringList& recent) {
+    auto* sidebar = browser.findChild<QListView*>("sidebar");
+    auto* splitter = browser.findChild<QSplitter*>("splitter");
+    if (sidebar != nullptr && sidebar->model() != nullptr) {
+        sidebar->setItemDelegate(new PlaceLabels(recent, sidebar));
+        int widest = 0;
+        for (const QString& folder : recent) {
+            widest = std::max(widest, sidebar->fontMetrics().horizontalAdvance(placeLabel(folder)));
+        }
+        // The icon, the text and the frame.
+        const int width = widest + sidebar->iconSize().width() + 40;
+        if (splitter != nullptr && splitter->count() == 2) {
+            const int total = std::max(splitter->width(), 3 * width);
+            splitter->setSizes({width, total - width});
+        }
+        sidebar->setMinimumWidth(std::min(width, 400));
+    }
+    if (auto* list = browser.findChild<QTreeView*>("treeView")) {
+        list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        list->header()->setStretchLastSection(false);
+    }
+    const QFontMetrics metrics(browser.font());
+    browser.resize(browser.size().expandedTo(
+        QSize(metrics.horizontalAdvance(QString(100, 'x')), metrics.lineSpacing() * 28)));
+}
+
 // Every box shows its text literally: a folder may be called "<h1>x", and
 // rich text would swallow the very name the message is about.
 void prepare(QMessageBox& box) {
@@ -213,6 +277,7 @@ std::optional<QString> QtDialogs::browseForFolder(QWidget* owner, const QString&
         places << QUrl::fromLocalFile(folder);
     }
     browser.setSidebarUrls(places);
+    showWholeNames(browser, recent);
     if (browser.exec() != QDialog::Accepted || browser.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
@@ -306,6 +371,8 @@ void QtDialogs::showPage(QWidget* owner, const QString& title, const QString& te
     auto* body = new QPlainTextEdit(text, &page);
     body->setReadOnly(true);
     body->setAccessibleName(title);
+    // The page lines up keys and their meaning in columns.
+    body->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     const QFontMetrics metrics(body->font());
     body->setMinimumSize(metrics.horizontalAdvance(QString(72, 'x')), metrics.lineSpacing() * 24);
     layout->addWidget(body);
