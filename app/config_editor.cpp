@@ -257,10 +257,16 @@ void ConfigEditor::CompareWith() {
     document_.compareWith(reference, referenceName(*chosen, ConfigFolder));
 }
 
-QString ConfigEditor::sheetHtml() const {
-    return QString::fromStdString(
-        configSheet(document_.config(), {storagePath(documentFolder_),
-                                         sheetTime(std::time(nullptr)), document_.isModified()}));
+QString ConfigEditor::sheetHtml(bool printed) const {
+    return QString::fromStdString(configSheet(
+        document_.config(), {storagePath(documentFolder_), sheetTime(std::time(nullptr)),
+                             document_.isModified(), printed}));
+}
+
+QString ConfigEditor::suggestedSheetFile() const {
+    // Beside the unit's folder, not in it: the folder holds what the unit loads.
+    const QFileInfo unit(documentFolder_);
+    return unit.absoluteDir().filePath(unit.fileName() + ".pdf");
 }
 
 void ConfigEditor::PrintSheet() {
@@ -269,20 +275,17 @@ void ConfigEditor::PrintSheet() {
     // The name the print system shows, and offers as a file name when it
     // prints to a file: the unit's folder name, without the path.
     printer.setDocName(shown(QFileInfo(documentFolder_).fileName()));
-    if (!dialogs_.askPrint(&window_, printer) || ending_) {
+    if (!dialogs_.askPrint(&window_, printer, suggestedSheetFile()) || ending_) {
         return;
     }
-    paintSheet(sheetHtml(), printer);
+    paintSheet(sheetHtml(true), printer);
     if (printer.printerState() == QPrinter::Error) {
         dialogs_.showError(&window_, "The sheet was not printed: the printer reported an error.");
     }
 }
 
 void ConfigEditor::ExportSheet() {
-    // Beside the unit's folder, not in it: the folder holds what the unit loads.
-    const QFileInfo unit(documentFolder_);
-    const QString suggested = unit.absoluteDir().filePath(unit.fileName() + ".pdf");
-    std::optional<QString> chosen = dialogs_.askSheetFile(&window_, suggested);
+    std::optional<QString> chosen = dialogs_.askSheetFile(&window_, suggestedSheetFile());
     if (!chosen || ending_) {
         return;
     }
@@ -304,7 +307,7 @@ void ConfigEditor::ExportSheet() {
         return;
     }
     const QByteArray pdf =
-        sheetPdf(sheetHtml(), sheetPageLayout(), "Configuration of " + shown(documentFolder_));
+        sheetPdf(sheetHtml(false), sheetPageLayout(), "Configuration of " + shown(documentFolder_));
     // Written whole or not at all, so that a failure leaves no sheet that
     // looks complete and is not.
     if (const auto error =

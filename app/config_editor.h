@@ -63,7 +63,10 @@ public:
     // A failure is reported.
     void PrintSheet();
     void ExportSheet();
-    QString sheetHtml() const;
+    // printed: for a printer ("Printed …"), else for a file ("Made …").
+    QString sheetHtml(bool printed = true) const;
+    // Where a sheet of the unit goes as a file: Export and Print to file.
+    QString suggestedSheetFile() const;
 
     // Asks for a folder to load from, or to save into, which may be created
     // (a new unit's folder, typed in); on success it becomes the current

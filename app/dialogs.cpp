@@ -338,8 +338,13 @@ bool QtDialogs::askCreateFolder(QWidget* owner, const QString& folder) {
     return box.exec() == QMessageBox::Yes;
 }
 
-bool QtDialogs::askPrint(QWidget* owner, QPrinter& printer) {
+bool QtDialogs::askPrint(QWidget* owner, QPrinter& printer, const QString& suggestedFile) {
     QPrintDialog dialog(&printer, visibleOwner(owner));
+    // Qt's own dialog offers the working folder for a print to a file; the
+    // sheet goes where Export sheet as PDF would put it.
+    if (auto* file = dialog.findChild<QLineEdit*>("filename")) {
+        file->setText(suggestedFile);
+    }
     return dialog.exec() == QDialog::Accepted;
 }
 

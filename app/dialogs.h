@@ -50,8 +50,8 @@ public:
     virtual bool askRestoreRecovered(QWidget* owner, const QString& folder,
                                      const QDateTime& written, bool filesChangedSince) = 0;
     // The print dialog for the sheet: true to print on the printer as the
-    // user set it up.
-    virtual bool askPrint(QWidget* owner, QPrinter& printer) = 0;
+    // user set it up. Printing to a file suggests suggestedFile.
+    virtual bool askPrint(QWidget* owner, QPrinter& printer, const QString& suggestedFile) = 0;
     // The name of a PDF file to save the sheet as, beginning at suggested;
     // nothing when the user cancels.
     virtual std::optional<QString> askSheetFile(QWidget* owner, const QString& suggested) = 0;
@@ -85,7 +85,7 @@ public:
     bool askOverwriteChanges(QWidget* owner, const QString& folder) override;
     bool askRestoreRecovered(QWidget* owner, const QString& folder, const QDateTime& written,
                              bool filesChangedSince) override;
-    bool askPrint(QWidget* owner, QPrinter& printer) override;
+    bool askPrint(QWidget* owner, QPrinter& printer, const QString& suggestedFile) override;
     std::optional<QString> askSheetFile(QWidget* owner, const QString& suggested) override;
     bool askReplaceFile(QWidget* owner, const QString& path) override;
     void showError(QWidget* owner, const QString& message) override;

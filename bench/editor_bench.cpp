@@ -117,7 +117,7 @@ public:
     bool askRestoreRecovered(QWidget*, const QString&, const QDateTime&, bool) override {
         return false;
     }
-    bool askPrint(QWidget*, QPrinter&) override { return false; }
+    bool askPrint(QWidget*, QPrinter&, const QString&) override { return false; }
     std::optional<QString> askSheetFile(QWidget*, const QString&) override { return {}; }
     bool askReplaceFile(QWidget*, const QString&) override { return false; }
     void showError(QWidget*, const QString&) override {}

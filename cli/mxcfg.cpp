@@ -238,7 +238,7 @@ int sheet(const QCommandLineParser& parser, const QStringList& arguments, const 
         return Trouble;
     }
     const std::string html =
-        configSheet(config, {nameOf(arguments[0]), sheetTime(std::time(nullptr)), false});
+        configSheet(config, {nameOf(arguments[0]), sheetTime(std::time(nullptr)), false, false});
     const QString path = parser.value("output");
     if (!parser.isSet("output") || path == "-") {
         return printed(html);

@@ -45,8 +45,9 @@ std::string channelName(int channel) {
 // fits the page.
 constexpr std::string_view Style = R"(
 body { font-family: 'DejaVu Sans', sans-serif; }
-h1 { font-size: x-large; margin-bottom: 4pt; }
+h1 { font-size: xx-large; margin-bottom: 0pt; }
 p { margin-top: 2pt; margin-bottom: 2pt; }
+p.path { font-size: small; }
 table { border-collapse: collapse; margin-top: 8pt; margin-bottom: 6pt; }
 th, td { border: 1px solid #000000; text-align: center; padding-top: 4px; padding-bottom: 4px; }
 th.group { text-align: left; white-space: nowrap; }
@@ -162,16 +163,29 @@ void appendRecallRow(std::string& html, const ChannelConfig& config, RecallField
     html += "</tr>\n";
 }
 
+// The unit's own name: the last part of its folder's or file's path.
+std::string lastComponent(std::string_view path) {
+    while (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) {
+        path.remove_suffix(1);
+    }
+    const std::size_t slash = path.find_last_of("/\\");
+    return std::string(
+        slash == std::string_view::npos || path.size() == 1 ? path : path.substr(slash + 1));
+}
+
 } // namespace
 
 std::string configSheet(const ChannelConfig& config, const SheetHeading& heading) {
-    const std::string unit = escaped(heading.unit);
+    const std::string name = escaped(lastComponent(heading.unit));
     std::string html = "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" "
                        "lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n<title>Configuration of " +
-                       unit + "</title>\n<style>" + std::string(Style) +
+                       name + "</title>\n<style>" + std::string(Style) +
                        "</style>\n</head>\n<body>\n";
-    html += "<h1>Configuration of " + unit + "</h1>\n";
-    html += "<p>Printed " + escaped(heading.printedAt) + ".</p>\n";
+    // A unit's page: its name first and largest, where it is kept beneath.
+    html += "<h1>" + name + "</h1>\n";
+    html += "<p class=\"path\">" + escaped(heading.unit) + "</p>\n";
+    html += std::string("<p>") + (heading.printed ? "Printed " : "Made ") +
+            escaped(heading.printedAt) + ".</p>\n";
     if (heading.unsaved) {
         html += "<p class=\"unsaved\">Not saved: this sheet shows changes that are not saved to "
                 "the unit's files.</p>\n";

@@ -23,6 +23,9 @@ struct SheetHeading {
     std::string printedAt;
     // The configuration holds edits that are not saved to the unit.
     bool unsaved = false;
+    // Whether it goes to a printer ("Printed …") or is only written to a
+    // file ("Made …").
+    bool printed = true;
 };
 
 // The symbols of the sheet's cells.

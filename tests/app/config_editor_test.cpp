@@ -68,6 +68,7 @@ public:
     std::deque<std::optional<QString>> sheetFiles;
     std::deque<bool> replaceFileAnswers;
     std::vector<QString> pages;
+    std::vector<QString> printSuggestions;
     // Where an accepted print dialog sends the printout: a PDF file.
     QString printTo;
     // What each browser was opened for, beside which folder, with which
@@ -148,7 +149,8 @@ public:
         exitAnswers.pop_front();
         return answer;
     }
-    bool askPrint(QWidget*, QPrinter& printer) override {
+    bool askPrint(QWidget*, QPrinter& printer, const QString& suggestedFile) override {
+        printSuggestions.push_back(suggestedFile);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(printTo);
         return !printTo.isEmpty();
@@ -1062,6 +1064,9 @@ TEST_F(ConfigEditorTest, TheSheetIsPrintedOrSavedAsPdfWholeAndOnOnePage) {
                 dialogs_.errors[0].startsWith("The sheet was not saved to"));
     dialogs_.printTo = root_.filePath("printed.pdf");
     window_->printAction()->trigger();
+    ASSERT_EQ(dialogs_.printSuggestions.size(), 1U);
+    EXPECT_EQ("sheet " + dialogs_.printSuggestions[0], dialogs_.questions.front())
+        << "Print to file and Export suggest one place";
     for (const QString& file : {pdf, dialogs_.printTo}) {
         QProcess pdftotext;
         pdftotext.start("pdftotext", {"-layout", file, "-"});

@@ -274,7 +274,9 @@ TEST_F(MxcfgTest, ComparesAndWritesUnitsFromFoldersAndTexts) {
 TEST_F(MxcfgTest, SheetWritesTheEditorsSheetWholeToAFileOrNotAtAll) {
     const QString unit = saved("unit <5>", ChannelConfig{});
     EXPECT_EQ(mxcfg({"sheet", unit, "-o", root_.filePath("sheet.html")}).status, 0);
-    EXPECT_TRUE(readFile(root_.filePath("sheet.html")).contains("unit &lt;5&gt;</h1>"));
+    EXPECT_TRUE(readFile(root_.filePath("sheet.html")).contains("<h1>unit &lt;5&gt;</h1>"));
+    EXPECT_TRUE(readFile(root_.filePath("sheet.html")).contains("<p>Made "))
+        << "written, not printed";
 }
 
 TEST_F(MxcfgTest, ASheetGoesOnlyIntoARegularFileWholeOrNowhere) {

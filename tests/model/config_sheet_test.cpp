@@ -75,13 +75,15 @@ TEST(ConfigSheet, NamesBits32And64AndAnyFolderAsTheyAre) {
     config.Switches.Channels[2].Latching = config.Switches.Channels[3].Latching = 64;
     config.Switches.Channels[4].Latching = config.Switches.Channels[7].Latching = 64;
     config.Switches.Channels[7].Tb4Delatches = 32;
-    const std::string unit = "/units/<b>Tom & Jerry</b>\x1b]0;owned\x07\n\"x\"";
+    const std::string name = "<b>Tom & Jerry<b>\x1b]0;owned\x07\n\"x\"";
+    const std::string unit = "/units/" + name;
     ReadSheet sheet = readSheet(configSheet(config, {unit, "now", true}));
     EXPECT_EQ(sheet.rows[3].back(), "32: 1; 64: 3\u20135, 8"); // Latching
     EXPECT_EQ(sheet.rows[15].back(), "32: 8");                 // TB 4 Delatches
     // Escaped, and no control character is left raw.
-    EXPECT_EQ(sheet.texts["h1"],
-              QStringList{"Configuration of " + QString::fromStdString(printable(unit))});
+    // The unit's name heads the page, its whole path beneath.
+    EXPECT_EQ(sheet.texts["h1"], QStringList{QString::fromStdString(printable(name))});
+    EXPECT_EQ(sheet.texts["p"].first(), QString::fromStdString(printable(unit)));
     EXPECT_TRUE(sheet.texts["p"].join(' ').contains("Not saved"));
 
     // Bit 64 alone asks for the column as much as bit 32 does.
