@@ -171,7 +171,24 @@ void ConfigEditor::OpenCommand_Click(const QString& folder) {
 bool ConfigEditor::SaveCommand_Click() {
     const StoredBlocks known = document_.storedBlocks();
     return saveAsked([&](const StoredBlocks& onDisk) { return onDisk == known; },
-                     [&] { return dialogs_.askOverwriteChanges(&window_, ConfigFolder); });
+                     [&](const StoredBlocks& onDisk) {
+                         switch (dialogs_.askOverwriteChanges(&window_, ConfigFolder)) {
+                         case ConflictAnswer::Overwrite:
+                             return true;
+                         case ConflictAnswer::Compare: {
+                             // What a load would show now: the other program's bytes
+                             // over the configuration as last loaded or saved.
+                             ChannelConfig theirs = document_.savedConfig();
+                             applyStoredBlocks(onDisk, theirs);
+                             document_.compareWith(theirs,
+                                                   "the files as another program left them");
+                             return false;
+                         }
+                         case ConflictAnswer::Cancel:
+                             break;
+                         }
+                         return false;
+                     });
 }
 
 void ConfigEditor::SaveAsCommand_Click() {
@@ -192,7 +209,9 @@ void ConfigEditor::SaveAsCommand_Click() {
             return !holdsOtherBytes(there.switches, written.switches) &&
                    !holdsOtherBytes(there.settings, written.settings);
         },
-        [&] { return dialogs_.askReplaceConfiguration(&window_, ConfigFolder); });
+        [&](const StoredBlocks&) {
+            return dialogs_.askReplaceConfiguration(&window_, ConfigFolder);
+        });
     if (!saved) {
         // Later Saves must not aim at a folder that was not written.
         setConfigFolder(previous);
@@ -201,7 +220,7 @@ void ConfigEditor::SaveAsCommand_Click() {
 }
 
 bool ConfigEditor::saveAsked(const std::function<bool(const StoredBlocks&)>& holdsNothingToLose,
-                             const std::function<bool()>& ask) {
+                             const std::function<bool(const StoredBlocks&)>& ask) {
     // The files are compared and written under one lock, so no other
     // program's save can come between the check and the write. The question
     // is asked with the lock let go, so that no other program waits on the
@@ -221,7 +240,7 @@ bool ConfigEditor::saveAsked(const std::function<bool(const StoredBlocks&)>& hol
                 return writeConfig(folder);
             }
         }
-        if (ending_ || !ask() || ending_) {
+        if (ending_ || !ask(onDisk) || ending_) {
             return false;
         }
         agreed = onDisk;
@@ -244,8 +263,12 @@ bool ConfigEditor::Form_Terminate() {
 }
 
 void ConfigEditor::CompareWith() {
+    // Beside the open unit with nothing chosen (the unit itself is no
+    // comparison), or at the unit compared with last.
+    const QString start =
+        lastCompared_.isEmpty() ? QFileInfo(ConfigFolder).absolutePath() + "/" : lastCompared_;
     const std::optional<QString> chosen = dialogs_.browseForFolder(
-        &window_, ComparePrompt, ConfigFolder, FolderPurpose::Compare, recent_.folders());
+        &window_, ComparePrompt, start, FolderPurpose::Compare, recent_.folders());
     if (ending_ || !chosen || chosen->isEmpty() || !usableFolder(*chosen)) {
         return;
     }
@@ -255,6 +278,7 @@ void ConfigEditor::CompareWith() {
         return;
     }
     document_.compareWith(reference, referenceName(*chosen, ConfigFolder));
+    lastCompared_ = *chosen;
 }
 
 QString ConfigEditor::sheetHtml(bool printed) const {

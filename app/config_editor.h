@@ -89,9 +89,10 @@ private:
     // Opens and locks the current folder, and reads what its files hold.
     std::optional<FileError> openAndRead(LockedFolder& folder, StoredBlocks& onDisk) const;
     // Saves into ConfigFolder if its files hold nothing to lose, or once the
-    // user agrees through ask; false when nothing was saved.
+    // user agrees through ask, which is shown what they hold; false when
+    // nothing was saved.
     bool saveAsked(const std::function<bool(const StoredBlocks&)>& holdsNothingToLose,
-                   const std::function<bool()>& ask);
+                   const std::function<bool(const StoredBlocks&)>& ask);
     // Writes both files into the locked folder and tells the user of a
     // failure, a half-done one included.
     bool writeConfig(LockedFolder& folder);
@@ -123,6 +124,8 @@ private:
     // edits recovery keeps. ConfigFolder runs ahead of it while a folder is
     // being chosen and loaded.
     QString documentFolder_;
+    // The unit or text compared with last, where the next comparison starts.
+    QString lastCompared_;
     // A recovery file that cannot be written is reported once.
     bool recoveryFailureShown_ = false;
     // Told to end: questions still open are no answers.

@@ -312,8 +312,19 @@ bool QtDialogs::askReplaceConfiguration(QWidget* owner, const QString& folder) {
     return askYesNo(owner, replaceConfigurationText(folder));
 }
 
-bool QtDialogs::askOverwriteChanges(QWidget* owner, const QString& folder) {
-    return askYesNo(owner, overwriteChangesText(folder));
+ConflictAnswer QtDialogs::askOverwriteChanges(QWidget* owner, const QString& folder) {
+    QMessageBox box(QMessageBox::Warning, QString(), overwriteChangesText(folder),
+                    QMessageBox::Yes | QMessageBox::No, visibleOwner(owner));
+    prepare(box);
+    // Shows what the other program left, so that what would be lost is seen.
+    QPushButton* compare = box.addButton("&Compare", QMessageBox::ActionRole);
+    box.setDefaultButton(QMessageBox::No);
+    box.exec();
+    if (box.clickedButton() == compare) {
+        return ConflictAnswer::Compare;
+    }
+    return box.clickedButton() == box.button(QMessageBox::Yes) ? ConflictAnswer::Overwrite
+                                                               : ConflictAnswer::Cancel;
 }
 
 bool QtDialogs::askRestoreRecovered(QWidget* owner, const QString& folder, const QDateTime& written,

@@ -15,6 +15,9 @@ namespace mx {
 
 // The answer to "Save changes … before opening another folder?".
 enum class UnsavedChanges { Save, Discard, Cancel };
+// What to do when another program changed a unit's files: save over them,
+// compare with them first, or leave them.
+enum class ConflictAnswer { Overwrite, Compare, Cancel };
 
 // What a folder is chosen for: to load from, which must exist; to save
 // into, which may be new; or to compare with, which may be a folder or a
@@ -44,7 +47,7 @@ public:
     virtual bool askReplaceConfiguration(QWidget* owner, const QString& folder) = 0;
     // The files in folder changed since they were loaded or saved: true to
     // overwrite them.
-    virtual bool askOverwriteChanges(QWidget* owner, const QString& folder) = 0;
+    virtual ConflictAnswer askOverwriteChanges(QWidget* owner, const QString& folder) = 0;
     // Edits to folder made at `written` were not saved and were recovered:
     // true to restore them, false to discard them.
     virtual bool askRestoreRecovered(QWidget* owner, const QString& folder,
@@ -82,7 +85,7 @@ public:
     bool askSaveBeforeExit(QWidget* owner) override;
     UnsavedChanges askSaveBeforeOpen(QWidget* owner, const QString& folder) override;
     bool askReplaceConfiguration(QWidget* owner, const QString& folder) override;
-    bool askOverwriteChanges(QWidget* owner, const QString& folder) override;
+    ConflictAnswer askOverwriteChanges(QWidget* owner, const QString& folder) override;
     bool askRestoreRecovered(QWidget* owner, const QString& folder, const QDateTime& written,
                              bool filesChangedSince) override;
     bool askPrint(QWidget* owner, QPrinter& printer, const QString& suggestedFile) override;

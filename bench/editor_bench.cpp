@@ -113,7 +113,9 @@ public:
         return UnsavedChanges::Cancel;
     }
     bool askReplaceConfiguration(QWidget*, const QString&) override { return false; }
-    bool askOverwriteChanges(QWidget*, const QString&) override { return false; }
+    ConflictAnswer askOverwriteChanges(QWidget*, const QString&) override {
+        return ConflictAnswer::Cancel;
+    }
     bool askRestoreRecovered(QWidget*, const QString&, const QDateTime&, bool) override {
         return false;
     }

@@ -62,7 +62,7 @@ public:
     std::deque<bool> exitAnswers;
     std::deque<UnsavedChanges> openAnswers;
     std::deque<bool> replaceAnswers;
-    std::deque<bool> overwriteAnswers;
+    std::deque<ConflictAnswer> overwriteAnswers;
     std::deque<bool> restoreAnswers;
     std::deque<bool> createAnswers;
     std::deque<std::optional<QString>> sheetFiles;
@@ -105,8 +105,8 @@ public:
     bool askReplaceConfiguration(QWidget*, const QString& folder) override {
         return next(replaceAnswers, "replace " + folder, false);
     }
-    bool askOverwriteChanges(QWidget*, const QString& folder) override {
-        return next(overwriteAnswers, "overwrite " + folder, false);
+    ConflictAnswer askOverwriteChanges(QWidget*, const QString& folder) override {
+        return next(overwriteAnswers, "overwrite " + folder, ConflictAnswer::Cancel);
     }
     bool askRestoreRecovered(QWidget*, const QString& folder, const QDateTime&,
                              bool changedSince) override {
@@ -349,7 +349,7 @@ TEST_F(ConfigEditorTest, ClosingAsksEveryTimeAndYesRewritesTheFiles) {
 
     // Removing the files is a change made by another program.
     dialogs_.exitAnswers.push_back(true);
-    dialogs_.overwriteAnswers.push_back(true);
+    dialogs_.overwriteAnswers.push_back(ConflictAnswer::Overwrite);
     EXPECT_TRUE(window_->close());
     EXPECT_EQ(dialogs_.exitQuestions, 1);
     EXPECT_EQ(dialogs_.questions, std::vector<QString>{"overwrite " + path});
@@ -569,7 +569,7 @@ TEST_F(ConfigEditorTest, UnsavedEditsSurviveAKillAndAreOfferedAtTheNextStart) {
         EXPECT_EQ(document_.undoStack()->count(), 0);
         EXPECT_EQ(keptFor(path).size(), restored ? 1 : 0);
         if (restored) {
-            dialogs_.overwriteAnswers.push_back(true);
+            dialogs_.overwriteAnswers.push_back(ConflictAnswer::Overwrite);
             EXPECT_TRUE(editor_->SaveCommand_Click());
             QApplication::processEvents();
             EXPECT_TRUE(keptFor(path).isEmpty()) << "a save ends the need for it";
@@ -715,7 +715,7 @@ TEST_F(ConfigEditorTest, ASignalWhileAQuestionIsOpenIsNoAnswerAndLosesNothing) {
         dialogs_.exitAnswers.push_back(false);
         dialogs_.openAnswers.push_back(UnsavedChanges::Discard);
         dialogs_.folders.push_back(other);
-        dialogs_.overwriteAnswers.push_back(true);
+        dialogs_.overwriteAnswers.push_back(ConflictAnswer::Overwrite);
         EXPECT_TRUE(c.ask());
         QApplication::processEvents();
         EXPECT_EQ(dialogs_.questions.size() + dialogs_.prompts.size() +
@@ -848,7 +848,7 @@ TEST_F(ConfigEditorTest, NoQuestionHoldsTheFolderAndAChangeMeanwhileIsAskedAgain
             writeFile(path + "/settings.cmx", Bytes("\x0E\x0E", 2));
         }
     };
-    dialogs_.overwriteAnswers = {true, true};
+    dialogs_.overwriteAnswers = {ConflictAnswer::Overwrite, ConflictAnswer::Overwrite};
     EXPECT_TRUE(editor_->SaveCommand_Click());
     EXPECT_EQ(dialogs_.questions, std::vector<QString>(2, "overwrite " + path));
     EXPECT_EQ(readFile(path + "/settings.cmx"), Bytes("\x00\x00", 2));
@@ -1003,13 +1003,19 @@ TEST_F(ConfigEditorTest, ComparesWithAFolderATextOrTheSavedFilesAndReportsOneTha
          "Nothing was compared with \"" + root_.filePath("bad.txt") + "\".\n\n" +
              root_.filePath("bad.txt") + ": line 1"},
     };
+    // The first chooser starts beside the unit with nothing chosen, the
+    // next ones at the unit compared with last.
+    QString lastCompared = QFileInfo(path).absolutePath() + "/";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.chosen.toStdString());
         dialogs_.errors.clear();
         dialogs_.folders.push_back(c.chosen);
         window_->compareAction()->trigger();
         EXPECT_EQ(dialogs_.purposes.back(), FolderPurpose::Compare);
-        EXPECT_EQ(dialogs_.starts.back(), path) << "beside the unit being edited";
+        EXPECT_EQ(dialogs_.starts.back(), lastCompared);
+        if (c.error.isEmpty()) {
+            lastCompared = c.chosen;
+        }
         EXPECT_EQ(caption(*window_), Base + path + c.compared);
         EXPECT_EQ(document_.channelsDiffering(), c.differing);
         ASSERT_EQ(dialogs_.errors.size(), c.error.isEmpty() ? 0U : 1U);
@@ -1207,24 +1213,33 @@ TEST_F(ConfigEditorTest, SaveAsksBeforeOverwritingAnotherProgramsChanges) {
     // The other program changes the settings; this editor changed nothing.
     writeFile(path + "/settings.cmx", Bytes("\x0F\x0F", 2));
 
-    dialogs_.overwriteAnswers.push_back(false);
+    dialogs_.overwriteAnswers.push_back(ConflictAnswer::Cancel);
     EXPECT_FALSE(editor_->SaveCommand_Click());
     EXPECT_EQ(readFile(path + "/settings.cmx"), Bytes("\x0F\x0F", 2));
 
     // At the exit question, No to overwriting keeps the window open.
     dialogs_.exitAnswers.push_back(true);
-    dialogs_.overwriteAnswers.push_back(false);
+    dialogs_.overwriteAnswers.push_back(ConflictAnswer::Cancel);
     EXPECT_FALSE(window_->close());
     EXPECT_TRUE(window_->isVisible());
 
-    dialogs_.overwriteAnswers.push_back(true);
+    // Compare saves nothing and shows what the other program left: every
+    // channel's recall flags differ.
+    dialogs_.overwriteAnswers.push_back(ConflictAnswer::Compare);
+    EXPECT_FALSE(editor_->SaveCommand_Click());
+    EXPECT_EQ(readFile(path + "/settings.cmx"), Bytes("\x0F\x0F", 2));
+    ASSERT_NE(document_.reference(), nullptr);
+    EXPECT_EQ(document_.reference()->config.Recall, (RecallSettings{0x0F, 0x0F}));
+    EXPECT_EQ(document_.channelsDiffering(), 0x0F);
+
+    dialogs_.overwriteAnswers.push_back(ConflictAnswer::Overwrite);
     EXPECT_TRUE(editor_->SaveCommand_Click());
     EXPECT_EQ(readFile(path + "/settings.cmx"), Bytes("\x00\x00", 2));
-    EXPECT_EQ(dialogs_.questions, std::vector<QString>(3, "overwrite " + path));
+    EXPECT_EQ(dialogs_.questions, std::vector<QString>(4, "overwrite " + path));
 
     // Once saved, the files are this editor's again: no more questions.
     EXPECT_TRUE(editor_->SaveCommand_Click());
-    EXPECT_EQ(dialogs_.questions.size(), 3U);
+    EXPECT_EQ(dialogs_.questions.size(), 4U);
 }
 
 TEST_F(ConfigEditorTest, ASaveThatCannotFinishChangesNothingAndARetryAsksNothing) {
@@ -1233,7 +1248,7 @@ TEST_F(ConfigEditorTest, ASaveThatCannotFinishChangesNothingAndARetryAsksNothing
     box(SwitchField::Disabled, SwitchPgm)->click();
     // Another program changes the settings, and then they take no write.
     writeFile(path + "/settings.cmx", Bytes("\x0F\x0F", 2));
-    dialogs_.overwriteAnswers.push_back(true);
+    dialogs_.overwriteAnswers.push_back(ConflictAnswer::Overwrite);
     {
         seam::Recorder calls;
         calls.failNext("pwrite", "settings.cmx", EIO);
