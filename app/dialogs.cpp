@@ -244,10 +244,11 @@ QString QtDialogs::overwriteChangesText(const QString& folder) {
 }
 
 QString QtDialogs::restoreRecoveredText(const QString& folder, const QDateTime& written,
-                                        bool filesChangedSince) {
+                                        bool filesChangedSince, const QString& changes) {
     QString text =
-        QString("Unsaved changes to \"%1\" from %2 were recovered. Restore them?")
-            .arg(shown(folder), QLocale().toString(written.toLocalTime(), QLocale::LongFormat));
+        QString("Unsaved changes to \"%1\" from %2 were recovered: %3. Restore them?")
+            .arg(shown(folder), QLocale().toString(written.toLocalTime(), QLocale::LongFormat),
+                 changes);
     if (filesChangedSince) {
         text += "\n\nThe folder's files have changed since then; saving the restored changes "
                 "would replace what is there now.";
@@ -328,10 +329,10 @@ ConflictAnswer QtDialogs::askOverwriteChanges(QWidget* owner, const QString& fol
 }
 
 bool QtDialogs::askRestoreRecovered(QWidget* owner, const QString& folder, const QDateTime& written,
-                                    bool filesChangedSince) {
+                                    bool filesChangedSince, const QString& changes) {
     QMessageBox box(QMessageBox::Question, QString(),
-                    restoreRecoveredText(folder, written, filesChangedSince), QMessageBox::NoButton,
-                    visibleOwner(owner));
+                    restoreRecoveredText(folder, written, filesChangedSince, changes),
+                    QMessageBox::NoButton, visibleOwner(owner));
     prepare(box);
     QPushButton* restore = box.addButton("&Restore", QMessageBox::AcceptRole);
     // The reject role makes Escape and the title bar's close mean Discard.

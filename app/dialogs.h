@@ -48,10 +48,12 @@ public:
     // The files in folder changed since they were loaded or saved: true to
     // overwrite them.
     virtual ConflictAnswer askOverwriteChanges(QWidget* owner, const QString& folder) = 0;
-    // Edits to folder made at `written` were not saved and were recovered:
-    // true to restore them, false to discard them.
+    // Edits to folder made at `written` were not saved and were recovered;
+    // `changes` says how much they change and where ("3 switches on
+    // channels 2 and 5"): true to restore them, false to discard them.
     virtual bool askRestoreRecovered(QWidget* owner, const QString& folder,
-                                     const QDateTime& written, bool filesChangedSince) = 0;
+                                     const QDateTime& written, bool filesChangedSince,
+                                     const QString& changes) = 0;
     // The print dialog for the sheet: true to print on the printer as the
     // user set it up. Printing to a file suggests suggestedFile.
     virtual bool askPrint(QWidget* owner, QPrinter& printer, const QString& suggestedFile) = 0;
@@ -75,7 +77,7 @@ public:
     static QString overwriteChangesText(const QString& folder);
     static QString createFolderText(const QString& folder);
     static QString restoreRecoveredText(const QString& folder, const QDateTime& written,
-                                        bool filesChangedSince);
+                                        bool filesChangedSince, const QString& changes);
     static QString replaceFileText(const QString& path);
 
     std::optional<QString> browseForFolder(QWidget* owner, const QString& prompt,
@@ -87,7 +89,7 @@ public:
     bool askReplaceConfiguration(QWidget* owner, const QString& folder) override;
     ConflictAnswer askOverwriteChanges(QWidget* owner, const QString& folder) override;
     bool askRestoreRecovered(QWidget* owner, const QString& folder, const QDateTime& written,
-                             bool filesChangedSince) override;
+                             bool filesChangedSince, const QString& changes) override;
     bool askPrint(QWidget* owner, QPrinter& printer, const QString& suggestedFile) override;
     std::optional<QString> askSheetFile(QWidget* owner, const QString& suggested) override;
     bool askReplaceFile(QWidget* owner, const QString& path) override;

@@ -116,7 +116,8 @@ public:
     ConflictAnswer askOverwriteChanges(QWidget*, const QString&) override {
         return ConflictAnswer::Cancel;
     }
-    bool askRestoreRecovered(QWidget*, const QString&, const QDateTime&, bool) override {
+    bool askRestoreRecovered(QWidget*, const QString&, const QDateTime&, bool,
+                             const QString&) override {
         return false;
     }
     bool askPrint(QWidget*, QPrinter&, const QString&) override { return false; }

@@ -40,6 +40,8 @@ QString EditDescription::text() const {
         return "taking " + channelName(channel);
     case Kind::TakeEverything:
         return "taking everything";
+    case Kind::Restore:
+        return "restoring unsaved changes";
     }
     return {};
 }
@@ -295,11 +297,11 @@ void ConfigDocument::storedNow(const StoredBlocks& stored) {
     noteChange();
 }
 
-void ConfigDocument::restoreUnsaved(const ChannelConfig& config) {
-    undoStack_->clear();
-    config_ = config;
-    emit replaced();
-    noteChange();
+void ConfigDocument::restoreUnsaved(const ChannelConfig& config, int shownChannel) {
+    // The step's maker shows it: here that is the document itself.
+    if (edit(config, {EditDescription::Kind::Restore, shownChannel, {}, 0, {}})) {
+        emit replaced();
+    }
 }
 
 ChannelSet differingChannels(const ChannelConfig& a, const ChannelConfig& b) {

@@ -53,6 +53,7 @@ struct EditDescription {
         TakeRecall,
         TakeChannel,
         TakeEverything,
+        Restore,
     };
     Kind kind = Kind::Switch;
     int channel = 0;
@@ -154,8 +155,9 @@ public:
     // a save, or when the configuration is to be saved into another folder.
     void setStoredBlocks(const StoredBlocks& stored);
     // Puts edits that were not saved, recovered after a crash, in place of
-    // the configuration: unsaved, with a new history.
-    void restoreUnsaved(const ChannelConfig& config);
+    // the configuration as one step, which Undo takes back to what the files
+    // hold.
+    void restoreUnsaved(const ChannelConfig& config, int shownChannel);
 
 signals:
     // The configuration was replaced as a whole, or what it is compared with

@@ -68,6 +68,7 @@ public:
     std::deque<std::optional<QString>> sheetFiles;
     std::deque<bool> replaceFileAnswers;
     std::vector<QString> pages;
+    std::vector<QString> restoreChanges;
     std::vector<QString> printSuggestions;
     // Where an accepted print dialog sends the printout: a PDF file.
     QString printTo;
@@ -108,8 +109,9 @@ public:
     ConflictAnswer askOverwriteChanges(QWidget*, const QString& folder) override {
         return next(overwriteAnswers, "overwrite " + folder, ConflictAnswer::Cancel);
     }
-    bool askRestoreRecovered(QWidget*, const QString& folder, const QDateTime&,
-                             bool changedSince) override {
+    bool askRestoreRecovered(QWidget*, const QString& folder, const QDateTime&, bool changedSince,
+                             const QString& changes) override {
+        restoreChanges.push_back(changes);
         return next(restoreAnswers, (changedSince ? "restore changed " : "restore ") + folder,
                     false);
     }
@@ -566,9 +568,22 @@ TEST_F(ConfigEditorTest, UnsavedEditsSurviveAKillAndAreOfferedAtTheNextStart) {
         EXPECT_EQ(document_.config().Switches.Channels[0].Momentary, restored ? 0x0A : 0x02);
         EXPECT_EQ(box(SwitchField::Momentary, SwitchTb3)->isChecked(), restored);
         EXPECT_EQ(caption(*window_), Base + path + (restored ? "*" : ""));
-        EXPECT_EQ(document_.undoStack()->count(), 0);
         EXPECT_EQ(keptFor(path).size(), restored ? 1 : 0);
+        if (c.restore) {
+            // Counted against what the files hold now.
+            const bool filesChanged = std::string(c.question) == "restore changed ";
+            EXPECT_EQ(dialogs_.restoreChanges,
+                      std::vector<QString>{
+                          filesChanged ? "1 switch and 6 recall flags on channels 1, 2 and 3"
+                                       : "1 switch on channel 1"});
+        }
+        // A restore is one step, which Undo takes back to the files' state.
+        EXPECT_EQ(document_.undoStack()->count(), restored ? 1 : 0);
         if (restored) {
+            EXPECT_EQ(document_.undoText(), "restoring unsaved changes");
+            document_.undoStack()->undo();
+            EXPECT_EQ(document_.config().Switches.Channels[0].Momentary, 0x02);
+            document_.undoStack()->redo();
             dialogs_.overwriteAnswers.push_back(ConflictAnswer::Overwrite);
             EXPECT_TRUE(editor_->SaveCommand_Click());
             QApplication::processEvents();
