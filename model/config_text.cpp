@@ -256,6 +256,11 @@ private:
             if (forgiving_ && !inBlock_) {
                 return std::nullopt;
             }
+            // Text after part of a channel, as a signature after a quote cut
+            // short: what is wrong is what the channel lacks.
+            if (forgiving_) {
+                return missingLines(blocks_.back());
+            }
             return at(line.column, "expected \"Channel N\" or \"<group>: <switches>\"");
         }
         const int channel = number.text.size() == 1 ? number.text[0] - '1' : -1;
@@ -352,17 +357,37 @@ private:
         }
         inBlock_ = false;
         const Block& block = blocks_.back();
+        if (forgiving_ && !block.seen.all()) {
+            return missingLines(block);
+        }
         for (std::size_t index = 0; index < LinesPerBlock; ++index) {
             if (!block.seen.test(index)) {
-                const std::string caption = index == RecallLine
-                                                ? std::string(RecallCaption)
-                                                : std::string(fieldCaption(AllSwitchFields[index]));
                 return TextError{block.headerLine, 1,
                                  "channel " + std::to_string(block.channel + 1) +
-                                     " has no line for " + quoted(caption)};
+                                     " has no line for " + quoted(lineCaption(index))};
             }
         }
         return std::nullopt;
+    }
+
+    static std::string lineCaption(std::size_t index) {
+        return index == RecallLine ? std::string(RecallCaption)
+                                   : std::string(fieldCaption(AllSwitchFields[index]));
+    }
+
+    // "channel 8 lacks 12 of its 15 lines: Disabled (MX only), …", at the
+    // channel's header.
+    static TextError missingLines(const Block& block) {
+        std::string names;
+        for (std::size_t index = 0; index < LinesPerBlock; ++index) {
+            if (!block.seen.test(index)) {
+                names += (names.empty() ? "" : ", ") + quoted(lineCaption(index));
+            }
+        }
+        return TextError{block.headerLine, 1,
+                         "channel " + std::to_string(block.channel + 1) + " lacks " +
+                             std::to_string(LinesPerBlock - block.seen.count()) + " of its " +
+                             std::to_string(LinesPerBlock) + " lines: " + names};
     }
 
     const bool forgiving_;

@@ -765,7 +765,14 @@ TEST_F(MainWindowTest, PasteTakesChannelsFromTextAndSaysWhyWhenItCannot) {
          QString(text).remove("Recall: Mic gain"),
          {},
          false,
-         "line 1, column 1: channel 6 has no line for \"Recall\"."},
+         "line 1, column 1: channel 6 lacks 1 of its 15 lines: \"Recall\"."},
+        {"a mail quoting part of a channel, then a signature",
+         "Hi,\n\n> > channel 8\n> > Latching: PGM\n> > Momentary: none\n> > Recall: none\n\n"
+         "-- \nTom\n",
+         {},
+         false,
+         "line 3, column 1: channel 8 lacks 12 of its 15 lines: \"Disabled (MX only)\", "
+         "\"Always on\", "},
         {"exact bytes of the wrong length", {}, "\x01\x02", false, "holds no channel"},
         {"a channel as text from another program", text, {}, false, nullptr},
         {"quoted in a mail, with a greeting", quoted, {}, false, nullptr},
