@@ -21,6 +21,7 @@
 #include <ctime>
 #include <functional>
 #include <map>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -88,11 +89,31 @@ std::string nameOf(const QString& argument) {
 
 // Reads a configuration from a unit's folder, from a file or pipe holding
 // the text form, or, for "-", from standard input.
-bool readSource(const QString& argument, const Context& context, ChannelConfig& config) {
+// A unit's file shorter than its block reads as off where it has no bytes;
+// a note says so, since the table would show it without a word.
+void noteShortFiles(const QString& argument, const StoredBlocks& loaded) {
+    const std::string folder = bytesOf(argument);
+    for (const auto& [name, size, expected] :
+         {std::tuple{SwitchFileName, loaded.switches.size(), SwitchBlockSize},
+          std::tuple{SettingsFileName, loaded.settings.size(), RecallBlockSize}}) {
+        if (size < expected) {
+            printError("note: \"" + folder + "/" + name + "\" holds " + std::to_string(size) +
+                       " of its " + std::to_string(expected) + " bytes; the rest reads as off");
+        }
+    }
+}
+
+bool readSource(const QString& argument, const Context& context, ChannelConfig& config,
+                bool noteShort = false) {
     config = ChannelConfig{};
     std::optional<FileError> error;
     if (argument != "-") {
-        error = ReadConfigSource(bytesOf(argument), config, TextFiles::PipesToo);
+        StoredBlocks loaded{std::vector<std::uint8_t>(SwitchBlockSize),
+                            std::vector<std::uint8_t>(RecallBlockSize)};
+        error = ReadConfigSource(bytesOf(argument), config, TextFiles::PipesToo, &loaded);
+        if (!error && noteShort) {
+            noteShortFiles(argument, loaded);
+        }
     } else if (context.stdinClosed) {
         printError("standard input is closed, so there is no configuration to read");
         return false;
@@ -150,7 +171,7 @@ struct Command {
 
 int show(const QCommandLineParser& parser, const QStringList& arguments, const Context& context) {
     ChannelConfig config;
-    if (!readSource(arguments[0], context, config)) {
+    if (!readSource(arguments[0], context, config, true)) {
         return Trouble;
     }
     if (parser.isSet("json")) {
@@ -166,7 +187,7 @@ int diff(const QCommandLineParser&, const QStringList& arguments, const Context&
     std::vector<ChannelConfig> configs(static_cast<std::size_t>(arguments.size()));
     std::vector<std::string> names;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
-        if (!readSource(arguments[i], context, configs[static_cast<std::size_t>(i)])) {
+        if (!readSource(arguments[i], context, configs[static_cast<std::size_t>(i)], true)) {
             return Trouble;
         }
         names.push_back(sideName(arguments[i]));

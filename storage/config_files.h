@@ -141,8 +141,10 @@ std::optional<FileError> ReadConfigFromInput(const std::string& name, ChannelCon
 // Reads a configuration from a unit's folder, as a load does onto an
 // all-zero configuration, except that a missing file is an error and
 // nothing is created; or from a file holding the text form. On failure
-// config is left as it was.
+// config is left as it was. When the source is a folder and loaded is
+// given, it receives the bytes its files held.
 std::optional<FileError> ReadConfigSource(const std::string& path, ChannelConfig& config,
-                                          TextFiles files = TextFiles::RegularOnly);
+                                          TextFiles files = TextFiles::RegularOnly,
+                                          StoredBlocks* loaded = nullptr);
 
 } // namespace mx

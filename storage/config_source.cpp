@@ -54,12 +54,12 @@ std::optional<FileError> ReadConfigFromInput(const std::string& name, ChannelCon
 }
 
 std::optional<FileError> ReadConfigSource(const std::string& path, ChannelConfig& config,
-                                          TextFiles files) {
+                                          TextFiles files, StoredBlocks* loaded) {
     platform::FileStatus status;
     if (platform::statusOf(path, platform::Links::Follow, status) == 0 &&
         status.kind == platform::FileKind::Directory) {
         ChannelConfig read;
-        if (auto error = LoadConfig(path, MissingFile::IsAnError, read)) {
+        if (auto error = LoadConfig(path, MissingFile::IsAnError, read, loaded)) {
             return error;
         }
         config = read;

@@ -150,6 +150,26 @@ TEST_F(MxcfgTest, ImportWritesNothingUnlessTheWholeTextReads) {
     EXPECT_TRUE(QDir(target).isEmpty());
 }
 
+TEST_F(MxcfgTest, ShowAndDiffNoteAUnitsShortFiles) {
+    const QString unit = folder("new");
+    QFile(unit + "/switches.mx").open(QIODevice::WriteOnly);
+    QFile settings(unit + "/settings.cmx");
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("\x01");
+    settings.close();
+    const QString whole = saved("whole", ChannelConfig{});
+    const QByteArray notes = "mxcfg: note: \"" + unit.toUtf8() +
+                             "/switches.mx\" holds 0 of its 112 bytes; the rest reads as off\n"
+                             "mxcfg: note: \"" +
+                             unit.toUtf8() +
+                             "/settings.cmx\" holds 1 of its 2 bytes; the rest reads as off\n";
+    EXPECT_EQ(mxcfg({"show", unit}).err, notes);
+    const Result diff = mxcfg({"diff", unit, whole});
+    EXPECT_EQ(diff.status, 1) << "channel 1 recalls its mic gain";
+    EXPECT_EQ(diff.err, notes);
+    EXPECT_EQ(mxcfg({"show", whole}).err, "");
+}
+
 TEST_F(MxcfgTest, ExitStatusesFollowDiff) {
     ChannelConfig config;
     const QString a = saved("a", config);
