@@ -15,7 +15,6 @@
 #include <QFileInfo>
 #include <QPrinter>
 #include <algorithm>
-#include <bit>
 #include <ctime>
 #include <functional>
 #include <utility>
@@ -69,47 +68,6 @@ QString referenceName(const QString& path, const QString& current) {
     const QString name =
         QFileInfo(path).fileName().isEmpty() ? QDir(path).dirName() : QFileInfo(path).fileName();
     return shown(name == QDir(current).dirName() ? path : name);
-}
-
-// How much recovered edits change, and where, for the question that offers
-// them: "3 switches and 1 recall flag on channels 2 and 5".
-struct RecoveredChanges {
-    QString text;
-    int firstChannel = 0;
-};
-
-RecoveredChanges changesBetween(const ChannelConfig& now, const ChannelConfig& recovered) {
-    int switches = 0;
-    int flags = 0;
-    QStringList channels;
-    RecoveredChanges changes;
-    for (int channel = ChannelCount - 1; channel >= 0; --channel) {
-        const ChannelDifference difference = channelDifference(now, recovered, channel);
-        if (!difference.any()) {
-            continue;
-        }
-        for (const SwitchField field : AllSwitchFields) {
-            switches += std::popcount(fieldOf(difference.masks, field));
-        }
-        flags += (difference.micGain ? 1 : 0) + (difference.fader ? 1 : 0);
-        channels.prepend(QString::number(channel + 1));
-        changes.firstChannel = channel;
-    }
-    QStringList amounts;
-    if (switches > 0) {
-        amounts << (switches == 1 ? QString("1 switch") : QString("%1 switches").arg(switches));
-    }
-    if (flags > 0) {
-        amounts << (flags == 1 ? QString("1 recall flag") : QString("%1 recall flags").arg(flags));
-    }
-    if (channels.isEmpty()) {
-        changes.text = "nothing that the files do not already hold";
-        return changes;
-    }
-    const QString last = channels.takeLast();
-    changes.text = amounts.join(" and ") + (channels.isEmpty() ? " on channel " : " on channels ") +
-                   (channels.isEmpty() ? last : channels.join(", ") + " and " + last);
-    return changes;
 }
 
 bool sameFolder(const QString& a, const QString& b) {
@@ -494,18 +452,19 @@ void ConfigEditor::offerRecoveredEdits(const StoredBlocks& loaded) {
         dialogs_.showError(&window_, problems.join("\n\n"));
     }
     for (const RecoveryStore::Recovered& recovered : left) {
-        const RecoveredChanges changes = changesBetween(document_.config(), recovered.config);
-        const bool restore =
-            dialogs_.askRestoreRecovered(&window_, documentFolder_, recovered.written,
-                                         recovered.basedOn != loaded, changes.text);
+        const ConfigChanges changes = changesBetween(document_.config(), recovered.config);
+        const bool restore = dialogs_.askRestoreRecovered(
+            &window_, documentFolder_, recovered.written, recovered.basedOn != loaded,
+            changes.any() ? QString::fromStdString(changes.describe())
+                          : QString("nothing that the files do not already hold"));
         // A signal to end is no answer: the file stays for the next start.
         if (ending_) {
             return;
         }
         if (restore) {
             recovery_.adopt(recovered, documentFolder_);
-            document_.restoreUnsaved(recovered.config, changes.firstChannel);
-            window_.selectChannel(changes.firstChannel);
+            document_.restoreUnsaved(recovered.config, changes.firstChannel());
+            window_.selectChannel(changes.firstChannel());
             return;
         }
         RecoveryStore::discard(recovered);

@@ -25,17 +25,6 @@ class QUndoStack;
 
 namespace mx {
 
-// A set of channels: channel index n is bit value 2 to the power n.
-using ChannelSet = std::uint8_t;
-
-// The set that holds one channel (index 0..7).
-constexpr ChannelSet channelSetOf(int channel) {
-    return static_cast<ChannelSet>(1U << channel);
-}
-constexpr bool holdsChannel(ChannelSet set, int channel) {
-    return (set & channelSetOf(channel)) != 0;
-}
-
 // A channel as a sentence names it: "channel 3" for index 2.
 QString channelName(int channel);
 

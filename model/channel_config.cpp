@@ -1,6 +1,7 @@
 #include "channel_config.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace mx {
 
@@ -202,6 +203,53 @@ bool pasteChannel(ChannelConfig& config, int channel, const ChannelSettings& sou
     setRecall(config.Recall, channel, RecallField::MicGain, source.MicGainRecall);
     setRecall(config.Recall, channel, RecallField::Fader, source.FaderRecall);
     return true;
+}
+
+ConfigChanges changesBetween(const ChannelConfig& a, const ChannelConfig& b) {
+    ConfigChanges changes;
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        const ChannelDifference difference = channelDifference(a, b, channel);
+        if (!difference.any()) {
+            continue;
+        }
+        for (const SwitchField field : AllSwitchFields) {
+            changes.switches += std::popcount(fieldOf(difference.masks, field));
+        }
+        changes.recallFlags += (difference.micGain ? 1 : 0) + (difference.fader ? 1 : 0);
+        changes.channels = static_cast<ChannelSet>(changes.channels | channelSetOf(channel));
+    }
+    return changes;
+}
+
+int ConfigChanges::firstChannel() const {
+    return channels == 0 ? 0 : std::countr_zero(static_cast<unsigned>(channels));
+}
+
+std::string ConfigChanges::describe() const {
+    if (!any()) {
+        return {};
+    }
+    const auto counted = [](int count, const char* one, const char* many) {
+        return std::to_string(count) + " " + (count == 1 ? one : many);
+    };
+    std::string text;
+    if (switches > 0) {
+        text = counted(switches, "switch", "switches");
+    }
+    if (recallFlags > 0) {
+        text += (text.empty() ? "" : " and ") + counted(recallFlags, "recall flag", "recall flags");
+    }
+    std::vector<std::string> numbers;
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        if (holdsChannel(channels, channel)) {
+            numbers.push_back(std::to_string(channel + 1));
+        }
+    }
+    text += numbers.size() == 1 ? " on channel " : " on channels ";
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        text += (i == 0 ? "" : i + 1 == numbers.size() ? " and " : ", ") + numbers[i];
+    }
+    return text;
 }
 
 bool ChannelDifference::any() const {

@@ -256,6 +256,33 @@ struct ChannelDifference {
 // The difference in one channel, or none for a channel outside 0..7.
 ChannelDifference channelDifference(const ChannelConfig& a, const ChannelConfig& b, int channel);
 
+// A set of channels: channel index n is bit value 2 to the power n.
+using ChannelSet = std::uint8_t;
+
+// The set that holds one channel (index 0..7).
+constexpr ChannelSet channelSetOf(int channel) {
+    return static_cast<ChannelSet>(1U << channel);
+}
+constexpr bool holdsChannel(ChannelSet set, int channel) {
+    return (set & channelSetOf(channel)) != 0;
+}
+
+// How much two configurations differ, and where: switch bits (greyed and
+// unnamed ones included) and recall flags, and the channels they are on.
+struct ConfigChanges {
+    int switches = 0;
+    int recallFlags = 0;
+    ChannelSet channels = 0;
+
+    bool any() const { return channels != 0; }
+    // The first channel that differs, or 0 when none does.
+    int firstChannel() const;
+    // "1 switch on channel 4", "3 switches and 1 recall flag on channels 2
+    // and 5"; empty when nothing differs.
+    std::string describe() const;
+};
+ConfigChanges changesBetween(const ChannelConfig& a, const ChannelConfig& b);
+
 // The bits a difference holds, one line for each mask that has any, e.g.
 // "Latching: TB 2, bit 64" and "Recall: Fader".
 std::vector<std::string> describeDifference(const ChannelDifference& difference);
