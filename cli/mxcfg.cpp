@@ -15,7 +15,9 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -180,7 +182,7 @@ int show(const QCommandLineParser& parser, const QStringList& arguments, const C
     return printed(configTable(config, colourWanted()));
 }
 
-int diff(const QCommandLineParser&, const QStringList& arguments, const Context& context) {
+int diff(const QCommandLineParser& parser, const QStringList& arguments, const Context& context) {
     if (arguments.count("-") > 1) {
         return usageError("standard input can be read only once", "diff");
     }
@@ -201,11 +203,30 @@ int diff(const QCommandLineParser&, const QStringList& arguments, const Context&
             }
         }
     }
+    std::string text;
+    bool differ = false;
+    // A fleet: one line per further side, then how many are the same.
+    if (parser.isSet("summary")) {
+        std::size_t same = 1;
+        for (std::size_t other = 1; other < configs.size(); ++other) {
+            const ConfigChanges changes = changesBetween(configs[0], configs[other]);
+            same += changes.any() ? 0 : 1;
+            text += names[other] +
+                    (changes.any() ? " differs from " + names[0] + " in " + changes.describe()
+                                   : " is the same as " + names[0]) +
+                    ".\n";
+        }
+        text += std::to_string(same) + " of " + std::to_string(configs.size()) +
+                (same == 1 ? " is" : " are") + " the same as " + names[0] + ".\n";
+        differ = same < configs.size();
+        if (const int status = printed(text); status != 0) {
+            return status;
+        }
+        return differ ? Different : 0;
+    }
     // Two sides: one line per difference. More: each further side in a block
     // of its own, compared with the first.
     const bool blocks = configs.size() > 2;
-    std::string text;
-    bool differ = false;
     for (std::size_t other = 1; other < configs.size(); ++other) {
         const std::vector<std::string> lines =
             configDifferences(configs[0], names[0], configs[other], names[other]);
@@ -232,21 +253,51 @@ int exportText(const QCommandLineParser&, const QStringList& arguments, const Co
     return printed(configToText(config));
 }
 
-int import(const QCommandLineParser&, const QStringList& arguments, const Context& context) {
+// The folders missing on the way to folder, outermost first.
+QStringList missingFolders(const QString& folder) {
+    QStringList missing;
+    for (QString path = QDir::cleanPath(folder); !path.isEmpty() && !QFileInfo::exists(path);) {
+        missing.prepend(path);
+        const QString parent = QFileInfo(path).path();
+        if (parent == path) {
+            break;
+        }
+        path = parent;
+    }
+    return missing;
+}
+
+int import(const QCommandLineParser& parser, const QStringList& arguments, const Context& context) {
     // The whole configuration is read before anything is written.
     ChannelConfig config;
     if (!readSource(arguments[0], context, config)) {
         return Trouble;
     }
+    const bool create = parser.isSet("create");
     // Each folder on its own, all or nothing, one line each.
     int status = 0;
     for (const QString& argument : arguments.mid(1)) {
         const std::string folder = bytesOf(argument);
+        const QStringList missing = missingFolders(argument);
+        if (!missing.isEmpty() && !create) {
+            printError("Could not open \"" + folder + "\": it does not exist; --create makes it.");
+            status = Trouble;
+            continue;
+        }
+        if (!missing.isEmpty() && !QDir().mkpath(argument)) {
+            printError("The folder \"" + folder + "\" could not be created.");
+            status = Trouble;
+            continue;
+        }
         if (const auto failure = SaveConfig(folder, config)) {
+            // A folder made for a save that failed goes again, innermost first.
+            for (qsizetype i = missing.size(); i-- > 0;) {
+                QDir().rmdir(missing[i]);
+            }
             printError(failure->summary() + " " + failure->error.message());
             status = Trouble;
-        } else if (printed("The configuration was saved to \"" + printable(folder) + "\".\n") !=
-                   0) {
+        } else if (printed("The configuration was saved to \"" + printable(folder) + "\"" +
+                           (missing.isEmpty() ? "" : ", which was created") + ".\n") != 0) {
             return Trouble;
         }
     }
@@ -288,7 +339,10 @@ std::map<QString, Command> commands() {
           "are equal, 1 when any differs, 2 on trouble.",
           {{"SOURCE", SourceText}, {"OTHER", "Another source, to compare with the first."}},
           true,
-          {},
+          {QCommandLineOption("summary",
+                              "One line for each OTHER: the same as the first, or how many "
+                              "switches and recall flags differ on which channels; then how "
+                              "many are the same.")},
           diff}},
         {"export",
          {"Write a configuration as text, in the editor's channel text form.",
@@ -314,7 +368,9 @@ std::map<QString, Command> commands() {
                     "standard input."},
            {"FOLDER", "A folder to write switches.mx and settings.cmx into."}},
           true,
-          {},
+          {QCommandLineOption("create",
+                              "Create each FOLDER that does not exist yet, with its parents; a "
+                              "folder made for a save that fails is removed again.")},
           import}},
     };
 }
@@ -336,10 +392,10 @@ int main(int argc, char** argv) {
         "See, compare and script MX_config configurations: the switches.mx and settings.cmx "
         "files of a unit's folder, or their text form.\n\nCommands:\n"
         "  show SOURCE [--json]     the whole configuration\n"
-        "  diff SOURCE OTHER...     the bits that differ\n"
+        "  diff SOURCE OTHER...     the bits that differ (--summary: one line each)\n"
         "  export SOURCE            the configuration as text\n"
         "  sheet SOURCE [-o FILE]   the configuration as a sheet to print (HTML)\n"
-        "  import FILE FOLDER...    write a configuration into folders\n\n"
+        "  import FILE FOLDER...    write a configuration into folders (--create: new ones)\n\n"
         "A SOURCE is a unit's folder, or a text file as export writes it; - is standard input.\n"
         "'mxcfg COMMAND --help' tells more of each.");
     top.addHelpOption();

@@ -150,6 +150,37 @@ TEST_F(MxcfgTest, ImportWritesNothingUnlessTheWholeTextReads) {
     EXPECT_TRUE(QDir(target).isEmpty());
 }
 
+TEST_F(MxcfgTest, ImportCreatesNewUnitsOnRequestAndDiffSummarisesAFleet) {
+    ChannelConfig master;
+    master.Switches.Channels[3].Latching = SwitchTb1 | SwitchTb2;
+    const QString text = root_.filePath("master.txt");
+    QFile file(text);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::fromStdString(configToText(master)));
+    file.close();
+    // Run where the units are, as a technician would, naming them shortly.
+    const QString here = root_.path();
+    const Result refused = mxcfg({"import", text, "site/unit06"}, {}, here);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err,
+              "mxcfg: Could not open \"site/unit06\": it does not exist; --create makes it.\n");
+    EXPECT_FALSE(QFileInfo::exists(root_.filePath("site")));
+
+    saved("unit01", master);
+    const Result made = mxcfg({"import", "--create", text, "site/unit06", "unit01"}, {}, here);
+    EXPECT_EQ(made.status, 0);
+    EXPECT_EQ(made.out, "The configuration was saved to \"site/unit06\", which was created.\n"
+                        "The configuration was saved to \"unit01\".\n");
+    master.Recall.FaderRecall = 0x08;
+    saved("unit07", master);
+    const Result summary =
+        mxcfg({"diff", "--summary", "unit01", "site/unit06", "unit07"}, {}, here);
+    EXPECT_EQ(summary.status, 1);
+    EXPECT_EQ(summary.out, "site/unit06 is the same as unit01.\n"
+                           "unit07 differs from unit01 in 1 recall flag on channel 4.\n"
+                           "2 of 3 are the same as unit01.\n");
+}
+
 TEST_F(MxcfgTest, ShowAndDiffNoteAUnitsShortFiles) {
     const QString unit = folder("new");
     QFile(unit + "/switches.mx").open(QIODevice::WriteOnly);
