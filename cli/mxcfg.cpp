@@ -15,9 +15,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -253,16 +251,23 @@ int exportText(const QCommandLineParser&, const QStringList& arguments, const Co
     return printed(configToText(config));
 }
 
-// The folders missing on the way to folder, outermost first.
-QStringList missingFolders(const QString& folder) {
-    QStringList missing;
-    for (QString path = QDir::cleanPath(folder); !path.isEmpty() && !QFileInfo::exists(path);) {
-        missing.prepend(path);
-        const QString parent = QFileInfo(path).path();
-        if (parent == path) {
+// The folders missing on the way to folder, outermost first, as the bytes
+// of their names.
+std::vector<std::string> missingFolders(const std::string& folder) {
+    std::vector<std::string> missing;
+    std::string path = folder;
+    while (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) {
+        path.pop_back();
+    }
+    platform::FileStatus status;
+    while (!path.empty() && platform::statusOf(path, platform::Links::Follow, status) == 0 &&
+           status.kind == platform::FileKind::Missing) {
+        missing.insert(missing.begin(), path);
+        const std::size_t slash = path.find_last_of("/\\");
+        if (slash == std::string::npos || slash == 0) {
             break;
         }
-        path = parent;
+        path.resize(slash);
     }
     return missing;
 }
@@ -278,26 +283,37 @@ int import(const QCommandLineParser& parser, const QStringList& arguments, const
     int status = 0;
     for (const QString& argument : arguments.mid(1)) {
         const std::string folder = bytesOf(argument);
-        const QStringList missing = missingFolders(argument);
-        if (!missing.isEmpty() && !create) {
+        const std::vector<std::string> missing = missingFolders(folder);
+        if (!missing.empty() && !create) {
             printError("Could not open \"" + folder + "\": it does not exist; --create makes it.");
             status = Trouble;
             continue;
         }
-        if (!missing.isEmpty() && !QDir().mkpath(argument)) {
-            printError("The folder \"" + folder + "\" could not be created.");
+        std::size_t made = 0;
+        platform::ErrorNumber error = 0;
+        while (made < missing.size() && (error = platform::makeFolder(missing[made])) == 0) {
+            ++made;
+        }
+        const auto removeMade = [&] {
+            // Innermost first; only what this import made, and only if empty.
+            while (made > 0) {
+                platform::removeFolder(missing[--made]);
+            }
+        };
+        if (error != 0) {
+            printError("Could not create \"" + missing[made] + "\": error " +
+                       std::to_string(error) + ", " + platform::describe(error) + ".");
+            removeMade();
             status = Trouble;
             continue;
         }
         if (const auto failure = SaveConfig(folder, config)) {
-            // A folder made for a save that failed goes again, innermost first.
-            for (qsizetype i = missing.size(); i-- > 0;) {
-                QDir().rmdir(missing[i]);
-            }
+            // A folder made for a save that failed goes again.
+            removeMade();
             printError(failure->summary() + " " + failure->error.message());
             status = Trouble;
         } else if (printed("The configuration was saved to \"" + printable(folder) + "\"" +
-                           (missing.isEmpty() ? "" : ", which was created") + ".\n") != 0) {
+                           (missing.empty() ? "" : ", which was created") + ".\n") != 0) {
             return Trouble;
         }
     }

@@ -179,6 +179,10 @@ ErrorNumber replace(const std::string& from, const std::string& to);
 ErrorNumber removeFile(const std::string& path);
 // Makes a folder only its user can enter; an existing one is fine.
 ErrorNumber makePrivateFolder(const std::string& path);
+// Makes a folder as any other (its parent must be there), or removes an
+// empty one.
+ErrorNumber makeFolder(const std::string& path);
+ErrorNumber removeFolder(const std::string& path);
 
 // Runs job(argument) so that it finishes even when this process is ended
 // meanwhile, where the system can do that. Returns whether it returned

@@ -403,6 +403,14 @@ ErrorNumber makePrivateFolder(const std::string& path) {
     return 0;
 }
 
+ErrorNumber makeFolder(const std::string& path) {
+    return resultOf(::mkdir(path.c_str(), 0777));
+}
+
+ErrorNumber removeFolder(const std::string& path) {
+    return resultOf(::rmdir(path.c_str()));
+}
+
 namespace {
 
 // Holds back the signals that ask a program to end politely while it lives,

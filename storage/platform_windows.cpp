@@ -628,6 +628,22 @@ ErrorNumber makePrivateFolder(const std::string& path) {
     return 0;
 }
 
+ErrorNumber makeFolder(const std::string& path) {
+    std::wstring name;
+    if (!convertible(path, name)) {
+        return ERROR_NO_UNICODE_TRANSLATION;
+    }
+    return ::CreateDirectoryW(name.c_str(), nullptr) != 0 ? 0 : lastError();
+}
+
+ErrorNumber removeFolder(const std::string& path) {
+    std::wstring name;
+    if (!convertible(path, name)) {
+        return ERROR_NO_UNICODE_TRANSLATION;
+    }
+    return ::RemoveDirectoryW(name.c_str()) != 0 ? 0 : lastError();
+}
+
 // Windows has no process that shares this one's memory and open files, so
 // the writes are made here: a kill of the saver between the two writes (Task
 // Manager's End task, TerminateProcess) can leave the files out of step,

@@ -316,8 +316,8 @@ TEST_F(MxcfgTest, ComparesAndWritesUnitsFromFoldersAndTexts) {
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.out, "The configuration was saved to \"one\".\n"
                           "The configuration was saved to \"two\".\n");
-    EXPECT_EQ(result.err, "mxcfg: The configuration was not saved to \"gone\". Could not open "
-                          "\"gone\": error 2, No such file or directory.\n");
+    EXPECT_EQ(result.err,
+              "mxcfg: Could not open \"gone\": it does not exist; --create makes it.\n");
     EXPECT_EQ(readFile(root_.filePath("two/switches.mx")),
               readFile(root_.filePath("unitA/switches.mx")));
 }
