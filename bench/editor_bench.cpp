@@ -9,6 +9,7 @@
 #include "config_document.h"
 #include "config_editor.h"
 #include "config_files.h"
+#include "config_text.h"
 #include "dialogs.h"
 #include "main_window.h"
 
@@ -500,6 +501,64 @@ void showProcess(benchmark::State& state) {
         [](bool, int) {});
 }
 
+// "mxcfg diff --summary" over a fleet of 1,000 units, against a process that
+// links the same libraries and only reads the same 2,000 files.
+void summaryProcess(benchmark::State& state) {
+    constexpr int Units = 1000;
+    TempFolder fleet;
+    std::vector<std::string> folders;
+    for (int unit = 0; unit < Units; ++unit) {
+        folders.push_back(fleet.path() + "/unit" + std::to_string(unit));
+        std::filesystem::create_directory(folders.back());
+        SaveConfig(folders.back(), alternatingChannels());
+    }
+    std::vector<const char*> summary = {MXCFG_PATH, "diff", "--summary"};
+    std::vector<const char*> floor = {READ_FLOOR_PATH};
+    for (const std::string& folder : folders) {
+        summary.push_back(folder.c_str());
+        floor.push_back(folder.c_str());
+    }
+    if (!runProcess(summary) || !runProcess(floor)) {
+        state.SkipWithError("the programs do not run");
+        return;
+    }
+    sideBySide(
+        state, 1, [&] { runProcess(summary); }, [&] { runProcess(floor); }, [](bool, int) {});
+}
+
+// "mxcfg import --create" into 100 new folders, against a process that
+// makes the same folders and creates, writes and syncs the same files.
+void importCreateProcess(benchmark::State& state) {
+    constexpr int Units = 100;
+    TempFolder site;
+    const std::string text = site.path() + "/master.txt";
+    std::ofstream(text) << configToText(alternatingChannels());
+    std::vector<std::string> folders;
+    for (int unit = 0; unit < Units; ++unit) {
+        folders.push_back(site.path() + "/unit" + std::to_string(unit));
+    }
+    std::vector<const char*> import = {MXCFG_PATH, "import", "--create", text.c_str()};
+    std::vector<const char*> floor = {READ_FLOOR_PATH, "--create"};
+    for (const std::string& folder : folders) {
+        import.push_back(folder.c_str());
+        floor.push_back(folder.c_str());
+    }
+    const auto removeFolders = [&](bool, int) {
+        for (const std::string& folder : folders) {
+            std::filesystem::remove_all(folder);
+        }
+    };
+    removeFolders(true, 0);
+    const bool imports = runProcess(import);
+    removeFolders(true, 0);
+    if (!imports || !runProcess(floor)) {
+        state.SkipWithError("the programs do not run");
+        return;
+    }
+    sideBySide(
+        state, 1, [&] { runProcess(import); }, [&] { runProcess(floor); }, removeFolders);
+}
+
 // One window each, built, shown and painted. Out of line so a profile
 // (valgrind --tool=callgrind --toggle-collect=...) can compare the two.
 [[gnu::noinline]] void showEditorWindow() {
@@ -600,6 +659,8 @@ BENCHMARK(loadAndSave)->UseManualTime();
 BENCHMARK(buildAndShowWindow)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(buildAndShowWindowAt12pt)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(showProcess)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(summaryProcess)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(importCreateProcess)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

@@ -44,6 +44,8 @@ cases = [
     ("build and show the window", "buildAndShowWindow", 1.1),
     ("build and show the window at 12 pt", "buildAndShowWindowAt12pt", 1.1),
     ("mxcfg show, as a whole process", "showProcess", 1.3),
+    ("mxcfg diff --summary of 1,000 units, as a whole process", "summaryProcess", 1.5),
+    ("mxcfg import --create into 100 folders, as a whole process", "importCreateProcess", 1.5),
 ]
 rows = []
 for title, name, goal in cases:
