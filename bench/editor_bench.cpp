@@ -534,6 +534,7 @@ void importCreateProcess(benchmark::State& state) {
     const std::string text = site.path() + "/master.txt";
     std::ofstream(text) << configToText(alternatingChannels());
     std::vector<std::string> folders;
+    folders.reserve(Units);
     for (int unit = 0; unit < Units; ++unit) {
         folders.push_back(site.path() + "/unit" + std::to_string(unit));
     }
