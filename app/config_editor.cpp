@@ -180,8 +180,8 @@ bool ConfigEditor::SaveCommand_Click() {
                              // over the configuration as last loaded or saved.
                              ChannelConfig theirs = document_.savedConfig();
                              applyStoredBlocks(onDisk, theirs);
-                             document_.compareWith(theirs,
-                                                   "the files as another program left them");
+                             // Short, as the caption names it beside the folder.
+                             document_.compareWith(theirs, "the files now");
                              return false;
                          }
                          case ConflictAnswer::Cancel:
