@@ -564,14 +564,21 @@ std::optional<std::string> linkTarget(const std::string& path) {
     return reparseTarget(name);
 }
 
-// Opening a pipe never waits on Windows, so noWait needs nothing.
-ErrorNumber openToRead(const std::string& path, bool /*noWait*/, File& file) {
+namespace {
+
+// A call's result as an error number: 0, or what the system says.
+ErrorNumber resultOf(BOOL succeeded) {
+    return succeeded != 0 ? 0 : lastError();
+}
+
+// Runs call on the wide form of path; a path that is not valid UTF-8 names
+// no file Windows can have.
+template <typename Call> ErrorNumber onWidePath(const std::string& path, Call&& call) {
     std::wstring name;
-    if (!convertible(path, name)) {
-        return ERROR_NO_UNICODE_TRANSLATION;
-    }
-    const HANDLE opened =
-        openHandle(name, GENERIC_READ, ShareWithAll, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+    return convertible(path, name) ? call(name) : ERROR_NO_UNICODE_TRANSLATION;
+}
+
+ErrorNumber openInto(File& file, HANDLE opened) {
     if (opened == INVALID_HANDLE_VALUE) {
         return lastError();
     }
@@ -579,69 +586,55 @@ ErrorNumber openToRead(const std::string& path, bool /*noWait*/, File& file) {
     return 0;
 }
 
+} // namespace
+
+// Opening a pipe never waits on Windows, so noWait needs nothing.
+ErrorNumber openToRead(const std::string& path, bool /*noWait*/, File& file) {
+    return onWidePath(path, [&](const std::wstring& name) {
+        return openInto(file, openHandle(name, GENERIC_READ, ShareWithAll, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL));
+    });
+}
+
 ErrorNumber createExclusive(const std::string& path, File& file) {
-    std::wstring name;
-    if (!convertible(path, name)) {
-        return ERROR_NO_UNICODE_TRANSLATION;
-    }
-    const HANDLE created = openHandle(name, GENERIC_READ | GENERIC_WRITE, ShareWithReaders,
-                                      CREATE_NEW, FILE_FLAG_OPEN_REPARSE_POINT);
-    if (created == INVALID_HANDLE_VALUE) {
-        return lastError();
-    }
-    file = FileAccess::adopt(created);
-    return 0;
+    return onWidePath(path, [&](const std::wstring& name) {
+        return openInto(file, openHandle(name, GENERIC_READ | GENERIC_WRITE, ShareWithReaders,
+                                         CREATE_NEW, FILE_FLAG_OPEN_REPARSE_POINT));
+    });
 }
 
 // MoveFileEx replaces a file that is there (rename fails over one on
 // Windows), and returns only once the move is on the disk.
 ErrorNumber replace(const std::string& from, const std::string& to) {
-    std::wstring source;
-    std::wstring target;
-    if (!convertible(from, source) || !convertible(to, target)) {
-        return ERROR_NO_UNICODE_TRANSLATION;
-    }
-    return ::MoveFileExW(source.c_str(), target.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0
-               ? 0
-               : lastError();
+    return onWidePath(from, [&](const std::wstring& source) {
+        return onWidePath(to, [&](const std::wstring& target) {
+            return resultOf(::MoveFileExW(source.c_str(), target.c_str(),
+                                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+        });
+    });
 }
 
 ErrorNumber removeFile(const std::string& path) {
-    std::wstring name;
-    if (!convertible(path, name)) {
-        return ERROR_NO_UNICODE_TRANSLATION;
-    }
-    return ::DeleteFileW(name.c_str()) != 0 ? 0 : lastError();
+    return onWidePath(
+        path, [](const std::wstring& name) { return resultOf(::DeleteFileW(name.c_str())); });
 }
 
 // The folder takes the permissions of where it is made: under the user's
 // own application data, only the user's.
 ErrorNumber makePrivateFolder(const std::string& path) {
-    std::wstring name;
-    if (!convertible(path, name)) {
-        return ERROR_NO_UNICODE_TRANSLATION;
-    }
-    if (::CreateDirectoryW(name.c_str(), nullptr) == 0 && lastError() != ERROR_ALREADY_EXISTS) {
-        return lastError();
-    }
-    return 0;
+    const ErrorNumber error = makeFolder(path);
+    return error == ERROR_ALREADY_EXISTS ? 0 : error;
 }
 
 ErrorNumber makeFolder(const std::string& path) {
-    std::wstring name;
-    if (!convertible(path, name)) {
-        return ERROR_NO_UNICODE_TRANSLATION;
-    }
-    return ::CreateDirectoryW(name.c_str(), nullptr) != 0 ? 0 : lastError();
+    return onWidePath(path, [](const std::wstring& name) {
+        return resultOf(::CreateDirectoryW(name.c_str(), nullptr));
+    });
 }
 
 ErrorNumber removeFolder(const std::string& path) {
-    std::wstring name;
-    if (!convertible(path, name)) {
-        return ERROR_NO_UNICODE_TRANSLATION;
-    }
-    return ::RemoveDirectoryW(name.c_str()) != 0 ? 0 : lastError();
+    return onWidePath(
+        path, [](const std::wstring& name) { return resultOf(::RemoveDirectoryW(name.c_str())); });
 }
 
 // Windows has no process that shares this one's memory and open files, so
