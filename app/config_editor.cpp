@@ -6,7 +6,7 @@
 #include "help_pages.h"
 #include "main_window.h"
 #include "output_file.h"
-#include "sheet_output.h"
+#include "sheet_pages.h"
 #include "shown_text.h"
 #include "storage_path.h"
 
@@ -331,7 +331,8 @@ void ConfigEditor::ExportSheet() {
         return;
     }
     const QByteArray pdf =
-        sheetPdf(sheetHtml(false), sheetPageLayout(), "Configuration of " + shown(documentFolder_));
+        sheetPdf({"Configuration of " + shown(documentFolder_), {{sheetHtml(false), {}}}, false},
+                 sheetPageLayout());
     // Written whole or not at all, so that a failure leaves no sheet that
     // looks complete and is not.
     if (const auto error =

@@ -9,18 +9,22 @@
 #include "config_sheet.h"
 #include "config_text.h"
 #include "output_file.h"
+#include "pdf_module.h"
 #include "platform.h"
 #include "printable_text.h"
 #include "report.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFile>
+#include <QLibrary>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <tuple>
 #include <vector>
 
@@ -39,6 +43,9 @@ constexpr std::string_view StandardInput = "standard input";
 struct Context {
     // Standard input was closed when mxcfg started; "-" then reads nothing.
     bool stdinClosed = false;
+    // mxcfg's own application object, which the PDF module's takes the
+    // place of.
+    std::optional<QCoreApplication>* application = nullptr;
 };
 
 // Arguments are carried as Latin-1 QStrings, one character for each byte, so
@@ -272,6 +279,48 @@ std::vector<std::string> missingFolders(const std::string& folder) {
     return missing;
 }
 
+// The folders missing on the way to a folder, made on request and removed
+// again (innermost first, and only while empty) unless kept.
+class MadeFolders {
+public:
+    MadeFolders() = default;
+    MadeFolders(const MadeFolders&) = delete;
+    MadeFolders& operator=(const MadeFolders&) = delete;
+    ~MadeFolders() {
+        while (!kept_ && made_ > 0) {
+            platform::removeFolder(missing_[--made_]);
+        }
+    }
+
+    // Notes what is missing on the way to folder; true when nothing is.
+    bool exists(const std::string& folder) {
+        missing_ = missingFolders(folder);
+        return missing_.empty();
+    }
+    // Makes what exists() found missing; false, with the error printed,
+    // when a folder could not be made.
+    bool make() {
+        for (; made_ < missing_.size(); ++made_) {
+            if (const platform::ErrorNumber error = platform::makeFolder(missing_[made_])) {
+                printError("Could not create \"" + missing_[made_] + "\": error " +
+                           std::to_string(error) + ", " + platform::describe(error) + ".");
+                return false;
+            }
+        }
+        return true;
+    }
+    void keep() { kept_ = true; }
+
+private:
+    std::vector<std::string> missing_;
+    std::size_t made_ = 0;
+    bool kept_ = false;
+};
+
+void printMissing(const std::string& folder) {
+    printError("Could not open \"" + folder + "\": it does not exist; --create makes it.");
+}
+
 int import(const QCommandLineParser& parser, const QStringList& arguments, const Context& context) {
     // The whole configuration is read before anything is written.
     ChannelConfig config;
@@ -283,60 +332,319 @@ int import(const QCommandLineParser& parser, const QStringList& arguments, const
     int status = 0;
     for (const QString& argument : arguments.mid(1)) {
         const std::string folder = bytesOf(argument);
-        const std::vector<std::string> missing = missingFolders(folder);
-        if (!missing.empty() && !create) {
-            printError("Could not open \"" + folder + "\": it does not exist; --create makes it.");
+        MadeFolders made;
+        const bool existed = made.exists(folder);
+        if (!existed && !create) {
+            printMissing(folder);
             status = Trouble;
             continue;
         }
-        std::size_t made = 0;
-        platform::ErrorNumber error = 0;
-        while (made < missing.size() && (error = platform::makeFolder(missing[made])) == 0) {
-            ++made;
-        }
-        const auto removeMade = [&] {
-            // Innermost first; only what this import made, and only if empty.
-            while (made > 0) {
-                platform::removeFolder(missing[--made]);
-            }
-        };
-        if (error != 0) {
-            printError("Could not create \"" + missing[made] + "\": error " +
-                       std::to_string(error) + ", " + platform::describe(error) + ".");
-            removeMade();
+        if (!made.make()) {
             status = Trouble;
             continue;
         }
+        // A folder made for a save that fails goes again.
         if (const auto failure = SaveConfig(folder, config)) {
-            // A folder made for a save that failed goes again.
-            removeMade();
             printError(failure->summary() + " " + failure->error.message());
             status = Trouble;
-        } else if (printed("The configuration was saved to \"" + printable(folder) + "\"" +
-                           (missing.empty() ? "" : ", which was created") + ".\n") != 0) {
+            continue;
+        }
+        made.keep();
+        if (printed("The configuration was saved to \"" + printable(folder) + "\"" +
+                    (existed ? "" : ", which was created") + ".\n") != 0) {
             return Trouble;
         }
     }
     return status;
 }
 
-int sheet(const QCommandLineParser& parser, const QStringList& arguments, const Context& context) {
-    ChannelConfig config;
-    if (!readSource(arguments[0], context, config)) {
+// Loads mxcfg's PDF module, beside mxcfg in the build tree and on Windows,
+// in the package's own library folder when installed, and nowhere else: not
+// from the library path, nor from the working folder.
+RenderPdfs loadPdfModule(std::string& error) {
+    const QString here = QCoreApplication::applicationDirPath();
+    for (const QString& folder : {here, here + "/" + MX_PDF_MODULE_RELATIVE}) {
+        QLibrary module(folder + "/" + MX_PDF_MODULE_FILE);
+        if (const auto render = reinterpret_cast<RenderPdfs>(module.resolve(RenderPdfsName))) {
+            return render;
+        }
+        error = module.errorString().toStdString();
+    }
+    return nullptr;
+}
+
+// Draws the documents as PDF; nothing when the renderer could not be loaded.
+std::optional<std::vector<QByteArray>> renderPdfs(const Context& context,
+                                                  const std::vector<SheetDocument>& documents) {
+    std::string error;
+    const RenderPdfs render = loadPdfModule(error);
+    if (render == nullptr) {
+        printError("could not load the PDF renderer: " + error);
+        return std::nullopt;
+    }
+    // The module runs a QGuiApplication of its own, and there can be only
+    // one application object at a time.
+    context.application->reset();
+    std::vector<QByteArray> pdfs;
+    render(documents, pdfs);
+    return pdfs;
+}
+
+// The sheet's HTML, as the editor makes it for a file.
+std::string sheetOf(const QString& argument, const ChannelConfig& config) {
+    return configSheet(config, {nameOf(argument), sheetTime(std::time(nullptr)), false, false});
+}
+
+SheetPart sheetPart(const QString& argument, const ChannelConfig& config) {
+    return {QString::fromStdString(sheetOf(argument, config)),
+            QString::fromStdString(printable(unitName(nameOf(argument))))};
+}
+
+std::string lowerCase(std::string text) {
+    for (char& c : text) {
+        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return text;
+}
+
+// The parts of a source's path that can name its sheet, innermost first: a
+// folder's name, or a text file's without its extension, then the folders
+// it lies in.
+std::vector<std::string> nameParts(const QString& argument) {
+    if (argument == "-") {
+        return {std::string(StandardInput)};
+    }
+    const std::string bytes = bytesOf(argument);
+    const std::filesystem::path given(std::u8string(bytes.begin(), bytes.end()));
+    std::error_code error;
+    // "." and ".." name folders too.
+    std::filesystem::path path = std::filesystem::absolute(given, error);
+    path = (error ? given : path).lexically_normal();
+    std::vector<std::string> parts;
+    for (auto part = path.end(); part != path.begin();) {
+        --part;
+        if (part->empty() || *part == path.root_name() || *part == path.root_directory()) {
+            continue;
+        }
+        const std::u8string text = part->u8string();
+        parts.emplace_back(text.begin(), text.end());
+    }
+    platform::FileStatus status;
+    if (!parts.empty() && !(platform::statusOf(bytes, platform::Links::Follow, status) == 0 &&
+                            status.kind == platform::FileKind::Directory)) {
+        const std::u8string stem = std::filesystem::path(parts.front()).stem().u8string();
+        parts.front().assign(stem.begin(), stem.end());
+    }
+    return parts;
+}
+
+// The names of the sheets of several sources in one folder: each unit's
+// own. Sources named alike (letter case aside, as Windows folders are) are
+// told apart by the folders they lie in, "site-a_unit01" beside
+// "site-b_unit01"; any still alike, the same source given twice, by a
+// number, "unit01 (2)".
+std::vector<std::string> sheetNames(const QStringList& arguments) {
+    std::vector<std::vector<std::string>> parts;
+    for (const QString& argument : arguments) {
+        parts.push_back(nameParts(argument));
+        if (parts.back().empty()) {
+            parts.back().emplace_back("unit");
+        }
+    }
+    std::vector<std::size_t> depth(parts.size(), 1);
+    const auto nameAt = [&](std::size_t i) {
+        std::string name;
+        for (std::size_t part = depth[i]; part-- > 0;) {
+            name += parts[i][part] + (part > 0 ? "_" : "");
+        }
+        return name;
+    };
+    const auto alike = [&] {
+        std::map<std::string, std::vector<std::size_t>> groups;
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            groups[lowerCase(nameAt(i))].push_back(i);
+        }
+        return groups;
+    };
+    for (bool deeper = true; deeper;) {
+        deeper = false;
+        for (const auto& [name, group] : alike()) {
+            for (const std::size_t i : group) {
+                const bool another = std::any_of(group.begin(), group.end(), [&](std::size_t j) {
+                    return parts[j] != parts[i];
+                });
+                if (another && depth[i] < parts[i].size()) {
+                    ++depth[i];
+                    deeper = true;
+                }
+            }
+        }
+    }
+    std::vector<std::string> names(parts.size());
+    std::map<std::string, int> taken;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        names[i] = nameAt(i);
+        for (int number = 2; taken.contains(lowerCase(names[i])); ++number) {
+            names[i] = nameAt(i) + " (" + std::to_string(number) + ")";
+        }
+        taken[lowerCase(names[i])] = 1;
+    }
+    return names;
+}
+
+// Writes each source's sheet into the folder, named after its unit.
+int writeSheets(const QCommandLineParser& parser, const QStringList& arguments,
+                const std::vector<std::string>& contents, const std::string& folder) {
+    MadeFolders made;
+    platform::FileStatus status;
+    if (!made.exists(folder)) {
+        if (!parser.isSet("create")) {
+            printMissing(folder);
+            return Trouble;
+        }
+        if (!made.make()) {
+            return Trouble;
+        }
+    } else if (platform::statusOf(folder, platform::Links::Follow, status) != 0 ||
+               status.kind != platform::FileKind::Directory) {
+        printError("\"" + folder +
+                   "\" is not a folder; the sheets of several sources go into one.");
         return Trouble;
     }
-    const std::string html =
-        configSheet(config, {nameOf(arguments[0]), sheetTime(std::time(nullptr)), false, false});
-    const QString path = parser.value("output");
-    if (!parser.isSet("output") || path == "-") {
-        return printed(html);
+    const std::vector<std::string> names = sheetNames(arguments);
+    const std::string extension = parser.isSet("pdf") ? ".pdf" : ".html";
+    int result = 0;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string path = folder + "/" + names[i] + extension;
+        if (const auto error = WriteOutputFile(path, contents[i])) {
+            printError(error->message());
+            result = Trouble;
+            continue;
+        }
+        made.keep();
+        if (printed("The sheet of \"" + printable(nameOf(arguments[static_cast<qsizetype>(i)])) +
+                    "\" was written to \"" + printable(path) + "\".\n") != 0) {
+            return Trouble;
+        }
+    }
+    return result;
+}
+
+// Writes a file given with -o, or standard output for "-"; a PDF is not for
+// a terminal.
+int writeOutput(const QString& output, std::string_view bytes, bool binary) {
+    if (output == "-") {
+        if (binary && platform::isTerminal(platform::Stream::Output)) {
+            printError("a PDF is not for a terminal: give -o FILE, or send it through a pipe");
+            return Trouble;
+        }
+        return printed(std::string(bytes));
     }
     // Written whole or not at all: a sheet cut short would look complete.
-    if (const auto error = WriteOutputFile(bytesOf(path), html)) {
+    if (const auto error = WriteOutputFile(bytesOf(output), bytes)) {
         printError(error->message());
         return Trouble;
     }
     return 0;
+}
+
+// Reads every source, or none: the first that cannot be read stops the
+// command before anything is drawn or written.
+std::optional<std::vector<ChannelConfig>> readAll(const QStringList& arguments,
+                                                  const Context& context) {
+    std::vector<ChannelConfig> configs(static_cast<std::size_t>(arguments.size()));
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        if (!readSource(arguments[i], context, configs[static_cast<std::size_t>(i)])) {
+            return std::nullopt;
+        }
+    }
+    return configs;
+}
+
+std::string bytesOf(const QByteArray& pdf) {
+    return {pdf.constData(), static_cast<std::size_t>(pdf.size())};
+}
+
+int sheet(const QCommandLineParser& parser, const QStringList& arguments, const Context& context) {
+    if (arguments.count("-") > 1) {
+        return usageError("standard input can be read only once", "sheet");
+    }
+    const bool pdf = parser.isSet("pdf");
+    const bool several = arguments.size() > 1;
+    const QString output = parser.value("output");
+    if ((several || pdf) && !parser.isSet("output")) {
+        return usageError(several ? "the sheets of several sources need -o FOLDER"
+                                  : "--pdf needs -o FILE",
+                          "sheet");
+    }
+    if (!several && output != "-") {
+        if (const auto refused = CheckOutputFile(bytesOf(output))) {
+            printError(refused->message());
+            return Trouble;
+        }
+    }
+    const auto configs = readAll(arguments, context);
+    if (!configs) {
+        return Trouble;
+    }
+    std::vector<std::string> contents;
+    if (pdf) {
+        std::vector<SheetDocument> documents;
+        for (qsizetype i = 0; i < arguments.size(); ++i) {
+            const SheetPart part = sheetPart(arguments[i], (*configs)[static_cast<std::size_t>(i)]);
+            documents.push_back({"Configuration of " + part.label, {part}, false});
+        }
+        const auto pdfs = renderPdfs(context, documents);
+        if (!pdfs) {
+            return Trouble;
+        }
+        for (const QByteArray& file : *pdfs) {
+            contents.push_back(bytesOf(file));
+        }
+    } else {
+        for (qsizetype i = 0; i < arguments.size(); ++i) {
+            contents.push_back(sheetOf(arguments[i], (*configs)[static_cast<std::size_t>(i)]));
+        }
+    }
+    if (several) {
+        return writeSheets(parser, arguments, contents, bytesOf(output));
+    }
+    return writeOutput(parser.isSet("output") ? output : "-", contents.front(), pdf);
+}
+
+int binder(const QCommandLineParser& parser, const QStringList& arguments, const Context& context) {
+    if (arguments.count("-") > 1) {
+        return usageError("standard input can be read only once", "binder");
+    }
+    if (!parser.isSet("output")) {
+        return usageError("the binder needs -o FILE", "binder");
+    }
+    const QString output = parser.value("output");
+    if (output != "-") {
+        if (const auto refused = CheckOutputFile(bytesOf(output))) {
+            printError(refused->message());
+            return Trouble;
+        }
+    }
+    const auto configs = readAll(arguments, context);
+    if (!configs) {
+        return Trouble;
+    }
+    std::vector<BinderUnit> units;
+    SheetDocument document{{}, {{}}, true};
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const ChannelConfig& config = (*configs)[static_cast<std::size_t>(i)];
+        units.push_back({nameOf(arguments[i]), config});
+        document.parts.push_back(sheetPart(arguments[i], config));
+    }
+    document.parts.front() = {
+        QString::fromStdString(binderContents(units, sheetTime(std::time(nullptr)))), "Contents"};
+    document.title = QString("Binder of %1 units").arg(units.size());
+    const auto pdfs = renderPdfs(context, {document});
+    if (!pdfs) {
+        return Trouble;
+    }
+    return writeOutput(output, bytesOf(pdfs->front()), true);
 }
 
 const QString SourceText = "A unit's folder, holding switches.mx and settings.cmx, or a text "
@@ -367,15 +675,32 @@ std::map<QString, Command> commands() {
           {},
           exportText}},
         {"sheet",
-         {"Write a configuration as a sheet to print or keep: HTML, the same sheet the editor "
-          "prints.",
+         {"Write a configuration as a sheet to print or keep, the same sheet the editor prints: "
+          "HTML, or PDF with --pdf. The sheets of several sources go into a folder, one file "
+          "for each, named after its unit's folder or text file; units named alike are told "
+          "apart by the folders they lie in (site-a_unit01.pdf).",
           {{"SOURCE", SourceText}},
-          false,
+          true,
           {QCommandLineOption({"o", "output"},
                               "Write the sheet to FILE, a regular file, written whole or not at "
-                              "all; - or no FILE is standard output.",
-                              "FILE")},
+                              "all; - or no FILE is standard output. With several sources, "
+                              "FILE is the folder the sheets go into.",
+                              "FILE"),
+           QCommandLineOption("pdf", "Write PDF, laid out on landscape pages as printed."),
+           QCommandLineOption("create", "Create the folder for several sheets, with its "
+                                        "parents, if it does not exist yet.")},
           sheet}},
+        {"binder",
+         {"Write one PDF for a rack of units: a list of every unit and how it compares with the "
+          "first, then each unit's sheet, every page numbered and named. Nothing is written "
+          "unless every source reads.",
+          {{"SOURCE", SourceText + " The first is the one the others are compared with."}},
+          true,
+          {QCommandLineOption({"o", "output"},
+                              "Write the binder to FILE, a regular file, written whole or not at "
+                              "all; - is standard output.",
+                              "FILE")},
+          binder}},
         {"import",
          {"Read a complete configuration and write it into each FOLDER, each on its own. "
           "Nothing is written unless the whole configuration reads; exits 0 only when every "
@@ -398,7 +723,8 @@ int main(int argc, char** argv) {
     // its number filled, so that no file opened later stands in for it.
     Context context;
     context.stdinClosed = platform::prepareStandardStreams();
-    QCoreApplication app(argc, argv);
+    std::optional<QCoreApplication> application(std::in_place, argc, argv);
+    context.application = &application;
     QCoreApplication::setApplicationName("mxcfg");
     QCoreApplication::setApplicationVersion(MX_VERSION);
     const std::map<QString, Command> known = commands();
@@ -410,13 +736,14 @@ int main(int argc, char** argv) {
         "  show SOURCE [--json]     the whole configuration\n"
         "  diff SOURCE OTHER...     the bits that differ (--summary: one line each)\n"
         "  export SOURCE            the configuration as text\n"
-        "  sheet SOURCE [-o FILE]   the configuration as a sheet to print (HTML)\n"
+        "  sheet SOURCE... [-o OUT] the sheet to print, HTML (--pdf: PDF)\n"
+        "  binder SOURCE... -o FILE one PDF: the units listed, then their sheets\n"
         "  import FILE FOLDER...    write a configuration into folders (--create: new ones)\n\n"
         "A SOURCE is a unit's folder, or a text file as export writes it; - is standard input.\n"
         "'mxcfg COMMAND --help' tells more of each.");
     top.addHelpOption();
     top.addVersionOption();
-    top.addPositionalArgument("command", "show, diff, export, sheet or import.",
+    top.addPositionalArgument("command", "show, diff, export, sheet, binder or import.",
                               "COMMAND [ARGUMENTS]");
     // Everything after the command belongs to the command.
     top.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);

@@ -69,6 +69,13 @@ bool hasUnnamedBits(const ChannelConfig& config) {
     return false;
 }
 
+// The start of a page, up to its body; title is escaped already.
+std::string documentHead(const std::string& title) {
+    return "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" "
+           "lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n<title>" +
+           title + "</title>\n<style>" + std::string(Style) + "</style>\n</head>\n<body>\n";
+}
+
 void appendHeader(std::string& html, bool unnamedColumn) {
     html += "<thead>\n<tr><th rowspan=\"2\" scope=\"col\" class=\"group\">Group</th>";
     for (int channel = 0; channel < ChannelCount; ++channel) {
@@ -163,8 +170,9 @@ void appendRecallRow(std::string& html, const ChannelConfig& config, RecallField
     html += "</tr>\n";
 }
 
-// The unit's own name: the last part of its folder's or file's path.
-std::string lastComponent(std::string_view path) {
+} // namespace
+
+std::string unitName(std::string_view path) {
     while (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) {
         path.remove_suffix(1);
     }
@@ -173,14 +181,9 @@ std::string lastComponent(std::string_view path) {
         slash == std::string_view::npos || path.size() == 1 ? path : path.substr(slash + 1));
 }
 
-} // namespace
-
 std::string configSheet(const ChannelConfig& config, const SheetHeading& heading) {
-    const std::string name = escaped(lastComponent(heading.unit));
-    std::string html = "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" "
-                       "lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n<title>Configuration of " +
-                       name + "</title>\n<style>" + std::string(Style) +
-                       "</style>\n</head>\n<body>\n";
+    const std::string name = escaped(unitName(heading.unit));
+    std::string html = documentHead("Configuration of " + name);
     // A unit's page: its name first and largest, where it is kept beneath.
     html += "<h1>" + name + "</h1>\n";
     html += "<p class=\"path\">" + escaped(heading.unit) + "</p>\n";
@@ -211,6 +214,33 @@ std::string configSheet(const ChannelConfig& config, const SheetHeading& heading
                     : "<p>No bit 32 or 64 is set.</p>\n";
     html += "</body>\n</html>\n";
     return html;
+}
+
+std::string binderContents(const std::vector<BinderUnit>& units, const std::string& madeAt) {
+    const std::string count =
+        std::to_string(units.size()) + (units.size() == 1 ? " unit" : " units");
+    std::string html = documentHead("Binder of " + count);
+    html += "<h1>Binder of " + count + "</h1>\n";
+    html += "<p>Made " + escaped(madeAt) + ". A sheet for each unit follows, in this order.</p>\n";
+    if (units.empty()) {
+        return html + "</body>\n</html>\n";
+    }
+    const std::string reference = escaped(unitName(units.front().source));
+    html += "<table cellspacing=\"0\" cellpadding=\"1\" border=\"1\">\n<thead>\n<tr><th "
+            "scope=\"col\" class=\"group\">Unit</th><th scope=\"col\" class=\"group\">Folder "
+            "or file</th><th scope=\"col\" class=\"group\">Compared with " +
+            reference + "</th></tr>\n</thead>\n<tbody>\n";
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const ConfigChanges changes = changesBetween(units.front().config, units[i].config);
+        const std::string comparison =
+            i == 0          ? "The reference"
+            : changes.any() ? "Differs from " + reference + " in " + changes.describe()
+                            : "The same as " + reference;
+        html += "<tr><td class=\"unnamed\">" + escaped(unitName(units[i].source)) +
+                "</td><td class=\"unnamed\">" + escaped(units[i].source) +
+                "</td><td class=\"unnamed\">" + comparison + "</td></tr>\n";
+    }
+    return html + "</tbody>\n</table>\n</body>\n</html>\n";
 }
 
 namespace {

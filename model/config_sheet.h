@@ -11,6 +11,8 @@
 
 #include <ctime>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace mx {
 
@@ -35,6 +37,20 @@ inline constexpr const char* SheetGreyedOn = "\u25A0";  // ■ set, greyed in th
 inline constexpr const char* SheetGreyedOff = "\u2013"; // – clear, greyed in the window
 
 std::string configSheet(const ChannelConfig& config, const SheetHeading& heading);
+
+// A unit's own name: the last part of its folder's or file's path.
+std::string unitName(std::string_view source);
+
+// A unit in a binder: where its configuration came from, as given, and the
+// configuration.
+struct BinderUnit {
+    std::string source;
+    ChannelConfig config;
+};
+
+// The binder's first page: every unit by name and folder or file, and how
+// each compares with the first, the reference.
+std::string binderContents(const std::vector<BinderUnit>& units, const std::string& madeAt);
 
 // A time as the sheet states it, in local time: "2026-12-08 14:05", which
 // reads the same in every country.

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Compiles, without linking, every source of the Qt parts (app/, window/,
+# Compiles, without linking, every source of the Qt parts (app/, window/, sheet/,
 # document/, cli/) for Windows with MinGW-w64, against Debian's Qt headers:
 # Qt for Windows is not in Debian, so this is as far as a Windows build of
 # the editor and mxcfg can be checked here. It catches POSIX calls and
@@ -9,11 +9,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 qt=/usr/include/x86_64-linux-gnu/qt6
-sources=$(git ls-files 'app/*.cpp' 'window/*.cpp' 'document/*.cpp' 'cli/*.cpp' | grep -v '_posix\.cpp$')
+sources=$(git ls-files 'app/*.cpp' 'window/*.cpp' 'document/*.cpp' 'sheet/*.cpp' 'cli/*.cpp' | grep -v '_posix\.cpp$')
 # Qt's headers, made for Linux, mark some declarations for DLL import twice
 # over on Windows; that warning says nothing of this program.
 printf '%s\n' $sources | xargs -P "$(nproc)" -I{} \
     x86_64-w64-mingw32-g++-posix -std=c++20 -fsyntax-only -Wall -Wextra -Werror -Wno-attributes \
     -I"$qt" -I"$qt/QtCore" -I"$qt/QtGui" -I"$qt/QtWidgets" -I"$qt/QtPrintSupport" \
-    -Iapp -Ibuild/app -Istorage -Imodel -Iwindow -Idocument -Icli -DMX_VERSION='"check"' {}
+    -Iapp -Ibuild/app -Istorage -Imodel -Iwindow -Idocument -Isheet -Icli -DMX_VERSION='"check"' \
+    -DMX_PDF_MODULE_FILE='"mxcfg-pdf.dll"' -DMX_PDF_MODULE_RELATIVE='"."' {}
 echo "The Qt parts compile for Windows: $(printf '%s\n' $sources | wc -l) files."

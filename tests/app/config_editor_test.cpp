@@ -5,7 +5,7 @@
 #include "dialogs.h"
 #include "file_size_limit.h"
 #include "main_window.h"
-#include "sheet_output.h"
+#include "sheet_pages.h"
 #include "syscall_seam.h"
 #include "termination_signals.h"
 

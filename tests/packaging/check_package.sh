@@ -33,6 +33,13 @@ done
 for program in MX_config mxcfg; do
     [ -x "$scratch/prefix/bin/$program" ] || fail "$program is not executable"
 done
+module="$(cd "$scratch/prefix" && ls lib/*/mx_config/mxcfg-pdf.so)" || fail "install is missing mxcfg's PDF module"
+expected+=("$module")
+# The installed mxcfg finds its module from where it is installed.
+printf '\0\0' >"$scratch/settings.cmx" && head -c 112 /dev/zero >"$scratch/switches.mx"
+"$scratch/prefix/bin/mxcfg" sheet --pdf "$scratch" -o "$scratch/sheet.pdf" ||
+    fail "the installed mxcfg cannot write a PDF"
+head -c 5 "$scratch/sheet.pdf" | grep -q "%PDF-" || fail "the installed mxcfg wrote no PDF"
 for size in 16 24 32 48 64 128 256; do
     actual="$(file -b "$scratch/prefix/share/icons/hicolor/${size}x${size}/apps/$app_id.png")"
     grep -q "$size x $size" <<<"$actual" || fail "the ${size}x${size} icon is $actual"
