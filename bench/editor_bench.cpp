@@ -9,17 +9,22 @@
 #include "config_document.h"
 #include "config_editor.h"
 #include "config_files.h"
+#include "config_sheet.h"
 #include "config_text.h"
 #include "dialogs.h"
 #include "main_window.h"
+#include "sheet_pages.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QItemSelectionModel>
 #include <QListWidget>
+#include <QPdfWriter>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTextDocument>
 #include <QUndoStack>
 #include <array>
 #include <benchmark/benchmark.h>
@@ -560,6 +565,50 @@ void importCreateProcess(benchmark::State& state) {
         state, 1, [&] { runProcess(import); }, [&] { runProcess(floor); }, removeFolders);
 }
 
+// The text size the binder lays a sheet out at, which the floor is given.
+double sheetPoints(const ChannelConfig& config, const std::string& folder) {
+    QByteArray pdf;
+    QBuffer buffer(&pdf);
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&buffer);
+    writer.setPageLayout(sheetPageLayout());
+    QTextDocument sheet;
+    layOutSheet(sheet, QString::fromStdString(configSheet(config, {folder, "now", false, false})),
+                writer);
+    return sheet.defaultFont().pointSizeF();
+}
+
+// "mxcfg binder" of 100 units as a whole process, against a process that
+// reads the same files and prints the same 100 sheets, at the same size, with
+// QTextDocument into one QPdfWriter. One unit in ten is empty, the rest have
+// bits 32 and 64 and so a column more. Few repetitions: each side takes
+// seconds.
+void binderProcess(benchmark::State& state) {
+    constexpr int Units = 100;
+    TempFolder rack;
+    std::vector<std::string> folders;
+    folders.reserve(Units);
+    for (int unit = 0; unit < Units; ++unit) {
+        folders.push_back(rack.path() + "/unit" + std::to_string(unit));
+        std::filesystem::create_directory(folders.back());
+        SaveConfig(folders.back(), unit % 10 == 9 ? ChannelConfig{} : alternatingChannels());
+    }
+    const std::string points = std::to_string(sheetPoints(alternatingChannels(), folders[0]));
+    const std::string out = rack.path() + "/binder.pdf";
+    std::vector<const char*> binder = {MXCFG_PATH, "binder", "-o", out.c_str()};
+    std::vector<const char*> floor = {PDF_FLOOR_PATH, points.c_str(), out.c_str()};
+    for (const std::string& folder : folders) {
+        binder.push_back(folder.c_str());
+        floor.push_back(folder.c_str());
+    }
+    if (!runProcess(binder) || !runProcess(floor)) {
+        state.SkipWithError("the programs do not run");
+        return;
+    }
+    sideBySide(
+        state, 1, [&] { runProcess(binder); }, [&] { runProcess(floor); }, [](bool, int) {});
+}
+
 // One window each, built, shown and painted. Out of line so a profile
 // (valgrind --tool=callgrind --toggle-collect=...) can compare the two.
 [[gnu::noinline]] void showEditorWindow() {
@@ -662,6 +711,7 @@ BENCHMARK(buildAndShowWindowAt12pt)->UseManualTime()->Unit(benchmark::kMicroseco
 BENCHMARK(showProcess)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(summaryProcess)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(importCreateProcess)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(binderProcess)->UseManualTime()->Unit(benchmark::kMillisecond)->Repetitions(3);
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

@@ -636,6 +636,9 @@ int binder(const QCommandLineParser& parser, const QStringList& arguments, const
         const ChannelConfig& config = (*configs)[static_cast<std::size_t>(i)];
         units.push_back({nameOf(arguments[i]), config});
         document.parts.push_back(sheetPart(arguments[i], config));
+        // One text size through the binder, the first sheet's, smaller only
+        // where a sheet needs it.
+        document.parts.back().previousSize = i > 0;
     }
     document.parts.front() = {
         QString::fromStdString(binderContents(units, sheetTime(std::time(nullptr)))), "Contents"};

@@ -14,6 +14,9 @@ struct SheetPart {
     QString html;
     // What the foot of each of its pages names, beside the page number.
     QString label;
+    // Laid out at the text size of the part before it, or smaller where it
+    // does not fit across the page: a binder's sheets share one size.
+    bool previousSize = false;
 };
 
 // A PDF made of parts, one after another.

@@ -13,8 +13,7 @@ namespace mx {
 namespace {
 
 constexpr double MarginMillimetres = 12;
-// The sheet's text is as large as fits across the page, between these.
-constexpr double LargestPoints = 11;
+// The sheet's text is as large as fits across the page, down to this.
 constexpr double SmallestPoints = 6;
 constexpr double PointStep = 0.5;
 // A numbered page's foot: small text, with a gap of half a line above it.
@@ -48,14 +47,14 @@ QPageLayout sheetPageLayout() {
 }
 
 void layOutSheet(QTextDocument& sheet, const QString& html, QPagedPaintDevice& device,
-                 qreal footHeight) {
+                 qreal footHeight, double largestPoints) {
     // Laid out with the device's own metrics, on its page, so that what is
     // measured here is what prints.
     sheet.documentLayout()->setPaintDevice(&device);
     const QRectF page = device.pageLayout().paintRectPixels(device.logicalDpiX());
     sheet.setPageSize(QSizeF(page.width(), page.height() - footHeight));
     QFont font = sheet.defaultFont();
-    for (double points = LargestPoints;; points -= PointStep) {
+    for (double points = largestPoints;; points -= PointStep) {
         font.setPointSizeF(points);
         sheet.setDefaultFont(font);
         sheet.setHtml(html);
@@ -84,9 +83,12 @@ void paintDocument(const SheetDocument& document, QPdfWriter& writer) {
     // there are.
     std::vector<std::unique_ptr<QTextDocument>> parts;
     int pages = 0;
+    double points = LargestSheetPoints;
     for (const SheetPart& part : document.parts) {
         parts.push_back(std::make_unique<QTextDocument>());
-        layOutSheet(*parts.back(), part.html, writer, footHeight);
+        layOutSheet(*parts.back(), part.html, writer, footHeight,
+                    part.previousSize ? points : LargestSheetPoints);
+        points = parts.back()->defaultFont().pointSizeF();
         pages += parts.back()->pageCount();
     }
     QPainter painter(&writer);

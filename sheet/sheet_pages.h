@@ -21,11 +21,14 @@ namespace mx {
 // print within.
 QPageLayout sheetPageLayout();
 
+// The largest text a sheet is laid out with, in points.
+inline constexpr double LargestSheetPoints = 11;
+
 // Lays the sheet out on the device's pages, less `footHeight` at the foot
-// of each, its text as large as fits across a page; sheet.pageCount() then
-// says how many pages it takes.
+// of each, its text as large as fits across a page up to `largestPoints`;
+// sheet.pageCount() then says how many pages it takes.
 void layOutSheet(QTextDocument& sheet, const QString& html, QPagedPaintDevice& device,
-                 qreal footHeight = 0);
+                 qreal footHeight = 0, double largestPoints = LargestSheetPoints);
 
 // Lays the sheet out on the printer's pages and prints it there.
 void paintSheet(const QString& html, QPagedPaintDevice& printer);

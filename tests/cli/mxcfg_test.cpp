@@ -369,15 +369,19 @@ TEST_F(MxcfgTest, ASheetGoesOnlyIntoARegularFileWholeOrNowhere) {
          "Could not write \"" + root_.filePath("big.html") + "\": error 27, File too large.", "1"},
     };
     for (const Case& c : cases) {
-        QProcess process;
-        process.start("bash", {"-c",
-                               QString("trap '' XFSZ; %1 exec \"$0\" sheet \"$1\" -o \"$2\"")
-                                   .arg(*c.limit ? QString("ulimit -f ") + c.limit + ";" : ""),
-                               MXCFG_PATH, unit, c.target});
-        ASSERT_TRUE(process.waitForFinished(10'000));
-        EXPECT_EQ(process.exitCode(), 2) << c.what;
-        EXPECT_EQ(process.readAllStandardError(), "mxcfg: " + c.error.toUtf8() + "\n") << c.what;
-        EXPECT_EQ(readFile(other + "/switches.mx") + readFile(other + "/settings.cmx"), otherFiles);
+        for (const char* command : {"sheet", "sheet --pdf", "binder"}) {
+            QProcess process;
+            process.start("bash", {"-c",
+                                   QString("trap '' XFSZ; %1 exec \"$0\" $3 \"$1\" -o \"$2\"")
+                                       .arg(*c.limit ? QString("ulimit -f ") + c.limit + ";" : ""),
+                                   MXCFG_PATH, unit, c.target, command});
+            ASSERT_TRUE(process.waitForFinished(10'000));
+            EXPECT_EQ(process.exitCode(), 2) << c.what << ", " << command;
+            EXPECT_EQ(process.readAllStandardError(), "mxcfg: " + c.error.toUtf8() + "\n")
+                << c.what << ", " << command;
+            EXPECT_EQ(readFile(other + "/switches.mx") + readFile(other + "/settings.cmx"),
+                      otherFiles);
+        }
     }
     EXPECT_FALSE(QFile::exists(root_.filePath("big.html")));
     EXPECT_EQ(QDir(root_.path()).entryList({"*.new-*"}, QDir::AllEntries), QStringList());
@@ -385,6 +389,49 @@ TEST_F(MxcfgTest, ASheetGoesOnlyIntoARegularFileWholeOrNowhere) {
     EXPECT_TRUE(QFileInfo(link).isSymLink());
     // "-" is standard output.
     EXPECT_TRUE(mxcfg({"sheet", unit, "-o", "-"}).out.contains("</html>"));
+}
+
+TEST_F(MxcfgTest, SheetsOfSeveralUnitsGoIntoAFolderOneEachNeverOverAnother) {
+    saved("site-a/unit01", ChannelConfig{});
+    saved("site-b/unit01", distinctConfig());
+    saved("site-c/UNIT01", ChannelConfig{});
+    saved("unit02", ChannelConfig{});
+    QFile text(root_.filePath("master.txt"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write(QByteArray::fromStdString(configToText(distinctConfig())));
+    text.close();
+    struct Case {
+        QStringList sources;
+        QStringList files; // in the order of the sources
+    };
+    const std::vector<Case> cases = {
+        {{"site-a/unit01", "site-b/unit01", "unit02"},
+         {"site-a_unit01", "site-b_unit01", "unit02"}},
+        {{"site-a/unit01", "site-c/UNIT01/"}, {"site-a_unit01", "site-c_UNIT01"}},
+        {{"site-a/unit01", "./site-a/unit01"}, {"unit01", "unit01 (2)"}},
+        {{"master.txt", "site-a/../unit02"}, {"master", "unit02"}},
+    };
+    int round = 0;
+    for (const Case& c : cases) {
+        const QString out = QString("out%1/sheets").arg(++round);
+        const Result result =
+            mxcfg(QStringList{"sheet"} + c.sources + QStringList{"-o", out}, {}, root_.path());
+        EXPECT_EQ(result.status, 2) << "a new folder only on request";
+        EXPECT_FALSE(QFileInfo::exists(root_.filePath(out)));
+        EXPECT_EQ(
+            mxcfg(QStringList{"sheet", "--create", "-o", out} + c.sources, {}, root_.path()).status,
+            0);
+        for (qsizetype i = 0; i < c.sources.size(); ++i) {
+            EXPECT_TRUE(readFile(root_.filePath(out + "/" + c.files[i] + ".html"))
+                            .contains("<p class=\"path\">" + c.sources[i].toUtf8() + "</p>"))
+                << c.files[i].toStdString();
+        }
+        EXPECT_EQ(QDir(root_.filePath(out)).count(), c.sources.size() + 2);
+    }
+    // Several sheets go into a folder, never into a file.
+    EXPECT_EQ(mxcfg({"sheet", "unit02", "unit02", "-o", "master.txt"}, {}, root_.path()).status, 2);
+    EXPECT_EQ(mxcfg({"sheet", "unit02", "unit02"}, {}, root_.path()).status, 2);
+    EXPECT_EQ(readFile(root_.filePath("master.txt")).toStdString(), configToText(distinctConfig()));
 }
 
 TEST_F(MxcfgTest, EndlessOrHugeInputEndsSoonInLittleMemory) {
