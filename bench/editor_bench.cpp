@@ -581,8 +581,8 @@ double sheetPoints(const ChannelConfig& config, const std::string& folder) {
 // "mxcfg binder" of 100 units as a whole process, against a process that
 // reads the same files and prints the same 100 sheets, at the same size, with
 // QTextDocument into one QPdfWriter. One unit in ten is empty, the rest have
-// bits 32 and 64 and so a column more. Few repetitions: each side takes
-// seconds.
+// bits 32 and 64 and so a column more. Each side takes seconds, so
+// scripts/bench.sh repeats it fewer times than the rest.
 void binderProcess(benchmark::State& state) {
     constexpr int Units = 100;
     TempFolder rack;
@@ -711,7 +711,7 @@ BENCHMARK(buildAndShowWindowAt12pt)->UseManualTime()->Unit(benchmark::kMicroseco
 BENCHMARK(showProcess)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(summaryProcess)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(importCreateProcess)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(binderProcess)->UseManualTime()->Unit(benchmark::kMillisecond)->Repetitions(3);
+BENCHMARK(binderProcess)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

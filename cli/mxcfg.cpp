@@ -515,7 +515,8 @@ int writeSheets(const QCommandLineParser& parser, const QStringList& arguments,
     const std::string extension = parser.isSet("pdf") ? ".pdf" : ".html";
     int result = 0;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        const std::string path = folder + "/" + names[i] + extension;
+        std::string path = folder + "/";
+        path += names[i] + extension;
         if (const auto error = WriteOutputFile(path, contents[i])) {
             printError(error->message());
             result = Trouble;
