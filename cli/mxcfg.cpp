@@ -549,6 +549,16 @@ int writeOutput(const QString& output, std::string_view bytes, bool binary) {
     return 0;
 }
 
+// Whether a file given with -o is refused before any work is done, said on
+// stderr; "-", standard output, never is.
+bool refusedOutput(const QString& output) {
+    const auto refused = output == "-" ? std::nullopt : CheckOutputFile(bytesOf(output));
+    if (refused) {
+        printError(refused->message());
+    }
+    return refused.has_value();
+}
+
 // Reads every source, or none: the first that cannot be read stops the
 // command before anything is drawn or written.
 std::optional<std::vector<ChannelConfig>> readAll(const QStringList& arguments,
@@ -578,11 +588,8 @@ int sheet(const QCommandLineParser& parser, const QStringList& arguments, const 
                                   : "--pdf needs -o FILE",
                           "sheet");
     }
-    if (!several && output != "-") {
-        if (const auto refused = CheckOutputFile(bytesOf(output))) {
-            printError(refused->message());
-            return Trouble;
-        }
+    if (!several && refusedOutput(output)) {
+        return Trouble;
     }
     const auto configs = readAll(arguments, context);
     if (!configs) {
@@ -621,11 +628,8 @@ int binder(const QCommandLineParser& parser, const QStringList& arguments, const
         return usageError("the binder needs -o FILE", "binder");
     }
     const QString output = parser.value("output");
-    if (output != "-") {
-        if (const auto refused = CheckOutputFile(bytesOf(output))) {
-            printError(refused->message());
-            return Trouble;
-        }
+    if (refusedOutput(output)) {
+        return Trouble;
     }
     const auto configs = readAll(arguments, context);
     if (!configs) {
