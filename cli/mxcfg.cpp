@@ -8,6 +8,7 @@
 #include "config_files.h"
 #include "config_sheet.h"
 #include "config_text.h"
+#include "names_file.h"
 #include "output_file.h"
 #include "pdf_module.h"
 #include "platform.h"
@@ -110,14 +111,18 @@ void noteShortFiles(const QString& argument, const StoredBlocks& loaded) {
     }
 }
 
+// The names come with the configuration when names is given: from the
+// folder's names.txt or from the text. A names.txt that cannot be read is
+// told of once, and its names are left out.
 bool readSource(const QString& argument, const Context& context, ChannelConfig& config,
-                bool noteShort = false) {
+                bool noteShort = false, UnitNames* names = nullptr) {
     config = ChannelConfig{};
     std::optional<FileError> error;
+    SourceNames named;
     if (argument != "-") {
         StoredBlocks loaded{std::vector<std::uint8_t>(SwitchBlockSize),
                             std::vector<std::uint8_t>(RecallBlockSize)};
-        error = ReadConfigSource(bytesOf(argument), config, TextFiles::PipesToo, &loaded);
+        error = ReadConfigSource(bytesOf(argument), config, TextFiles::PipesToo, &loaded, &named);
         if (!error && noteShort) {
             noteShortFiles(argument, loaded);
         }
@@ -125,12 +130,19 @@ bool readSource(const QString& argument, const Context& context, ChannelConfig& 
         printError("standard input is closed, so there is no configuration to read");
         return false;
     } else {
-        error = ReadConfigFromInput(std::string(StandardInput), config);
+        error = ReadConfigFromInput(std::string(StandardInput), config, &named);
     }
     if (error) {
         printError(error->message());
+        return false;
     }
-    return !error;
+    if (names != nullptr) {
+        if (named.unreadable) {
+            printError("note: the names are left out: " + named.unreadable->message());
+        }
+        *names = named.names;
+    }
+    return true;
 }
 
 // Colour only for a person at a terminal, and never when NO_COLOR is set.
@@ -178,13 +190,14 @@ struct Command {
 
 int show(const QCommandLineParser& parser, const QStringList& arguments, const Context& context) {
     ChannelConfig config;
-    if (!readSource(arguments[0], context, config, true)) {
+    UnitNames names;
+    if (!readSource(arguments[0], context, config, true, &names)) {
         return Trouble;
     }
     if (parser.isSet("json")) {
-        return printed(configJson(config).toStdString());
+        return printed(configJson(config, names).toStdString());
     }
-    return printed(configTable(config, colourWanted()));
+    return printed(configTable(config, colourWanted(), names));
 }
 
 int diff(const QCommandLineParser& parser, const QStringList& arguments, const Context& context) {
@@ -192,13 +205,36 @@ int diff(const QCommandLineParser& parser, const QStringList& arguments, const C
         return usageError("standard input can be read only once", "diff");
     }
     std::vector<ChannelConfig> configs(static_cast<std::size_t>(arguments.size()));
+    std::vector<UnitNames> given(configs.size());
     std::vector<std::string> names;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
-        if (!readSource(arguments[i], context, configs[static_cast<std::size_t>(i)], true)) {
+        const auto index = static_cast<std::size_t>(i);
+        if (!readSource(arguments[i], context, configs[index], true, &given[index])) {
             return Trouble;
         }
         names.push_back(sideName(arguments[i]));
     }
+    // Names count only when asked for: a unit and its exported master text
+    // are the same when only a name differs.
+    const bool withNames = parser.isSet("names");
+    const auto differences = [&](std::size_t other) {
+        // Channels are called by the first side's names, else the other's.
+        UnitNames channels = given[0];
+        for (std::size_t channel = 0; channel < channels.channels.size(); ++channel) {
+            if (channels.channels[channel].empty()) {
+                channels.channels[channel] = given[other].channels[channel];
+            }
+        }
+        std::vector<std::string> lines =
+            configDifferences(configs[0], names[0], configs[other], names[other], channels);
+        if (withNames) {
+            for (std::string& line :
+                 nameDifferences(given[0], names[0], given[other], names[other])) {
+                lines.push_back(std::move(line));
+            }
+        }
+        return lines;
+    };
     // Sides whose ends look alike are called by their whole names.
     for (std::size_t i = 0; i < names.size(); ++i) {
         for (std::size_t j = i + 1; j < names.size(); ++j) {
@@ -215,10 +251,17 @@ int diff(const QCommandLineParser& parser, const QStringList& arguments, const C
         std::size_t same = 1;
         for (std::size_t other = 1; other < configs.size(); ++other) {
             const ConfigChanges changes = changesBetween(configs[0], configs[other]);
-            same += changes.any() ? 0 : 1;
+            const std::size_t renamed =
+                withNames ? nameDifferences(given[0], "", given[other], "").size() : 0;
+            std::string how = changes.describe();
+            if (renamed > 0) {
+                how += (how.empty() ? "" : " and ") + std::to_string(renamed) +
+                       (renamed == 1 ? " name" : " names");
+            }
+            same += how.empty() ? 1 : 0;
             text += names[other] +
-                    (changes.any() ? " differs from " + names[0] + " in " + changes.describe()
-                                   : " is the same as " + names[0]) +
+                    (how.empty() ? " is the same as " + names[0]
+                                 : " differs from " + names[0] + " in " + how) +
                     ".\n";
         }
         text += std::to_string(same) + " of " + std::to_string(configs.size()) +
@@ -233,8 +276,7 @@ int diff(const QCommandLineParser& parser, const QStringList& arguments, const C
     // of its own, compared with the first.
     const bool blocks = configs.size() > 2;
     for (std::size_t other = 1; other < configs.size(); ++other) {
-        const std::vector<std::string> lines =
-            configDifferences(configs[0], names[0], configs[other], names[other]);
+        const std::vector<std::string> lines = differences(other);
         differ = differ || !lines.empty();
         if (blocks) {
             text += names[other] + (lines.empty() ? " is the same as " : " differs from ") +
@@ -252,10 +294,11 @@ int diff(const QCommandLineParser& parser, const QStringList& arguments, const C
 
 int exportText(const QCommandLineParser&, const QStringList& arguments, const Context& context) {
     ChannelConfig config;
-    if (!readSource(arguments[0], context, config)) {
+    UnitNames names;
+    if (!readSource(arguments[0], context, config, false, &names)) {
         return Trouble;
     }
-    return printed(configToText(config));
+    return printed(configToText(config, names));
 }
 
 // The folders missing on the way to folder, outermost first, as the bytes
@@ -324,7 +367,8 @@ void printMissing(const std::string& folder) {
 int import(const QCommandLineParser& parser, const QStringList& arguments, const Context& context) {
     // The whole configuration is read before anything is written.
     ChannelConfig config;
-    if (!readSource(arguments[0], context, config)) {
+    UnitNames names;
+    if (!readSource(arguments[0], context, config, false, &names)) {
         return Trouble;
     }
     const bool create = parser.isSet("create");
@@ -343,13 +387,21 @@ int import(const QCommandLineParser& parser, const QStringList& arguments, const
             status = Trouble;
             continue;
         }
-        // A folder made for a save that fails goes again.
-        if (const auto failure = SaveConfig(folder, config)) {
+        // A folder made for a save that fails goes again. The names go
+        // after the unit's files, and only when those were saved.
+        std::optional<FileError> namesError;
+        if (const auto failure = SaveConfig(folder, config, names, namesError)) {
             printError(failure->summary() + " " + failure->error.message());
             status = Trouble;
             continue;
         }
         made.keep();
+        if (namesError) {
+            printError("The configuration was saved to \"" + folder +
+                       "\"; its names were not: " + namesError->message());
+            status = Trouble;
+            continue;
+        }
         if (printed("The configuration was saved to \"" + printable(folder) + "\"" +
                     (existed ? "" : ", which was created") + ".\n") != 0) {
             return Trouble;
@@ -391,13 +443,14 @@ std::optional<std::vector<QByteArray>> renderPdfs(const Context& context,
 }
 
 // The sheet's HTML, as the editor makes it for a file.
-std::string sheetOf(const QString& argument, const ChannelConfig& config) {
-    return configSheet(config, {nameOf(argument), sheetTime(std::time(nullptr)), false, false});
+std::string sheetOf(const BinderUnit& unit) {
+    return configSheet(unit.config,
+                       {unit.source, sheetTime(std::time(nullptr)), false, false, unit.names});
 }
 
-SheetPart sheetPart(const QString& argument, const ChannelConfig& config) {
-    return {QString::fromStdString(sheetOf(argument, config)),
-            QString::fromStdString(printable(unitName(nameOf(argument))))};
+SheetPart sheetPart(const BinderUnit& unit) {
+    return {QString::fromStdString(sheetOf(unit)),
+            QString::fromStdString(printable(unitName(unit.source, unit.names)))};
 }
 
 std::string lowerCase(std::string text) {
@@ -561,15 +614,17 @@ bool refusedOutput(const QString& output) {
 
 // Reads every source, or none: the first that cannot be read stops the
 // command before anything is drawn or written.
-std::optional<std::vector<ChannelConfig>> readAll(const QStringList& arguments,
-                                                  const Context& context) {
-    std::vector<ChannelConfig> configs(static_cast<std::size_t>(arguments.size()));
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        if (!readSource(arguments[i], context, configs[static_cast<std::size_t>(i)])) {
+std::optional<std::vector<BinderUnit>> readAll(const QStringList& arguments,
+                                               const Context& context) {
+    std::vector<BinderUnit> units;
+    for (const QString& argument : arguments) {
+        BinderUnit& unit = units.emplace_back();
+        unit.source = nameOf(argument);
+        if (!readSource(argument, context, unit.config, false, &unit.names)) {
             return std::nullopt;
         }
     }
-    return configs;
+    return units;
 }
 
 std::string bytesOf(const QByteArray& pdf) {
@@ -591,15 +646,15 @@ int sheet(const QCommandLineParser& parser, const QStringList& arguments, const 
     if (!several && refusedOutput(output)) {
         return Trouble;
     }
-    const auto configs = readAll(arguments, context);
-    if (!configs) {
+    const auto units = readAll(arguments, context);
+    if (!units) {
         return Trouble;
     }
     std::vector<std::string> contents;
     if (pdf) {
         std::vector<SheetDocument> documents;
-        for (qsizetype i = 0; i < arguments.size(); ++i) {
-            const SheetPart part = sheetPart(arguments[i], (*configs)[static_cast<std::size_t>(i)]);
+        for (const BinderUnit& unit : *units) {
+            const SheetPart part = sheetPart(unit);
             documents.push_back({"Configuration of " + part.label, {part}, false});
         }
         const auto pdfs = renderPdfs(context, documents);
@@ -610,8 +665,8 @@ int sheet(const QCommandLineParser& parser, const QStringList& arguments, const 
             contents.push_back(bytesOf(file));
         }
     } else {
-        for (qsizetype i = 0; i < arguments.size(); ++i) {
-            contents.push_back(sheetOf(arguments[i], (*configs)[static_cast<std::size_t>(i)]));
+        for (const BinderUnit& unit : *units) {
+            contents.push_back(sheetOf(unit));
         }
     }
     if (several) {
@@ -631,23 +686,20 @@ int binder(const QCommandLineParser& parser, const QStringList& arguments, const
     if (refusedOutput(output)) {
         return Trouble;
     }
-    const auto configs = readAll(arguments, context);
-    if (!configs) {
+    const auto units = readAll(arguments, context);
+    if (!units) {
         return Trouble;
     }
-    std::vector<BinderUnit> units;
     SheetDocument document{{}, {{}}, true};
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const ChannelConfig& config = (*configs)[static_cast<std::size_t>(i)];
-        units.push_back({nameOf(arguments[i]), config});
-        document.parts.push_back(sheetPart(arguments[i], config));
+    for (const BinderUnit& unit : *units) {
+        document.parts.push_back(sheetPart(unit));
         // One text size through the binder, the first sheet's, smaller only
         // where a sheet needs it.
-        document.parts.back().previousSize = i > 0;
+        document.parts.back().previousSize = document.parts.size() > 2;
     }
     document.parts.front() = {
-        QString::fromStdString(binderContents(units, sheetTime(std::time(nullptr)))), "Contents"};
-    document.title = QString("Binder of %1 units").arg(units.size());
+        QString::fromStdString(binderContents(*units, sheetTime(std::time(nullptr)))), "Contents"};
+    document.title = QString("Binder of %1 units").arg(units->size());
     const auto pdfs = renderPdfs(context, {document});
     if (!pdfs) {
         return Trouble;
@@ -674,7 +726,9 @@ std::map<QString, Command> commands() {
           {QCommandLineOption("summary",
                               "One line for each OTHER: the same as the first, or how many "
                               "switches and recall flags differ on which channels; then how "
-                              "many are the same.")},
+                              "many are the same."),
+           QCommandLineOption("names", "Compare the names of the units and their channels too; "
+                                       "without it, names are shown but never make a difference.")},
           diff}},
         {"export",
          {"Write a configuration as text, in the editor's channel text form.",

@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <array>
 
 namespace mx {
@@ -77,20 +78,33 @@ std::string onOff(bool on) {
     return on ? "on" : "off";
 }
 
-std::string difference(int channel, const std::string& what, const std::string& nameA, bool a,
-                       const std::string& nameB, bool b) {
-    return "Channel " + std::to_string(channel + 1) + ", " + what + ": " + nameA + " " + onOff(a) +
-           ", " + nameB + " " + onOff(b);
+std::string difference(const std::string& channel, const std::string& what,
+                       const std::string& nameA, bool a, const std::string& nameB, bool b) {
+    return channel + ", " + what + ": " + nameA + " " + onOff(a) + ", " + nameB + " " + onOff(b);
+}
+
+std::string quotedName(const std::string& name) {
+    return name.empty() ? "none" : "\"" + name + "\"";
 }
 
 } // namespace
 
-std::string configTable(const ChannelConfig& config, bool colour) {
-    std::string table = padded("", CaptionWidth);
+std::string configTable(const ChannelConfig& config, bool colour, const UnitNames& names) {
+    std::string table = names.unit.empty() ? "" : "Unit: " + names.unit + "\n";
+    table += padded("", CaptionWidth);
     for (int channel = 1; channel <= ChannelCount; ++channel) {
         table += padded("Ch " + std::to_string(channel), CellWidth);
     }
     table += "\n";
+    if (std::any_of(names.channels.begin(), names.channels.end(),
+                    [](const std::string& name) { return !name.empty(); })) {
+        table += padded("", CaptionWidth);
+        for (const std::string& name : names.channels) {
+            const std::string cell = shortenedName(name, CellWidth - 1);
+            table += cell + std::string(CellWidth - nameLength(cell), ' ');
+        }
+        table += "\n";
+    }
     for (const Row& row : Rows) {
         if (row.section != nullptr) {
             table += std::string(row.section) + "\n";
@@ -125,7 +139,7 @@ std::string configTable(const ChannelConfig& config, bool colour) {
                      "Under Suppresses and Delatches, each row is the switch that acts.\n";
 }
 
-QByteArray configJson(const ChannelConfig& config) {
+QByteArray configJson(const ChannelConfig& config, const UnitNames& names) {
     QJsonArray channels;
     for (int channel = 0; channel < ChannelCount; ++channel) {
         const ChannelSwitches& record = config.Switches.Channels[static_cast<std::size_t>(channel)];
@@ -136,20 +150,29 @@ QByteArray configJson(const ChannelConfig& config) {
         const QJsonObject recall{
             {"micGain", *testRecall(config.Recall, channel, RecallField::MicGain)},
             {"fader", *testRecall(config.Recall, channel, RecallField::Fader)}};
-        channels.append(
-            QJsonObject{{"channel", channel + 1}, {"masks", masks}, {"recall", recall}});
+        QJsonObject entry{{"channel", channel + 1}, {"masks", masks}, {"recall", recall}};
+        if (const std::string& name = names.channels[static_cast<std::size_t>(channel)];
+            !name.empty()) {
+            entry.insert("name", QString::fromStdString(name));
+        }
+        channels.append(entry);
     }
     const QJsonObject recall{{"MicGainRecall", config.Recall.MicGainRecall},
                              {"FaderRecall", config.Recall.FaderRecall}};
-    return QJsonDocument(QJsonObject{{"channels", channels}, {"recall", recall}})
-        .toJson(QJsonDocument::Indented);
+    QJsonObject whole{{"channels", channels}, {"recall", recall}};
+    if (!names.unit.empty()) {
+        whole.insert("unit", QString::fromStdString(names.unit));
+    }
+    return QJsonDocument(whole).toJson(QJsonDocument::Indented);
 }
 
 std::vector<std::string> configDifferences(const ChannelConfig& a, const std::string& nameA,
-                                           const ChannelConfig& b, const std::string& nameB) {
+                                           const ChannelConfig& b, const std::string& nameB,
+                                           const UnitNames& channels) {
     std::vector<std::string> lines;
     for (int channel = 0; channel < ChannelCount; ++channel) {
         const auto index = static_cast<std::size_t>(channel);
+        const std::string named = namedChannel(channels, channel);
         for (const SwitchField field : AllSwitchFields) {
             const SwitchMask maskA = fieldOf(a.Switches.Channels[index], field);
             const SwitchMask maskB = fieldOf(b.Switches.Channels[index], field);
@@ -157,7 +180,7 @@ std::vector<std::string> configDifferences(const ChannelConfig& a, const std::st
                 const bool onA = (maskA & name.bit) != 0;
                 const bool onB = (maskB & name.bit) != 0;
                 if (onA != onB) {
-                    lines.push_back(difference(channel,
+                    lines.push_back(difference(named,
                                                std::string(fieldCaption(field)) + ", " + name.name,
                                                nameA, onA, nameB, onB));
                 }
@@ -167,11 +190,29 @@ std::vector<std::string> configDifferences(const ChannelConfig& a, const std::st
             const bool onA = *testRecall(a.Recall, channel, field);
             const bool onB = *testRecall(b.Recall, channel, field);
             if (onA != onB) {
-                lines.push_back(difference(channel,
+                lines.push_back(difference(named,
                                            std::string(RecallCaption) + ", " + recallCaption(field),
                                            nameA, onA, nameB, onB));
             }
         }
+    }
+    return lines;
+}
+
+std::vector<std::string> nameDifferences(const UnitNames& a, const std::string& nameA,
+                                         const UnitNames& b, const std::string& nameB) {
+    std::vector<std::string> lines;
+    const auto compare = [&](const std::string& what, const std::string& first,
+                             const std::string& second) {
+        if (first != second) {
+            lines.push_back(what + ", name: " + nameA + " " + quotedName(first) + ", " + nameB +
+                            " " + quotedName(second));
+        }
+    };
+    compare("Unit", a.unit, b.unit);
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        const auto index = static_cast<std::size_t>(channel);
+        compare("Channel " + std::to_string(channel + 1), a.channels[index], b.channels[index]);
     }
     return lines;
 }

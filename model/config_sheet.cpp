@@ -1,6 +1,7 @@
 #include "config_sheet.h"
 
 #include "printable_text.h"
+#include "unit_names.h"
 
 #include <ctime>
 #include <string_view>
@@ -76,11 +77,12 @@ std::string documentHead(const std::string& title) {
            title + "</title>\n<style>" + std::string(Style) + "</style>\n</head>\n<body>\n";
 }
 
-void appendHeader(std::string& html, bool unnamedColumn) {
+void appendHeader(std::string& html, bool unnamedColumn, const UnitNames& names) {
     html += "<thead>\n<tr><th rowspan=\"2\" scope=\"col\" class=\"group\">Group</th>";
     for (int channel = 0; channel < ChannelCount; ++channel) {
+        const std::string& name = names.channels[static_cast<std::size_t>(channel)];
         html += "<th colspan=\"" + std::to_string(AllSwitches.size()) + "\" scope=\"colgroup\">" +
-                channelName(channel) + "</th>";
+                channelName(channel) + (name.empty() ? "" : "<br/>" + escaped(name)) + "</th>";
     }
     if (unnamedColumn) {
         html += "<th rowspan=\"2\" scope=\"col\" class=\"group\">Bits 32, 64: channels</th>";
@@ -181,8 +183,12 @@ std::string unitName(std::string_view path) {
         slash == std::string_view::npos || path.size() == 1 ? path : path.substr(slash + 1));
 }
 
+std::string unitName(std::string_view source, const UnitNames& names) {
+    return names.unit.empty() ? unitName(source) : names.unit;
+}
+
 std::string configSheet(const ChannelConfig& config, const SheetHeading& heading) {
-    const std::string name = escaped(unitName(heading.unit));
+    const std::string name = escaped(unitName(heading.unit, heading.names));
     std::string html = documentHead("Configuration of " + name);
     // A unit's page: its name first and largest, where it is kept beneath.
     html += "<h1>" + name + "</h1>\n";
@@ -200,7 +206,7 @@ std::string configSheet(const ChannelConfig& config, const SheetHeading& heading
             "(shown as loaded, not changed there): " +
             SheetGreyedOn + " on, " + SheetGreyedOff + " off.</caption>\n";
     const bool unnamed = hasUnnamedBits(config);
-    appendHeader(html, unnamed);
+    appendHeader(html, unnamed, heading.names);
     html += "<tbody>\n";
     for (const SwitchField field : AllSwitchFields) {
         appendSwitchRow(html, config, field, unnamed);
@@ -225,7 +231,7 @@ std::string binderContents(const std::vector<BinderUnit>& units, const std::stri
     if (units.empty()) {
         return html + "</body>\n</html>\n";
     }
-    const std::string reference = escaped(unitName(units.front().source));
+    const std::string reference = escaped(unitName(units.front().source, units.front().names));
     html += "<table cellspacing=\"0\" cellpadding=\"1\" border=\"1\">\n<thead>\n<tr><th "
             "scope=\"col\" class=\"group\">Unit</th><th scope=\"col\" class=\"group\">Folder "
             "or file</th><th scope=\"col\" class=\"group\">Compared with " +
@@ -236,7 +242,7 @@ std::string binderContents(const std::vector<BinderUnit>& units, const std::stri
             i == 0          ? "The reference"
             : changes.any() ? "Differs from " + reference + " in " + changes.describe()
                             : "The same as " + reference;
-        html += "<tr><td class=\"unnamed\">" + escaped(unitName(units[i].source)) +
+        html += "<tr><td class=\"unnamed\">" + escaped(unitName(units[i].source, units[i].names)) +
                 "</td><td class=\"unnamed\">" + escaped(units[i].source) +
                 "</td><td class=\"unnamed\">" + comparison + "</td></tr>\n";
     }

@@ -8,6 +8,7 @@
 // the window's greyed combinations each have their own symbol.
 
 #include "channel_config.h"
+#include "unit_names.h"
 
 #include <ctime>
 #include <string>
@@ -28,6 +29,9 @@ struct SheetHeading {
     // Whether it goes to a printer ("Printed …") or is only written to a
     // file ("Made …").
     bool printed = true;
+    // The unit's name titles the sheet, the folder beneath it; each channel's
+    // name stands under its header.
+    UnitNames names{};
 };
 
 // The symbols of the sheet's cells.
@@ -40,12 +44,15 @@ std::string configSheet(const ChannelConfig& config, const SheetHeading& heading
 
 // A unit's own name: the last part of its folder's or file's path.
 std::string unitName(std::string_view source);
+// What a unit is called: the name it was given, or else its folder's.
+std::string unitName(std::string_view source, const UnitNames& names);
 
 // A unit in a binder: where its configuration came from, as given, and the
 // configuration.
 struct BinderUnit {
     std::string source;
     ChannelConfig config;
+    UnitNames names{};
 };
 
 // The binder's first page: every unit by name and folder or file, and how

@@ -1,5 +1,7 @@
 #include "config_text.h"
 
+#include "unit_names.h"
+
 #include <array>
 #include <bitset>
 #include <cstdint>
@@ -87,6 +89,7 @@ struct Block {
     int headerLine = 0;
     ChannelSettings settings;
     std::bitset<LinesPerBlock> seen;
+    std::string name;
 };
 
 } // namespace
@@ -145,6 +148,7 @@ public:
 
     bool sawText() const { return sawText_; }
     const std::vector<Block>& blocks() const { return blocks_; }
+    const std::string& unitName() const { return unitName_; }
 
     // An error about something missing at the end of the text.
     TextError atEnd(std::string message) const { return {lineNumber_ + 1, 1, std::move(message)}; }
@@ -183,6 +187,12 @@ private:
                 line = trimmed(line.from(1));
             }
         }
+        // A name may hold a "#", so name lines are read before comments go.
+        line = trimmed(line);
+        if (auto named = readNameLine(line.text)) {
+            sawText_ = true;
+            return parseNameLine(line, *named);
+        }
         if (const std::size_t hash = line.text.find('#'); hash != std::string_view::npos) {
             line.text = line.text.substr(0, hash);
         }
@@ -192,6 +202,25 @@ private:
         }
         sawText_ = true;
         return parseLine(line);
+    }
+
+    // "Unit: Studio A" before the first channel, or "Channel 3: Guest 2".
+    std::optional<TextError> parseNameLine(Span line, const NameLine& named) {
+        if (!named.problem.empty()) {
+            return at(line.column + named.column - 1, named.problem);
+        }
+        if (named.channel >= 0) {
+            if (auto error = startBlock(named.channel, line.column)) {
+                return error;
+            }
+            blocks_.back().name = named.name;
+            return std::nullopt;
+        }
+        if (!blocks_.empty() && !forgiving_) {
+            return at(line.column, "the unit's name goes before the first channel");
+        }
+        unitName_ = named.name;
+        return std::nullopt;
     }
 
     std::optional<TextError> parseLine(Span line) {
@@ -304,7 +333,7 @@ private:
                                       std::to_string(block.headerLine) + ")");
             }
         }
-        blocks_.push_back(Block{channel, lineNumber_, {}, {}});
+        blocks_.push_back(Block{channel, lineNumber_, {}, {}, {}});
         inBlock_ = true;
         return std::nullopt;
     }
@@ -398,19 +427,21 @@ private:
     bool inBlock_ = false;
     bool sawText_ = false;
     int lineNumber_ = 0;
+    std::string unitName_;
 };
 
 std::string TextError::describe() const {
     return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + message;
 }
 
-std::string channelToText(int channel, const ChannelSettings& settings) {
+std::string channelToText(int channel, const ChannelSettings& settings, const std::string& name) {
     const std::string number = std::to_string(channel + 1);
     // Three lines between the channel's line and its first mask: git names
     // a hunk by the nearest line above its three lines of context that
     // starts with a letter, so that even a change to the first mask is
     // named by its own channel.
-    std::string text = std::string(HeaderWord) + " " + number + "\n" + std::string(Indent) +
+    std::string text = std::string(HeaderWord) + " " + number + (name.empty() ? "" : ": " + name) +
+                       "\n" + std::string(Indent) +
                        "# The switches ticked in each group of the window for channel " + number +
                        ",\n" + std::string(Indent) +
                        "# or none; bits 32 and 64 name no switch. Recall: what the channel\n" +
@@ -424,9 +455,19 @@ std::string channelToText(int channel, const ChannelSettings& settings) {
 }
 
 std::string configToText(const ChannelConfig& config) {
-    std::string text = "# MX_config configuration\n\n";
+    return configToText(config, UnitNames{});
+}
+
+std::string configToText(const ChannelConfig& config, const UnitNames& names) {
+    std::string text = "# MX_config configuration\n";
+    if (!names.unit.empty()) {
+        text += "Unit: " + names.unit + "\n";
+    }
+    text += "\n";
     for (int channel = 0; channel < ChannelCount; ++channel) {
-        text += channelToText(channel, *channelSettings(config, channel)) + "\n";
+        text += channelToText(channel, *channelSettings(config, channel),
+                              names.channels[static_cast<std::size_t>(channel)]) +
+                "\n";
     }
     return text;
 }
@@ -450,7 +491,7 @@ std::optional<TextError> ConfigTextReader::finish(std::vector<ChannelText>& chan
     }
     channels.clear();
     for (const Block& block : parser_->blocks()) {
-        channels.push_back({block.channel, block.settings});
+        channels.push_back({block.channel, block.settings, block.name});
     }
     return std::nullopt;
 }
@@ -470,7 +511,7 @@ std::optional<TextError> ConfigTextReader::finish(ChannelText& channel) {
     return std::nullopt;
 }
 
-std::optional<TextError> ConfigTextReader::finish(ChannelConfig& config) {
+std::optional<TextError> ConfigTextReader::finish(ChannelConfig& config, UnitNames* names) {
     std::vector<ChannelText> channels;
     if (auto error = finish(channels)) {
         return error;
@@ -480,14 +521,19 @@ std::optional<TextError> ConfigTextReader::finish(ChannelConfig& config) {
         byChannel[static_cast<std::size_t>(channel.channel)] = &channel;
     }
     ChannelConfig read;
+    UnitNames named{parser_->unitName(), {}};
     for (int channel = 0; channel < ChannelCount; ++channel) {
         const ChannelText* block = byChannel[static_cast<std::size_t>(channel)];
         if (block == nullptr) {
             return parser_->atEnd("the text ends without channel " + std::to_string(channel + 1));
         }
         replaceChannel(read, channel, block->settings);
+        named.channels[static_cast<std::size_t>(channel)] = block->name;
     }
     config = read;
+    if (names != nullptr) {
+        *names = named;
+    }
     return std::nullopt;
 }
 
@@ -498,10 +544,11 @@ std::optional<TextError> channelFromText(std::string_view text, ChannelText& cha
     return reader.finish(channel);
 }
 
-std::optional<TextError> configFromText(std::string_view text, ChannelConfig& config) {
+std::optional<TextError> configFromText(std::string_view text, ChannelConfig& config,
+                                        UnitNames* names) {
     ConfigTextReader reader;
     reader.feed(text);
-    return reader.finish(config);
+    return reader.finish(config, names);
 }
 
 } // namespace mx

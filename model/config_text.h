@@ -19,6 +19,11 @@
 // diff of two texts names the channel the hunk changes. The form written before that,
 // with "[Channel 3]" and nothing indented, reads the same.
 //
+// A configuration's text may name the unit and its channels: a line
+// "Unit: Studio A" before the first channel, and "Channel 3: Guest 2" as a
+// channel's line. A name line holds no comment: a "#" in it is part of the
+// name. Texts without names read as before.
+//
 // Reading is strict: anything not understood is reported by line and column.
 // Text pasted from elsewhere may be read forgivingly instead.
 
@@ -31,6 +36,8 @@
 #include <vector>
 
 namespace mx {
+
+struct UnitNames;
 
 // Where and why a text could not be read. Lines and columns count from 1;
 // columns count bytes.
@@ -45,16 +52,20 @@ struct TextError {
     friend bool operator==(const TextError&, const TextError&) = default;
 };
 
-// One channel (index 0..7) as a "Channel N" block.
-std::string channelToText(int channel, const ChannelSettings& settings);
+// One channel (index 0..7) as a "Channel N" block, "Channel N: name" when
+// named.
+std::string channelToText(int channel, const ChannelSettings& settings,
+                          const std::string& name = {});
 
-// The whole configuration: a comment line, then the eight channel blocks in
-// order, each followed by an empty line.
+// The whole configuration: a comment line, the unit's name if it has one,
+// then the eight channel blocks in order, each followed by an empty line.
 std::string configToText(const ChannelConfig& config);
+std::string configToText(const ChannelConfig& config, const UnitNames& names);
 
 struct ChannelText {
     int channel = 0; // the index (0..7) the block was headed by
     ChannelSettings settings;
+    std::string name; // the channel's name, if its line gave one
 };
 
 enum class TextReading {
@@ -90,8 +101,8 @@ public:
     // The text has ended, and holds exactly one channel block.
     std::optional<TextError> finish(ChannelText& channel);
     // The text has ended, and holds every channel exactly once; on failure
-    // config is left as it was.
-    std::optional<TextError> finish(ChannelConfig& config);
+    // config (and names, when given) is left as it was.
+    std::optional<TextError> finish(ChannelConfig& config, UnitNames* names = nullptr);
 
 private:
     class Parser;
@@ -103,7 +114,9 @@ std::optional<TextError> channelFromText(std::string_view text, ChannelText& cha
                                          TextReading reading = TextReading::Strict);
 
 // Reads a complete configuration: every channel exactly once, each with all
-// fourteen masks and its recall line. On failure config is left as it was.
-std::optional<TextError> configFromText(std::string_view text, ChannelConfig& config);
+// fourteen masks and its recall line, and the names it gives, when names is
+// given. On failure config and names are left as they were.
+std::optional<TextError> configFromText(std::string_view text, ChannelConfig& config,
+                                        UnitNames* names = nullptr);
 
 } // namespace mx

@@ -10,6 +10,7 @@
 // lock is bounded; a file system that cannot lock a folder is used unlocked.
 
 #include "channel_config.h"
+#include "unit_names.h"
 
 #include <chrono>
 #include <cstdint>
@@ -133,10 +134,19 @@ inline constexpr std::size_t LongestConfigText = 1024 * 1024;
 // its input a pipe is a fine source; a window must not hang on one.
 enum class TextFiles { RegularOnly, PipesToo };
 
+// The names a source gives: those of a folder's names.txt, or those its text
+// names. A names.txt that cannot be read leaves the names out, and
+// unreadable says why.
+struct SourceNames {
+    UnitNames names;
+    std::optional<FileError> unreadable;
+};
+
 // Reads a configuration in the text form from standard input, as far as
 // its first error and never past LongestConfigText. `name` is what errors
 // call it. On failure config is left as it was.
-std::optional<FileError> ReadConfigFromInput(const std::string& name, ChannelConfig& config);
+std::optional<FileError> ReadConfigFromInput(const std::string& name, ChannelConfig& config,
+                                             SourceNames* names = nullptr);
 
 // Reads a configuration from a unit's folder, as a load does onto an
 // all-zero configuration, except that a missing file is an error and
@@ -145,6 +155,7 @@ std::optional<FileError> ReadConfigFromInput(const std::string& name, ChannelCon
 // given, it receives the bytes its files held.
 std::optional<FileError> ReadConfigSource(const std::string& path, ChannelConfig& config,
                                           TextFiles files = TextFiles::RegularOnly,
-                                          StoredBlocks* loaded = nullptr);
+                                          StoredBlocks* loaded = nullptr,
+                                          SourceNames* names = nullptr);
 
 } // namespace mx

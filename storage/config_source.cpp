@@ -1,6 +1,7 @@
 #include "config_files.h"
 #include "config_text.h"
 #include "file_errors.h"
+#include "names_file.h"
 #include "platform.h"
 
 #include <vector>
@@ -18,7 +19,7 @@ FileError notText(const std::string& name, std::string why) {
 // Reads a configuration in the text form from an open file, as far as its
 // first error and never past LongestConfigText.
 std::optional<FileError> readText(const platform::File& file, const std::string& name,
-                                  ChannelConfig& config) {
+                                  ChannelConfig& config, SourceNames* names) {
     ConfigTextReader reader;
     std::vector<char> piece(ReadPiece);
     std::size_t total = 0;
@@ -41,7 +42,7 @@ std::optional<FileError> readText(const platform::File& file, const std::string&
     if (!reader.sawText()) {
         return notText(name, "no configuration in it");
     }
-    if (const auto error = reader.finish(config)) {
+    if (const auto error = reader.finish(config, names != nullptr ? &names->names : nullptr)) {
         return notText(name, error->describe());
     }
     return std::nullopt;
@@ -49,12 +50,14 @@ std::optional<FileError> readText(const platform::File& file, const std::string&
 
 } // namespace
 
-std::optional<FileError> ReadConfigFromInput(const std::string& name, ChannelConfig& config) {
-    return readText(platform::File::standardInput(), name, config);
+std::optional<FileError> ReadConfigFromInput(const std::string& name, ChannelConfig& config,
+                                             SourceNames* names) {
+    return readText(platform::File::standardInput(), name, config, names);
 }
 
 std::optional<FileError> ReadConfigSource(const std::string& path, ChannelConfig& config,
-                                          TextFiles files, StoredBlocks* loaded) {
+                                          TextFiles files, StoredBlocks* loaded,
+                                          SourceNames* names) {
     platform::FileStatus status;
     if (platform::statusOf(path, platform::Links::Follow, status) == 0 &&
         status.kind == platform::FileKind::Directory) {
@@ -63,6 +66,9 @@ std::optional<FileError> ReadConfigSource(const std::string& path, ChannelConfig
             return error;
         }
         config = read;
+        if (names != nullptr) {
+            names->unreadable = ReadNames(path, names->names);
+        }
         return std::nullopt;
     }
     // Opened without waiting, so that a named pipe with no writer is found
@@ -80,7 +86,7 @@ std::optional<FileError> ReadConfigSource(const std::string& path, ChannelConfig
             return files::notRegular(path, status.kind);
         }
     }
-    return readText(file, path, config);
+    return readText(file, path, config, names);
 }
 
 } // namespace mx

@@ -67,7 +67,7 @@ ClipboardChannels channelsOnClipboard(const std::optional<ClipboardContent>& con
                 "again, or copy again."};
     }
     if (const auto exact = fromExact(content->exact)) {
-        return {{{-1, *exact}}, {}};
+        return {{{-1, *exact, {}}}, {}};
     }
     const QString none = "The clipboard holds no channel. Copy a channel in MX_config, or text "
                          "that has a \"Channel N\" line and the lines of its groups.";
