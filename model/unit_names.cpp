@@ -64,8 +64,9 @@ std::string_view trimmed(std::string_view text) {
 
 bool startsWithWord(std::string_view line, std::string_view word) {
     return line.size() >= word.size() &&
-           std::equal(word.begin(), word.end(), line.begin(), [](char a, char b) {
-               return a == b || (b >= 'A' && b <= 'Z' && a == b - 'A' + 'a');
+           std::equal(word.begin(), word.end(), line.begin(), [](char written, char read) {
+               return read == written ||
+                      (written >= 'A' && written <= 'Z' && read == written - 'A' + 'a');
            });
 }
 

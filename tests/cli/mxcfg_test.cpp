@@ -434,6 +434,47 @@ TEST_F(MxcfgTest, SheetsOfSeveralUnitsGoIntoAFolderOneEachNeverOverAnother) {
     EXPECT_EQ(readFile(root_.filePath("master.txt")).toStdString(), configToText(distinctConfig()));
 }
 
+TEST_F(MxcfgTest, NamesTravelWithTheTextAndAreShownButCompareOnlyOnRequest) {
+    const QString unit = saved("unit", distinctConfig());
+    QFile names(unit + "/names.txt");
+    ASSERT_TRUE(names.open(QIODevice::WriteOnly));
+    names.write("Unit: Studio A\nChannel 3: Guest 2\nChannel 8: A name far longer than a column\n");
+    names.close();
+    const Result exported = mxcfg({"export", unit});
+    EXPECT_TRUE(exported.out.contains("\nUnit: Studio A\n") &&
+                exported.out.contains("\nChannel 3: Guest 2\n"));
+    const QString fresh = root_.filePath("fresh");
+    ASSERT_EQ(mxcfg({"import", "--create", "-", fresh}, exported.out).status, 0);
+    EXPECT_TRUE(readFile(fresh + "/names.txt")
+                    .endsWith("Unit: Studio A\nChannel 3: Guest 2\n"
+                              "Channel 8: A name far longer than a "
+                              "column\n"));
+    EXPECT_EQ(mxcfg({"export", fresh}).out, exported.out) << "the names came back";
+    EXPECT_EQ(readFile(fresh + "/switches.mx"), readFile(unit + "/switches.mx"));
+
+    const QByteArray table = mxcfg({"show", fresh}).out;
+    EXPECT_TRUE(table.startsWith("Unit: Studio A\n"));
+    EXPECT_TRUE(table.contains("Guest 2") && table.contains("A name\u2026"));
+    for (const QByteArray& line : table.split('\n')) {
+        EXPECT_LE(QString::fromUtf8(line).size(), 80) << line.toStdString();
+    }
+
+    // The exported master still says "the same" when only a name differs.
+    const QByteArray unnamed = QByteArray(exported.out).replace("Guest 2", "Guest 3");
+    EXPECT_EQ(mxcfg({"diff", unit, "-"}, unnamed).status, 0);
+    const Result named = mxcfg({"diff", "--names", "unit", "-"}, unnamed, root_.path());
+    EXPECT_EQ(named.status, 1);
+    EXPECT_EQ(named.out, "Channel 3, name: unit \"Guest 2\", standard input \"Guest 3\"\n");
+    // An import of a text that names nothing takes the names away.
+    ASSERT_EQ(
+        mxcfg({"import", "-", fresh}, QByteArray::fromStdString(configToText(ChannelConfig{})))
+            .status,
+        0);
+    EXPECT_FALSE(QFileInfo::exists(fresh + "/names.txt"));
+    EXPECT_TRUE(mxcfg({"diff", unit, fresh}).out.contains("\nChannel 3 (Guest 2), Latching, "))
+        << "diff names the channel";
+}
+
 TEST_F(MxcfgTest, EndlessOrHugeInputEndsSoonInLittleMemory) {
     const std::string target = folder("target").toStdString();
     for (const std::string& script : {"yes | exec " MXCFG_PATH " import - " + target,

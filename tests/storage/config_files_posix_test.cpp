@@ -4,6 +4,7 @@
 #include "config_files.h"
 #include "config_text.h"
 #include "file_size_limit.h"
+#include "names_file.h"
 #include "storage_fixture.h"
 #include "syscall_seam.h"
 
@@ -322,6 +323,51 @@ bool endsInTime(const std::function<void()>& call) {
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
     return false;
+}
+
+TEST_F(ConfigFilesTest, ANamesFileThatIsNoFileOfItsOwnIsReportedAndLeftAlone) {
+    const fs::path names = dir_ / NamesFileName;
+    const fs::path other = dir_ / "other-names.txt";
+    const std::string otherText = "Unit: Another unit\n";
+    std::ofstream(other) << otherText;
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        std::string message;
+    };
+    const std::string path = names.string();
+    const std::vector<Case> cases = {
+        {"named pipe", [&] { ::mkfifo(names.c_str(), 0666); },
+         "Could not open \"" + path + "\": it is a named pipe, not a regular file."},
+        {"link", [&] { fs::create_symlink(other, names); },
+         "Could not open \"" + path + "\": it is a symbolic link to \"" + other.string() +
+             "\", which names are never read or written through."},
+        {"directory", [&] { fs::create_directory(names); },
+         "Could not open \"" + path + "\": error 21, Is a directory."},
+    };
+    UnitNames named;
+    named.channels[0] = "Host";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(names);
+        c.make();
+        const fs::file_status before = fs::symlink_status(names);
+        ASSERT_TRUE(endsInTime([&] {
+            UnitNames read;
+            ReadNames(folder(), read);
+            std::optional<FileError> namesError;
+            SaveConfig(folder(), ChannelConfig{}, named, namesError);
+        }));
+        UnitNames read;
+        EXPECT_EQ(ReadNames(folder(), read).value_or(FileError{}).message(), c.message);
+        std::optional<FileError> namesError;
+        EXPECT_FALSE(SaveConfig(folder(), distinctConfig(), named, namesError));
+        EXPECT_EQ(namesError.value_or(FileError{}).message(), c.message);
+        EXPECT_EQ(fs::symlink_status(names).type(), before.type());
+        const SwitchBlock saved = toBlock(distinctConfig().Switches);
+        EXPECT_EQ(readFile(switchFile()), Bytes(saved.begin(), saved.end())) << "the unit is saved";
+    }
+    EXPECT_EQ(readFile(other), Bytes(otherText.begin(), otherText.end())) << "not written through";
 }
 
 TEST_F(ConfigFilesTest, OnlyRegularFilesAreReadOrWritten) {

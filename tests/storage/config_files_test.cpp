@@ -2,6 +2,7 @@
 // runs on Linux and, cross-built, on Windows.
 
 #include "config_files.h"
+#include "names_file.h"
 #include "platform.h"
 #include "storage_fixture.h"
 #include "syscall_seam.h"
@@ -335,6 +336,44 @@ TEST_F(ConfigFilesTest, ASaveIsOnDiskBeforeItSucceedsAndEveryFailedCallIsReporte
         EXPECT_EQ(error->error.operation, c.operation);
         EXPECT_EQ(error->error.path,
                   std::string(c.name) == "folder" ? folder() : (dir_ / c.name).string());
+    }
+}
+
+TEST_F(ConfigFilesTest, NamesLiveBesideTheUnitsFilesWhileAnythingIsNamed) {
+    const fs::path names = dir_ / NamesFileName;
+    const ChannelConfig config = distinctConfig();
+    UnitNames named;
+    named.unit = "Studio A";
+    named.channels[2] = "Guest 2";
+    std::optional<FileError> namesError;
+    ASSERT_FALSE(SaveConfig(folder(), config, named, namesError));
+    EXPECT_FALSE(namesError);
+    const Bytes unitFiles = readFile(switchFile());
+    const std::string text = namesToText(named);
+    EXPECT_EQ(readFile(names), Bytes(text.begin(), text.end()));
+    UnitNames read;
+    ASSERT_FALSE(ReadNames(folder(), read));
+    EXPECT_EQ(read, named);
+
+    // Named or not, the unit's own bytes are the same; unnamed, it holds only
+    // its two files again.
+    ASSERT_FALSE(SaveConfig(folder(), config, UnitNames{}, namesError));
+    EXPECT_FALSE(namesError);
+    EXPECT_EQ(readFile(switchFile()), unitFiles);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2);
+    ASSERT_FALSE(ReadNames(folder(), read));
+    EXPECT_TRUE(read.empty());
+
+    // What cannot be read as names is reported, kept, and never written over.
+    for (const std::string& kept :
+         {std::string("\x7F\x45\x4C\x46\x02\x00binary"), std::string(10 * 1024 * 1024, 'x')}) {
+        writeFile(names, Bytes(kept.begin(), kept.end()));
+        EXPECT_TRUE(ReadNames(folder(), read));
+        EXPECT_FALSE(SaveConfig(folder(), ChannelConfig{}, named, namesError));
+        ASSERT_TRUE(namesError);
+        EXPECT_NE(namesError->message().find("is left as it is"), std::string::npos);
+        EXPECT_EQ(readFile(names).size(), kept.size());
+        EXPECT_NE(readFile(switchFile()), unitFiles) << "the unit is saved all the same";
     }
 }
 
