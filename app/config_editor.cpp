@@ -5,6 +5,7 @@
 #include "dialogs.h"
 #include "help_pages.h"
 #include "main_window.h"
+#include "names_file.h"
 #include "output_file.h"
 #include "sheet_pages.h"
 #include "shown_text.h"
@@ -104,6 +105,12 @@ ConfigEditor::ConfigEditor(MainWindow& window, ConfigDocument& document, Dialogs
         dialogs_.showPage(&window_, "About MX_config",
                           aboutText(recovery_.directory(), recent_.file()));
     });
+    QObject::connect(&window_, &MainWindow::namesRequested, &window_, [this] {
+        if (const auto chosen = dialogs_.askNames(&window_, document_.names());
+            chosen && !ending_) {
+            document_.setNames(*chosen);
+        }
+    });
     window_.setCloseGuard([this] { return Form_Terminate(); });
     showRecentUnits();
 }
@@ -111,7 +118,12 @@ ConfigEditor::ConfigEditor(MainWindow& window, ConfigDocument& document, Dialogs
 void ConfigEditor::showRecentUnits() {
     std::vector<MainWindow::RecentUnit> units;
     for (const QString& folder : recent_.folders()) {
-        units.push_back({shown(QDir(folder).dirName()), shown(folder)});
+        // A unit is called by its name where it has one; names that cannot
+        // be read are told of when the unit is opened, not here.
+        UnitNames names;
+        const bool named = !ReadNames(storagePath(folder), names) && !names.unit.empty();
+        units.push_back({named ? QString::fromStdString(names.unit) : shown(QDir(folder).dirName()),
+                         shown(folder)});
     }
     window_.setRecentUnits(units);
 }
@@ -273,18 +285,20 @@ void ConfigEditor::CompareWith() {
         return;
     }
     ChannelConfig reference;
-    if (const auto error = ReadConfigSource(storagePath(*chosen), reference)) {
+    SourceNames names;
+    if (const auto error = ReadConfigSource(storagePath(*chosen), reference, TextFiles::RegularOnly,
+                                            nullptr, &names)) {
         dialogs_.showError(&window_, describe("Nothing was compared with", *chosen, *error));
         return;
     }
-    document_.compareWith(reference, referenceName(*chosen, ConfigFolder));
+    document_.compareWith(reference, referenceName(*chosen, ConfigFolder), names.names);
     lastCompared_ = *chosen;
 }
 
 QString ConfigEditor::sheetHtml(bool printed) const {
     return QString::fromStdString(configSheet(
         document_.config(), {storagePath(documentFolder_), sheetTime(std::time(nullptr)),
-                             document_.isModified(), printed}));
+                             document_.isModified(), printed, document_.names()}));
 }
 
 QString ConfigEditor::suggestedSheetFile() const {
@@ -388,8 +402,19 @@ bool ConfigEditor::LoadAndShow() {
                            describe("The configuration was not loaded from", ConfigFolder, *error));
         return false;
     }
-    document_.load(config, loaded);
+    // Names that cannot be read are told of once and left out; the file
+    // stays as it is.
+    UnitNames names;
+    const auto namesError = ReadNames(storagePath(ConfigFolder), names);
+    namesUnreadable_ = namesError.has_value();
+    document_.load(config, loaded, names);
     documentMovedTo(ConfigFolder);
+    if (namesError) {
+        dialogs_.showError(&window_, QString("The names of this unit could not be read, so they "
+                                             "are left out, and the file is not written over "
+                                             "unless you name the unit again.\n\n%1")
+                                         .arg(shown(namesError->message())));
+    }
     recent_.add(ConfigFolder);
     showRecentUnits();
     // Stepping through channel 2 makes the final selection a change, so the
@@ -416,10 +441,22 @@ bool ConfigEditor::writeConfig(LockedFolder& folder) {
         dialogs_.showError(&window_, describeSave(*failure));
         return false;
     }
-    document_.markSaved(written);
+    // The names go after the unit's files, under the same lock; a names.txt
+    // that could not be read is written over only once the names changed.
+    const bool keepNamesFile = namesUnreadable_ && sameFolder(ConfigFolder, documentFolder_) &&
+                               document_.names() == document_.savedNames();
+    const auto namesError =
+        keepNamesFile ? std::nullopt : WriteNames(storagePath(ConfigFolder), document_.names());
+    document_.markSaved(written, !keepNamesFile && !namesError);
     documentMovedTo(ConfigFolder);
     recent_.add(ConfigFolder);
     showRecentUnits();
+    if (namesError) {
+        dialogs_.showError(&window_, "The configuration was saved; its names were not: " +
+                                         shown(namesError->message()));
+    } else if (!keepNamesFile) {
+        namesUnreadable_ = false;
+    }
     return true;
 }
 
@@ -454,17 +491,20 @@ void ConfigEditor::offerRecoveredEdits(const StoredBlocks& loaded) {
     }
     for (const RecoveryStore::Recovered& recovered : left) {
         const ConfigChanges changes = changesBetween(document_.config(), recovered.config);
+        const bool renamed = recovered.names != document_.names();
+        const QString what = changes.any() ? QString::fromStdString(changes.describe())
+                             : renamed     ? QString()
+                                           : QString("nothing that the files do not already hold");
         const bool restore = dialogs_.askRestoreRecovered(
             &window_, documentFolder_, recovered.written, recovered.basedOn != loaded,
-            changes.any() ? QString::fromStdString(changes.describe())
-                          : QString("nothing that the files do not already hold"));
+            renamed ? (what.isEmpty() ? QString("new names") : what + " and new names") : what);
         // A signal to end is no answer: the file stays for the next start.
         if (ending_) {
             return;
         }
         if (restore) {
             recovery_.adopt(recovered, documentFolder_);
-            document_.restoreUnsaved(recovered.config, changes.firstChannel());
+            document_.restoreUnsaved(recovered.config, changes.firstChannel(), recovered.names);
             window_.selectChannel(changes.firstChannel());
             return;
         }
@@ -485,8 +525,8 @@ void ConfigEditor::keepUnsavedEdits() {
         recovery_.remove(documentFolder_);
         return;
     }
-    const auto failure =
-        recovery_.write(documentFolder_, document_.config(), document_.storedBlocks());
+    const auto failure = recovery_.write(documentFolder_, document_.config(),
+                                         document_.storedBlocks(), document_.names());
     if (failure && !std::exchange(recoveryFailureShown_, true)) {
         dialogs_.showError(&window_, *failure + " They are kept in this window until you save.");
     }

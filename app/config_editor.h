@@ -128,6 +128,9 @@ private:
     QString lastCompared_;
     // A recovery file that cannot be written is reported once.
     bool recoveryFailureShown_ = false;
+    // The open unit's names.txt could not be read when it was loaded: it is
+    // not written over unless the names are changed, and a save says so.
+    bool namesUnreadable_ = false;
     // Told to end: questions still open are no answers.
     bool ending_ = false;
 };

@@ -1,5 +1,6 @@
 #include "dialogs.h"
 
+#include "config_document.h"
 #include "shown_text.h"
 
 #include <QCloseEvent>
@@ -10,9 +11,11 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QFontDatabase>
+#include <QFormLayout>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QLocale>
@@ -398,6 +401,61 @@ void QtDialogs::showPage(QWidget* owner, const QString& title, const QString& te
     layout->addWidget(buttons);
     buttons->button(QDialogButtonBox::Close)->setFocus();
     page.exec();
+}
+
+std::optional<UnitNames> QtDialogs::askNames(QWidget* owner, const UnitNames& current) {
+    QDialog dialog(visibleOwner(owner));
+    dialog.setWindowTitle("Names");
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* form = new QFormLayout;
+    layout->addWidget(new QLabel(QString("A name has at most %1 characters. The unit's files stay "
+                                         "as they are: names are kept beside them, in %2.")
+                                     .arg(LongestName)
+                                     .arg(NamesFileName),
+                                 &dialog));
+    layout->addLayout(form);
+    // Made in order, so that Tab walks them: the unit, then channels 1 to 8.
+    std::vector<QLineEdit*> fields;
+    const auto addField = [&](const QString& label, const std::string& name) {
+        auto* field = new QLineEdit(QString::fromStdString(name), &dialog);
+        field->setAccessibleName(label.chopped(1).remove('&'));
+        form->addRow(label, field);
+        fields.push_back(field);
+    };
+    addField("&Unit:", current.unit);
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        addField(QString("Channel &%1:").arg(channel + 1),
+                 current.channels[static_cast<std::size_t>(channel)]);
+    }
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    layout->addWidget(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    UnitNames chosen;
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
+        // Each name is checked before the dialog closes; the first that
+        // cannot be one is said and given the focus.
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            const CheckedName checked = checkName(fields[i]->text().toStdString());
+            if (!checked.problem.empty()) {
+                QMessageBox box(QMessageBox::Warning, QString(),
+                                QString("The name of %1 cannot be used: %2.")
+                                    .arg(i == 0 ? QString("the unit") : channelName(int(i) - 1),
+                                         shown(checked.problem)),
+                                QMessageBox::Ok, &dialog);
+                prepare(box);
+                box.exec();
+                fields[i]->setFocus();
+                return;
+            }
+            (i == 0 ? chosen.unit : chosen.channels[i - 1]) = checked.name;
+        }
+        dialog.accept();
+    });
+    fields.front()->setFocus();
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return chosen;
 }
 
 } // namespace mx

@@ -3,6 +3,8 @@
 // The questions the editor asks the user, behind one small interface so that
 // tests can answer them; QtDialogs asks them with the platform's dialogs.
 
+#include "unit_names.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -65,6 +67,9 @@ public:
     virtual void showError(QWidget* owner, const QString& message) = 0;
     // A page to read, such as help: a title and plain text.
     virtual void showPage(QWidget* owner, const QString& title, const QString& text) = 0;
+    // The names of the unit and its channels, beginning at current, each one
+    // checked; nothing when the user cancels.
+    virtual std::optional<UnitNames> askNames(QWidget* owner, const UnitNames& current) = 0;
 };
 
 class QtDialogs : public Dialogs {
@@ -95,6 +100,7 @@ public:
     bool askReplaceFile(QWidget* owner, const QString& path) override;
     void showError(QWidget* owner, const QString& message) override;
     void showPage(QWidget* owner, const QString& title, const QString& text) override;
+    std::optional<UnitNames> askNames(QWidget* owner, const UnitNames& current) override;
 };
 
 } // namespace mx

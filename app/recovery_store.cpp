@@ -258,7 +258,7 @@ bool RecoveryStore::claimed() {
 }
 
 std::optional<QString> RecoveryStore::write(const QString& folder, const ChannelConfig& config,
-                                            const StoredBlocks& basedOn) {
+                                            const StoredBlocks& basedOn, const UnitNames& names) {
     const QByteArray name = nameBytes(folder);
     QByteArray text = QByteArray(Intro) + "\n";
     text += QByteArray("# ") + FolderKey + ": " + oneLine(name) + "\n";
@@ -267,7 +267,7 @@ std::optional<QString> RecoveryStore::write(const QString& folder, const Channel
             QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toLatin1() + "\n";
     text += QByteArray("# ") + FilesKey + ": " + hexOrDash(basedOn.switches) + " " +
             hexOrDash(basedOn.settings) + "\n\n";
-    text += QByteArray::fromStdString(configToText(config));
+    text += QByteArray::fromStdString(configToText(config, names));
 
     // Written under a fresh name of its own, made exclusively (so never
     // through a link someone left), and renamed over the old file, so that a
@@ -361,7 +361,8 @@ std::vector<RecoveryStore::Recovered> RecoveryStore::leftOver(const QString& fol
             } else if (QByteArray::fromHex(headerValue(*text, FolderBytesKey)) !=
                        nameBytes(folder)) {
                 why = "it names another folder";
-            } else if (const auto error = configFromText(text->toStdString(), recovered.config)) {
+            } else if (const auto error = configFromText(text->toStdString(), recovered.config,
+                                                         &recovered.names)) {
                 why = "its configuration is incomplete or damaged: " +
                       QString::fromStdString(error->describe());
             } else {

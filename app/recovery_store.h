@@ -11,6 +11,7 @@
 // the configuration in the text form, so a person can read it too.
 
 #include "channel_config.h"
+#include "unit_names.h"
 
 #include <QDateTime>
 #include <QString>
@@ -25,6 +26,7 @@ class RecoveryStore {
 public:
     struct Recovered {
         ChannelConfig config;
+        UnitNames names;
         QDateTime written;
         // What the folder's files held when the edits began.
         StoredBlocks basedOn;
@@ -49,7 +51,7 @@ public:
     // Keeps the edits to folder, replacing what this editor kept before in
     // one step; a message for the user when that fails.
     std::optional<QString> write(const QString& folder, const ChannelConfig& config,
-                                 const StoredBlocks& basedOn);
+                                 const StoredBlocks& basedOn, const UnitNames& names = {});
     // Lets go of this editor's edits to folder; other editors' stay.
     void remove(const QString& folder) const;
 

@@ -131,6 +131,7 @@ public:
     bool askReplaceFile(QWidget*, const QString&) override { return false; }
     void showError(QWidget*, const QString&) override {}
     void showPage(QWidget*, const QString&, const QString&) override {}
+    std::optional<UnitNames> askNames(QWidget*, const UnitNames&) override { return {}; }
 
 private:
     QString folder_;

@@ -42,6 +42,10 @@ QString EditDescription::text() const {
         return "taking everything";
     case Kind::Restore:
         return "restoring unsaved changes";
+    case Kind::Name:
+        return channel == NamedUnit      ? QString("naming the unit")
+               : channel == NamedSeveral ? QString("naming the unit and its channels")
+                                         : "naming " + channelName(channel);
     }
     return {};
 }
@@ -99,20 +103,36 @@ private:
     const std::uint8_t after_;
 };
 
-// A paste: the whole configuration before and after it, 114 bytes each.
+// A paste, a naming or a revert: the whole configuration and its names
+// before and after it.
 class ConfigDocument::ConfigStep : public Step {
 public:
-    ConfigStep(ConfigDocument& document, const ChannelConfig& after,
+    ConfigStep(ConfigDocument& document, const ChannelConfig& after, const UnitNames& names,
                const EditDescription& description)
-        : Step(document, description), before_(document.config_), after_(after) {}
+        : Step(document, description), before_(document.config_), after_(after),
+          namesBefore_(document.names_), namesAfter_(names) {}
 
 protected:
-    void put(bool after) override { document_.config_ = after ? after_ : before_; }
-    ChannelSet changed() const override { return differingChannels(before_, after_); }
+    void put(bool after) override {
+        document_.config_ = after ? after_ : before_;
+        document_.names_ = after ? namesAfter_ : namesBefore_;
+    }
+    ChannelSet changed() const override {
+        ChannelSet changed = differingChannels(before_, after_);
+        for (int channel = 0; channel < ChannelCount; ++channel) {
+            const auto index = static_cast<std::size_t>(channel);
+            if (namesBefore_.channels[index] != namesAfter_.channels[index]) {
+                changed = static_cast<ChannelSet>(changed | channelSetOf(channel));
+            }
+        }
+        return changed;
+    }
 
 private:
     const ChannelConfig before_;
     const ChannelConfig after_;
+    const UnitNames namesBefore_;
+    const UnitNames namesAfter_;
 };
 
 ConfigDocument::ConfigDocument(QObject* parent)
@@ -168,8 +188,25 @@ bool ConfigDocument::pasteEachChannel(int shownChannel, const std::vector<Channe
     return edit(after, {EditDescription::Kind::PasteEach, shownChannel, {}, 0, {}});
 }
 
+bool ConfigDocument::setNames(const UnitNames& names) {
+    // The step is called by what it names: the unit, one channel, or more.
+    std::vector<int> channels;
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        const auto index = static_cast<std::size_t>(channel);
+        if (names.channels[index] != names_.channels[index]) {
+            channels.push_back(channel);
+        }
+    }
+    const bool unit = names.unit != names_.unit;
+    const int named = unit && channels.empty()        ? EditDescription::NamedUnit
+                      : !unit && channels.size() == 1 ? channels.front()
+                                                      : EditDescription::NamedSeveral;
+    return edit(config_, names, {EditDescription::Kind::Name, named, {}, 0, {}});
+}
+
 bool ConfigDocument::revertToSaved(int shownChannel) {
-    return edit(savedConfig_, {EditDescription::Kind::Revert, shownChannel, {}, 0, {}});
+    return edit(savedConfig_, savedNames_,
+                {EditDescription::Kind::Revert, shownChannel, {}, 0, {}});
 }
 
 // An edit that changes no byte is no step: undoing it would do nothing.
@@ -183,10 +220,15 @@ bool ConfigDocument::editByte(std::uint8_t& byte, std::uint8_t after,
 }
 
 bool ConfigDocument::edit(const ChannelConfig& after, const EditDescription& description) {
-    if (after == config_) {
+    return edit(after, names_, description);
+}
+
+bool ConfigDocument::edit(const ChannelConfig& after, const UnitNames& names,
+                          const EditDescription& description) {
+    if (after == config_ && names == names_) {
         return false;
     }
-    undoStack_->push(new ConfigStep(*this, after, description));
+    undoStack_->push(new ConfigStep(*this, after, names, description));
     return true;
 }
 
@@ -203,13 +245,14 @@ QString ConfigDocument::redoText() const {
     return stepText(undoStack_->index());
 }
 
-void ConfigDocument::compareWith(const ChannelConfig& config, const QString& name) {
-    reference_ = Reference{config, name, false};
+void ConfigDocument::compareWith(const ChannelConfig& config, const QString& name,
+                                 const UnitNames& names) {
+    reference_ = Reference{config, names, name, false};
     emit referenceChanged();
 }
 
 void ConfigDocument::compareWithSaved() {
-    reference_ = Reference{{}, Reference::SavedFilesName, true};
+    reference_ = Reference{{}, {}, Reference::SavedFilesName, true};
     followSavedFiles();
 }
 
@@ -225,6 +268,7 @@ void ConfigDocument::followSavedFiles() {
         // What the files hold, which is the saved configuration except after
         // half a save.
         reference_->config = savedConfig_;
+        reference_->names = savedNames_;
         applyStoredBlocks(stored_, reference_->config);
         emit referenceChanged();
     }
@@ -273,15 +317,21 @@ bool ConfigDocument::takeEverything(int shownChannel) {
                               {EditDescription::Kind::TakeEverything, shownChannel, {}, 0, {}});
 }
 
-void ConfigDocument::load(const ChannelConfig& config, const StoredBlocks& stored) {
+void ConfigDocument::load(const ChannelConfig& config, const StoredBlocks& stored,
+                          const UnitNames& names) {
     undoStack_->clear();
     config_ = config;
     savedConfig_ = config;
+    names_ = names;
+    savedNames_ = names;
     storedNow(stored);
 }
 
-void ConfigDocument::markSaved(const StoredBlocks& written) {
+void ConfigDocument::markSaved(const StoredBlocks& written, bool namesWritten) {
     savedConfig_ = config_;
+    if (namesWritten) {
+        savedNames_ = names_;
+    }
     storedNow(written);
 }
 
@@ -297,9 +347,10 @@ void ConfigDocument::storedNow(const StoredBlocks& stored) {
     noteChange();
 }
 
-void ConfigDocument::restoreUnsaved(const ChannelConfig& config, int shownChannel) {
+void ConfigDocument::restoreUnsaved(const ChannelConfig& config, int shownChannel,
+                                    const UnitNames& names) {
     // The step's maker shows it: here that is the document itself.
-    if (edit(config, {EditDescription::Kind::Restore, shownChannel, {}, 0, {}})) {
+    if (edit(config, names, {EditDescription::Kind::Restore, shownChannel, {}, 0, {}})) {
         emit replaced();
     }
 }

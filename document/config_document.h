@@ -13,6 +13,7 @@
 
 #include "channel_config.h"
 #include "config_text.h"
+#include "unit_names.h"
 
 #include <QObject>
 #include <QString>
@@ -43,6 +44,7 @@ struct EditDescription {
         TakeChannel,
         TakeEverything,
         Restore,
+        Name,
     };
     Kind kind = Kind::Switch;
     int channel = 0;
@@ -53,14 +55,21 @@ struct EditDescription {
     // e.g. "Latching: TB 2 (channel 3)", "Recall: Fader (channel 1)",
     // "paste to channel 2", "paste to all channels", "paste of every
     // channel", "revert to saved", "taking Latching: TB 2 (channel 3)",
-    // "taking channel 3", "taking everything"
+    // "taking channel 3", "taking everything", "naming channel 3", "naming
+    // the unit", "naming the unit and its channels". A Name step's channel
+    // is the one named, NamedUnit for the unit, NamedSeveral for more.
     QString text() const;
+
+    static constexpr int NamedUnit = -1;
+    static constexpr int NamedSeveral = -2;
 };
 
 // What the configuration is compared with: another unit, or the folder's
 // own files.
 struct Reference {
     ChannelConfig config;
+    // Its names, which a comparison shows but never counts as a difference.
+    UnitNames names;
     // What the user calls it: "unitA", "unitA.txt", or SavedFilesName.
     QString name;
     // Whether it is the folder's own files as last loaded or saved, which it
@@ -79,6 +88,9 @@ public:
     const ChannelConfig& config() const { return config_; }
     // The configuration as it was last loaded or saved.
     const ChannelConfig& savedConfig() const { return savedConfig_; }
+    // The names of the unit and its channels, and as last loaded or saved.
+    const UnitNames& names() const { return names_; }
+    const UnitNames& savedNames() const { return savedNames_; }
     // The first bytes of the folder's files as they were last loaded or
     // saved: what a save checks the files against before it overwrites them.
     const StoredBlocks& storedBlocks() const { return stored_; }
@@ -87,8 +99,10 @@ public:
     // differs from what they held when last loaded or saved, byte for byte
     // (an edit undone, by hand or by Undo, is no change), or they held less
     // than a whole configuration, as an empty or short file does.
+    // Names that differ from those last loaded or saved are a change too.
     bool isModified() const {
-        return storedHoldsSaved_ ? config_ != savedConfig_ : !holdsExactly(stored_, config_);
+        return names_ != savedNames_ ||
+               (storedHoldsSaved_ ? config_ != savedConfig_ : !holdsExactly(stored_, config_));
     }
 
     QUndoStack* undoStack() const { return undoStack_; }
@@ -109,14 +123,17 @@ public:
     // Gives each channel in the list its own settings, in the bits a click
     // could change: a whole configuration's text pasted at once.
     bool pasteEachChannel(int shownChannel, const std::vector<ChannelText>& channels);
-    // Puts back the configuration as last loaded or saved, as one step.
+    // Gives the unit and its channels these names, as one step.
+    bool setNames(const UnitNames& names);
+    // Puts back the configuration and its names as last loaded or saved, as
+    // one step.
     bool revertToSaved(int shownChannel);
 
     // Comparing. The reference is read once and kept until another takes
     // its place or the comparison stops; it is no part of the configuration
     // and never saved. reference() is null while nothing is compared.
     const Reference* reference() const { return reference_ ? &*reference_ : nullptr; }
-    void compareWith(const ChannelConfig& config, const QString& name);
+    void compareWith(const ChannelConfig& config, const QString& name, const UnitNames& names = {});
     void compareWithSaved();
     void stopComparing();
     // How the configuration differs from the reference in one channel; no
@@ -135,18 +152,20 @@ public:
     bool takeChannel(int channel);
     bool takeEverything(int shownChannel);
 
-    // A folder was loaded: the configuration as the load left it and the
-    // bytes its files held. The edits made before can no longer be undone.
-    void load(const ChannelConfig& config, const StoredBlocks& stored);
-    // The configuration was saved whole: the files now hold `written`.
-    void markSaved(const StoredBlocks& written);
+    // A folder was loaded: the configuration as the load left it, the bytes
+    // its files held, and its names. The edits made before can no longer be
+    // undone.
+    void load(const ChannelConfig& config, const StoredBlocks& stored, const UnitNames& names = {});
+    // The configuration was saved whole: the files now hold `written`, and
+    // names.txt the names unless they could not be written.
+    void markSaved(const StoredBlocks& written, bool namesWritten = true);
     // The files hold other bytes than were last loaded or saved: after half
     // a save, or when the configuration is to be saved into another folder.
     void setStoredBlocks(const StoredBlocks& stored);
     // Puts edits that were not saved, recovered after a crash, in place of
     // the configuration as one step, which Undo takes back to what the files
     // hold.
-    void restoreUnsaved(const ChannelConfig& config, int shownChannel);
+    void restoreUnsaved(const ChannelConfig& config, int shownChannel, const UnitNames& names);
 
 signals:
     // The configuration was replaced as a whole, or what it is compared with
@@ -172,6 +191,8 @@ private:
     bool editByte(std::uint8_t& byte, std::uint8_t after, const EditDescription& description);
     void noteChange();
     bool edit(const ChannelConfig& after, const EditDescription& description);
+    bool edit(const ChannelConfig& after, const UnitNames& names,
+              const EditDescription& description);
     QString stepText(int index) const;
     // Brings a comparison with the saved files up to date with them.
     void followSavedFiles();
@@ -181,6 +202,8 @@ private:
 
     ChannelConfig config_;
     ChannelConfig savedConfig_;
+    UnitNames names_;
+    UnitNames savedNames_;
     StoredBlocks stored_;
     // Whether the files held exactly the saved configuration, the usual case,
     // in which the modified state is a plain comparison.

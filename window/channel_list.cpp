@@ -112,10 +112,24 @@ QString ChannelList::differenceTip(int row) const {
     return isMarked(row) && describeDifference_ ? describeDifference_(row) : QString();
 }
 
+void ChannelList::setChannelName(int row, const QString& name) {
+    QListWidgetItem* channel = item(row);
+    if (channel == nullptr) {
+        return;
+    }
+    channel->setData(Qt::ToolTipRole, name.isEmpty() ? QVariant() : QVariant(name));
+    channel->setData(Qt::AccessibleTextRole,
+                     name.isEmpty() ? QVariant() : QVariant(channel->text() + ", " + name));
+}
+
 bool ChannelList::viewportEvent(QEvent* event) {
     if (event->type() == QEvent::ToolTip) {
         const auto* help = static_cast<QHelpEvent*>(event);
-        const QString tip = differenceTip(indexAt(help->pos()).row());
+        const QModelIndex index = indexAt(help->pos());
+        const QString name = index.data(Qt::ToolTipRole).toString();
+        const QString difference = differenceTip(index.row());
+        const QString tip =
+            name.isEmpty() || difference.isEmpty() ? name + difference : name + "\n" + difference;
         if (!tip.isEmpty()) {
             QToolTip::showText(help->globalPos(), tip, viewport(),
                                visualRect(indexAt(help->pos())));

@@ -34,6 +34,10 @@ public:
     void setDifferenceTip(std::function<QString(int row)> describe);
     // A marked channel's tip; empty for one that is not marked.
     QString differenceTip(int row) const;
+    // A channel's name, which its tip shows (above how it differs, when it
+    // is marked) and assistive technology reads with its caption; the
+    // caption itself stays "Channel N".
+    void setChannelName(int row, const QString& name);
 
 signals:
     void menuRequested(const QPoint& globalPosition);

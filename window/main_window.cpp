@@ -140,6 +140,14 @@ MainWindow::MainWindow(ConfigDocument& document, QWidget* parent)
         showModified();
     });
     connect(&document_, &ConfigDocument::restored, this, &MainWindow::showRestored);
+    // Names change seldom: shown once the event loop is idle after any change.
+    connect(&document_, &ConfigDocument::changed, this, [this] {
+        for (int channel = 0; channel < ChannelCount; ++channel) {
+            showList_->setChannelName(
+                channel, QString::fromStdString(
+                             document_.names().channels[static_cast<std::size_t>(channel)]));
+        }
+    });
     connect(&document_, &ConfigDocument::referenceChanged, this,
             [this] { marks_->referenceChanged(shownChannel_); });
     QAccessible::installActivationObserver(this);

@@ -131,6 +131,7 @@ signals:
     void exportSheetRequested();
     void recentUnitChosen(const QString& folder);
     void keysHelpRequested();
+    void namesRequested();
     void aboutRequested();
     // A paste found nothing it could paste; the reason is for the user.
     void pasteRefused(const QString& reason);

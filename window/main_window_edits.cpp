@@ -50,6 +50,7 @@ void MainWindow::connectActions() {
     connect(a.saveAs, &QAction::triggered, saveAsCommand_, &QPushButton::click);
     connect(a.quit, &QAction::triggered, this, &QWidget::close);
     connect(a.keysHelp, &QAction::triggered, this, &MainWindow::keysHelpRequested);
+    connect(a.names, &QAction::triggered, this, &MainWindow::namesRequested);
     connect(a.about, &QAction::triggered, this, &MainWindow::aboutRequested);
     // A menu of the bar applies to the control that has the focus.
     for (QMenu* menu : {a.fileMenu(), a.editMenu(), a.compareMenu()}) {

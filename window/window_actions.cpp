@@ -130,6 +130,7 @@ void WindowActions::buildMenuBar() {
                       "Save the configuration into another folder", "Save &As…");
     quit = add("Quit", standardShortcuts(QKeySequence::Quit),
                "Close the window, asking first whether to save", "&Quit");
+    names = add("NameUnit", {}, "Name the unit and its channels, kept beside its files", "&Names…");
     keysHelp = add("KeyboardAndMouse", standardShortcuts(QKeySequence::HelpContents),
                    "Every key, and what the boxes' marks mean", "&Keyboard and mouse");
     about = addShown("About", {}, "The version, the licence, and where MX_config keeps its files",
@@ -160,6 +161,7 @@ void WindowActions::buildMenuBar() {
         editMenu_->addAction(action);
     }
     editMenu_->addSeparator();
+    editMenu_->addAction(names);
     editMenu_->addAction(revert);
 
     compareMenu_ = menuBar_->addMenu("&Compare");
@@ -200,7 +202,8 @@ void WindowActions::prepare(const State& state) const {
     undo->setEnabled(document.undoStack()->canUndo());
     redo->setText(withStep("&Redo", document.redoText()));
     redo->setEnabled(document.undoStack()->canRedo());
-    revert->setEnabled(document.config() != document.savedConfig());
+    revert->setEnabled(document.config() != document.savedConfig() ||
+                       document.names() != document.savedNames());
 
     const Reference* reference = document.reference();
     const ChannelSet differing = document.channelsDiffering();

@@ -28,6 +28,7 @@ public:
     QAction* undo = nullptr;
     QAction* redo = nullptr;
     QAction* revert = nullptr;
+    QAction* names = nullptr;
     QAction* print = nullptr;
     QAction* exportSheet = nullptr;
     QAction* compare = nullptr;

@@ -66,6 +66,7 @@ public:
     std::deque<bool> restoreAnswers;
     std::deque<bool> createAnswers;
     std::deque<std::optional<QString>> sheetFiles;
+    std::deque<std::optional<UnitNames>> namesAnswers;
     std::deque<bool> replaceFileAnswers;
     std::vector<QString> pages;
     std::vector<QString> restoreChanges;
@@ -166,6 +167,9 @@ public:
     void showError(QWidget*, const QString& message) override { errors.push_back(message); }
     void showPage(QWidget*, const QString& title, const QString&) override {
         pages.push_back(title);
+    }
+    std::optional<UnitNames> askNames(QWidget*, const UnitNames&) override {
+        return next(namesAnswers, "names", std::optional<UnitNames>());
     }
 };
 
