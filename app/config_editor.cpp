@@ -108,7 +108,7 @@ ConfigEditor::ConfigEditor(MainWindow& window, ConfigDocument& document, Dialogs
     QObject::connect(&window_, &MainWindow::namesRequested, &window_, [this] {
         if (const auto chosen = dialogs_.askNames(&window_, document_.names());
             chosen && !ending_) {
-            document_.setNames(*chosen);
+            window_.rename(*chosen);
         }
     });
     window_.setCloseGuard([this] { return Form_Terminate(); });

@@ -69,6 +69,7 @@ public:
     QAction* undoAction() const { return actions_->undo; }
     QAction* redoAction() const { return actions_->redo; }
     QAction* revertAction() const { return actions_->revert; }
+    QAction* namesAction() const { return actions_->names; }
     QAction* compareAction() const { return actions_->compare; }
     QAction* compareSavedAction() const { return actions_->compareSaved; }
     QAction* stopComparingAction() const { return actions_->stopComparing; }
@@ -110,6 +111,8 @@ public:
         QString folder;
     };
     void setRecentUnits(const std::vector<RecentUnit>& units);
+    // Gives the unit and its channels these names, as one edit, and shows it.
+    void rename(const UnitNames& names);
 
     // Asked when the window is about to close; returning false keeps it open.
     void setCloseGuard(std::function<bool()> guard) { closeGuard_ = std::move(guard); }

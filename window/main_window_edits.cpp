@@ -160,6 +160,10 @@ void MainWindow::pasteToAllChannels() {
     showEdit(pasted);
 }
 
+void MainWindow::rename(const UnitNames& names) {
+    showEdit(document_.setNames(names));
+}
+
 void MainWindow::revertToSaved() {
     showEdit(document_.revertToSaved(shownChannel_));
 }

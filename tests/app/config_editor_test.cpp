@@ -18,6 +18,7 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPdfWriter>
 #include <QPrinter>
@@ -594,6 +595,67 @@ TEST_F(ConfigEditorTest, UnsavedEditsSurviveAKillAndAreOfferedAtTheNextStart) {
             EXPECT_TRUE(keptFor(path).isEmpty()) << "a save ends the need for it";
         }
     }
+}
+
+TEST_F(ConfigEditorTest, NamesAreOneStepSavedBesideTheUnitAndKeptThroughAKill) {
+    const Bytes switches = counting(112, 0);
+    const QString path = prepared("cfg", switches, Bytes("\x00\x00", 2));
+    const QString namesFile = path + "/names.txt";
+    start(path);
+    UnitNames names;
+    names.unit = "Studio A";
+    names.channels[2] = "Guest 2";
+    dialogs_.namesAnswers = {names};
+    window_->namesAction()->trigger();
+    EXPECT_EQ(document_.undoText(), "naming the unit and its channels");
+    QApplication::processEvents();
+    EXPECT_EQ(caption(*window_), Base + path + "*");
+    EXPECT_EQ(window_->findChild<QListWidget*>()->item(2)->toolTip(), "Guest 2");
+    EXPECT_TRUE(editor_->sheetHtml().contains("<h1>Studio A</h1>"));
+
+    // Kept for recovery with the edits, and brought back at the next start.
+    window_->setCloseGuard({});
+    dialogs_ = ScriptedDialogs();
+    restart();
+    dialogs_.restoreAnswers = {true};
+    start(path);
+    EXPECT_EQ(dialogs_.restoreChanges, std::vector<QString>{"new names"});
+    EXPECT_EQ(document_.names(), names);
+    ASSERT_TRUE(editor_->SaveCommand_Click());
+    EXPECT_EQ(readFile(namesFile), QByteArray::fromStdString(namesToText(names)));
+    EXPECT_EQ(readFile(path + "/switches.mx"), switches) << "the unit's bytes do not move";
+
+    // A channel renamed, then taken back by Revert to saved.
+    names.channels[2] = "Guest 3";
+    dialogs_.namesAnswers = {names};
+    window_->namesAction()->trigger();
+    EXPECT_EQ(document_.undoText(), "naming channel 3");
+    window_->revertAction()->trigger();
+    EXPECT_EQ(document_.names().channels[2], "Guest 2");
+    EXPECT_FALSE(document_.isModified());
+
+    // Names that cannot be read are told of once and never written over,
+    // until the unit is named again; names that cannot be written leave the
+    // unit saved, and say so.
+    writeFile(namesFile, Bytes("\x01\x02garbage", 9));
+    dialogs_.folders = {path};
+    editor_->OpenCommand_Click();
+    ASSERT_EQ(dialogs_.errors.size(), 1U);
+    EXPECT_TRUE(document_.names().empty());
+    box(SwitchField::Momentary, SwitchTb3)->click();
+    ASSERT_TRUE(editor_->SaveCommand_Click());
+    EXPECT_EQ(readFile(namesFile), Bytes("\x01\x02garbage", 9));
+    EXPECT_EQ(dialogs_.errors.size(), 1U);
+    QFile::remove(namesFile);
+    QDir().mkpath(namesFile);
+    dialogs_.namesAnswers = {names};
+    window_->namesAction()->trigger();
+    box(SwitchField::Momentary, SwitchTb3)->click();
+    ASSERT_TRUE(editor_->SaveCommand_Click());
+    ASSERT_EQ(dialogs_.errors.size(), 2U);
+    EXPECT_TRUE(dialogs_.errors[1].startsWith("The configuration was saved; its names were not: "));
+    EXPECT_EQ(readFile(path + "/switches.mx"), switches);
+    EXPECT_TRUE(document_.isModified()) << "the names are still to be saved";
 }
 
 TEST_F(ConfigEditorTest, ASignalToEndKeepsTheEditsAndQuitsWithoutAsking) {
