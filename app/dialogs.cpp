@@ -408,11 +408,13 @@ std::optional<UnitNames> QtDialogs::askNames(QWidget* owner, const UnitNames& cu
     dialog.setWindowTitle("Names");
     auto* layout = new QVBoxLayout(&dialog);
     auto* form = new QFormLayout;
-    layout->addWidget(new QLabel(QString("A name has at most %1 characters. The unit's files stay "
-                                         "as they are: names are kept beside them, in %2.")
-                                     .arg(LongestName)
-                                     .arg(NamesFileName),
-                                 &dialog));
+    auto* note = new QLabel(QString("A name has at most %1 characters. The unit's files stay as "
+                                    "they are: names are kept beside them, in %2.")
+                                .arg(LongestName)
+                                .arg(NamesFileName),
+                            &dialog);
+    note->setWordWrap(true);
+    layout->addWidget(note);
     layout->addLayout(form);
     // Made in order, so that Tab walks them: the unit, then channels 1 to 8.
     std::vector<QLineEdit*> fields;

@@ -910,7 +910,7 @@ TEST_F(MainWindowTest, TheMenuBarOffersEveryCommandFromTheSameActions) {
                                                  "Print…", "Export sheet as PDF…", "-", "Quit"}));
     EXPECT_EQ(titles(a.editMenu()),
               QStringList({"Undo", "Redo", "-", "Copy channel", "Paste to channel",
-                           "Paste to all channels", "-", "Revert to saved"}));
+                           "Paste to all channels", "-", "Names…", "Revert to saved"}));
     EXPECT_TRUE(a.editMenu()->actions().contains(a.paste)) << "the context menu's own action";
     EXPECT_EQ(a.openUnit->shortcut(), QKeySequence::keyBindings(QKeySequence::Open).first());
 
