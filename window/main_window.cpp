@@ -141,15 +141,11 @@ MainWindow::MainWindow(ConfigDocument& document, QWidget* parent)
     });
     connect(&document_, &ConfigDocument::restored, this, &MainWindow::showRestored);
     // Names change seldom: shown once the event loop is idle after any change.
-    connect(&document_, &ConfigDocument::changed, this, [this] {
-        for (int channel = 0; channel < ChannelCount; ++channel) {
-            showList_->setChannelName(
-                channel, QString::fromStdString(
-                             document_.names().channels[static_cast<std::size_t>(channel)]));
-        }
+    connect(&document_, &ConfigDocument::changed, this, &MainWindow::showChannelNames);
+    connect(&document_, &ConfigDocument::referenceChanged, this, [this] {
+        marks_->referenceChanged(shownChannel_);
+        showChannelNames();
     });
-    connect(&document_, &ConfigDocument::referenceChanged, this,
-            [this] { marks_->referenceChanged(shownChannel_); });
     QAccessible::installActivationObserver(this);
 }
 
@@ -401,6 +397,25 @@ void MainWindow::Recall_Click(RecallField field) {
     if (document_.setRecall(shownChannel_, field, recallBox(field)->isChecked())) {
         showModified();
         marks_->show(shownChannel_);
+    }
+}
+
+void MainWindow::showChannelNames() {
+    const Reference* reference = document_.reference();
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        const auto index = static_cast<std::size_t>(channel);
+        QString name = QString::fromStdString(document_.names().channels[index]);
+        // A comparison shows a name that differs, though it is no difference
+        // of the unit's own.
+        if (reference != nullptr &&
+            reference->names.channels[index] != document_.names().channels[index]) {
+            const std::string& theirs = reference->names.channels[index];
+            name += QString(name.isEmpty() ? "" : "\n") +
+                    (theirs.empty() ? QString("Unnamed in %1").arg(reference->name)
+                                    : QString("\"%1\" in %2")
+                                          .arg(QString::fromStdString(theirs), reference->name));
+        }
+        showList_->setChannelName(channel, name);
     }
 }
 

@@ -162,6 +162,9 @@ private:
     static void showState(QCheckBox* box, bool checked);
     // Marks the caption while the document is modified.
     void showModified();
+    // Each channel's name in its tip, and the name it has in what it is
+    // compared with, when that differs.
+    void showChannelNames();
     // Shows the shown channel anew after an edit that may have changed any
     // channel (a paste, a revert, a take), when it changed something.
     void showEdit(bool edited);

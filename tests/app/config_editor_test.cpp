@@ -630,6 +630,11 @@ TEST_F(ConfigEditorTest, NamesAreOneStepSavedBesideTheUnitAndKeptThroughAKill) {
     dialogs_.namesAnswers = {names};
     window_->namesAction()->trigger();
     EXPECT_EQ(document_.undoText(), "naming channel 3");
+    window_->compareSavedAction()->trigger();
+    QApplication::processEvents();
+    EXPECT_EQ(window_->findChild<QListWidget*>()->item(2)->toolTip(),
+              "Guest 3\n\"Guest 2\" in the saved files");
+    window_->stopComparingAction()->trigger();
     window_->revertAction()->trigger();
     EXPECT_EQ(document_.names().channels[2], "Guest 2");
     EXPECT_FALSE(document_.isModified());
