@@ -369,7 +369,11 @@ bool ConfigEditor::BrowseForConfigFolder(const QString& prompt, FolderPurpose pu
         if (ending_) {
             chosen.reset();
         }
-    } while (chosen && !chosen->isEmpty() && !(usableFolder(*chosen) && createdIfNew(*chosen)));
+    } while (chosen && !chosen->isEmpty() && !(usableFolder(*chosen) && createdIfNew(*chosen)) &&
+             !ending_);
+    if (ending_) {
+        chosen.reset();
+    }
     const bool obtained = chosen.has_value() && !chosen->isEmpty();
     if (obtained) {
         ConfigFolder = *chosen;

@@ -1,5 +1,7 @@
 #include "report.h"
 
+#include "printable_text.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -90,7 +92,7 @@ std::string quotedName(const std::string& name) {
 } // namespace
 
 std::string configTable(const ChannelConfig& config, bool colour, const UnitNames& names) {
-    std::string table = names.unit.empty() ? "" : "Unit: " + names.unit + "\n";
+    std::string table = names.unit.empty() ? "" : "Unit: " + printable(names.unit) + "\n";
     table += padded("", CaptionWidth);
     for (int channel = 1; channel <= ChannelCount; ++channel) {
         table += padded("Ch " + std::to_string(channel), CellWidth);
@@ -100,7 +102,7 @@ std::string configTable(const ChannelConfig& config, bool colour, const UnitName
                     [](const std::string& name) { return !name.empty(); })) {
         table += padded("", CaptionWidth);
         for (const std::string& name : names.channels) {
-            const std::string cell = shortenedName(name, CellWidth - 1);
+            const std::string cell = shortenedName(printable(name), CellWidth - 1);
             table += cell + std::string(CellWidth - nameLength(cell), ' ');
         }
         table += "\n";

@@ -41,6 +41,7 @@
 #include <memory>
 #include <numeric>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 // Readable failures for Qt strings.
@@ -86,14 +87,24 @@ public:
     int exitQuestions = 0;
     QWidget* lastOwner = nullptr;
 
-    // Runs while any question or chooser is open, as a signal could.
+    // Runs while a question or chooser is open whose name starts with
+    // interruptAt (any, when empty), as a signal could.
     std::function<void()> whileAsking;
+    QString interruptAt;
+    // Questions asked after whileAsking ran.
+    int askedAfterIt = 0;
+
+    void asking(const QString& question) {
+        askedAfterIt += interrupted ? 1 : 0;
+        if (whileAsking && question.startsWith(interruptAt)) {
+            interrupted = true;
+            whileAsking();
+        }
+    }
 
     template <typename T> T next(std::deque<T>& answers, const QString& question, T otherwise) {
         questions.push_back(question);
-        if (whileAsking) {
-            whileAsking();
-        }
+        asking(question);
         if (answers.empty()) {
             ADD_FAILURE() << "unexpected question: " << question.toStdString();
             return otherwise;
@@ -125,9 +136,7 @@ public:
                                            const QString& start, FolderPurpose purpose,
                                            const QStringList& recent) override {
         prompts.push_back(prompt);
-        if (whileAsking) {
-            whileAsking();
-        }
+        asking("browse " + prompt);
         purposes.push_back(purpose);
         starts.push_back(start);
         recents.push_back(recent);
@@ -142,9 +151,7 @@ public:
     }
     bool askSaveBeforeExit(QWidget*) override {
         ++exitQuestions;
-        if (whileAsking) {
-            whileAsking();
-        }
+        asking("exit");
         if (exitAnswers.empty()) {
             ADD_FAILURE() << "the exit question was not expected";
             return false;
@@ -155,6 +162,7 @@ public:
     }
     bool askPrint(QWidget*, QPrinter& printer, const QString& suggestedFile) override {
         printSuggestions.push_back(suggestedFile);
+        asking("print");
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(printTo);
         return !printTo.isEmpty();
@@ -172,6 +180,9 @@ public:
     std::optional<UnitNames> askNames(QWidget*, const UnitNames&) override {
         return next(namesAnswers, "names", std::optional<UnitNames>());
     }
+
+private:
+    bool interrupted = false;
 };
 
 Bytes readFile(const QString& path) {
@@ -663,6 +674,50 @@ TEST_F(ConfigEditorTest, NamesAreOneStepSavedBesideTheUnitAndKeptThroughAKill) {
     EXPECT_TRUE(document_.isModified()) << "the names are still to be saved";
 }
 
+TEST_F(ConfigEditorTest, NamesAreSavedOnlyAfterTheUnitsFilesUnderTheSameLock) {
+    const QString path = prepared("cfg", counting(112, 0), Bytes("\x00\x00", 2));
+    start(path);
+    UnitNames names;
+    names.unit = "Studio A";
+    dialogs_.namesAnswers = {names};
+    window_->actions().names->trigger();
+    struct Case {
+        const char* what;
+        std::function<void(seam::Recorder&)> arrange;
+        bool saved;
+    };
+    int lockedAtNames = -1;
+    const std::vector<Case> cases = {
+        {"the switch file's write fails",
+         [](seam::Recorder& calls) { calls.failNext("pwrite", "switches.mx", ENOSPC); }, false},
+        {"the settings file's write fails",
+         [](seam::Recorder& calls) { calls.failNext("pwrite", "settings.cmx", ENOSPC); }, false},
+        {"saved",
+         [&](seam::Recorder& calls) {
+             // Another saver, trying the folder while the names are written.
+             calls.whenCalled("pwrite", "names.txt*", [&] {
+                 LockedFolder other;
+                 lockedAtNames = other.open(nativeName(path), std::chrono::milliseconds(0)) ? 1 : 0;
+             });
+         },
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        dialogs_.errors.clear();
+        {
+            seam::Recorder calls;
+            c.arrange(calls);
+            EXPECT_EQ(editor_->SaveCommand_Click(), c.saved);
+        }
+        EXPECT_EQ(dialogs_.errors.size(), c.saved ? 0U : 1U);
+        EXPECT_EQ(QFileInfo::exists(path + "/names.txt"), c.saved);
+        EXPECT_EQ(readFile(path + "/switches.mx"), counting(112, 0));
+        EXPECT_EQ(document_.isModified(), !c.saved);
+    }
+    EXPECT_EQ(lockedAtNames, 1) << "the folder was locked while its names were written";
+}
+
 TEST_F(ConfigEditorTest, ASignalToEndKeepsTheEditsAndQuitsWithoutAsking) {
     const QString path = prepared("cfg", counting(112, 0), Bytes("\x00\x00", 2));
     start(path);
@@ -762,54 +817,80 @@ TEST_F(ConfigEditorTest, OpenShowsAndRevertsToTheNewUnitWhicheverChannelWasShown
 TEST_F(ConfigEditorTest, ASignalWhileAQuestionIsOpenIsNoAnswerAndLosesNothing) {
     const QString path = prepared("cfg", counting(112, 0), Bytes("\x00\x00", 2));
     const QString other = prepared("other", counting(112, 5), Bytes("\x00\x00", 2));
+    const QString sheet = root_.filePath("sheet.pdf");
+    UnitNames names;
+    names.unit = "Studio A";
     struct Case {
         const char* what;
-        std::function<bool()> ask; // true when the editor goes on ending
+        QString interruptAt;
+        std::function<void()> ask;
     };
     const std::vector<Case> cases = {
-        {"Save file before exit?", [&] { return editor_->Form_Terminate(); }},
-        {"save before Open?",
+        {"Save file before exit?", "exit", [&] { EXPECT_TRUE(editor_->Form_Terminate()); }},
+        {"save before Open?", "open", [&] { editor_->OpenCommand_Click(); }},
+        {"the chooser of Open", "browse", [&] { window_->actions().openUnit->trigger(); }},
+        {"the chooser of Save As", "browse", [&] { editor_->SaveAsCommand_Click(); }},
+        {"create the folder?", "create",
          [&] {
-             editor_->OpenCommand_Click();
-             return true;
-         }},
-        {"the chooser of Save As",
-         [&] {
+             dialogs_.folders = {root_.filePath("new")};
              editor_->SaveAsCommand_Click();
-             return true;
          }},
-        {"overwrite another program's changes?",
+        {"replace a different configuration?", "replace " + other,
+         [&] { editor_->SaveAsCommand_Click(); }},
+        {"overwrite another program's changes?", "overwrite",
          [&] {
              writeFile(path + "/settings.cmx", Bytes("\x0F\x0F", 2));
-             return !editor_->SaveCommand_Click();
+             EXPECT_FALSE(editor_->SaveCommand_Click());
+             writeFile(path + "/settings.cmx", Bytes("\x00\x00", 2));
+         }},
+        {"Names…", "names", [&] { window_->actions().names->trigger(); }},
+        {"the chooser of Compare with", "browse", [&] { editor_->CompareWith(); }},
+        {"Print's dialog", "print", [&] { editor_->PrintSheet(); }},
+        {"Export's file chooser", "sheet", [&] { editor_->ExportSheet(); }},
+        {"replace the sheet's file?", "replace file",
+         [&] {
+             writeFile(sheet, "old");
+             editor_->ExportSheet();
          }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         dialogs_ = ScriptedDialogs();
         restart();
-        prepared("cfg", counting(112, 0), Bytes("\x00\x00", 2));
         for (const QString& left : keptFor(path)) {
             QFile::remove(left);
         }
+        QFile::remove(sheet);
         start(path);
-        dialogs_.prompts.clear();
         box(SwitchField::Momentary, SwitchTb1)->click();
-        dialogs_.whileAsking = [&] { editor_->endWithoutAsking(); };
-        // The question ends without an answer, as a modal loop told to quit
-        // does; that empty answer would be No, Discard or a cancel.
-        dialogs_.exitAnswers.push_back(false);
-        dialogs_.openAnswers.push_back(UnsavedChanges::Discard);
-        dialogs_.folders.push_back(other);
-        dialogs_.overwriteAnswers.push_back(ConflictAnswer::Overwrite);
-        EXPECT_TRUE(c.ask());
         QApplication::processEvents();
-        EXPECT_EQ(dialogs_.questions.size() + dialogs_.prompts.size() +
-                      static_cast<std::size_t>(dialogs_.exitQuestions),
-                  1U);
+        ASSERT_EQ(keptFor(path).size(), 1U);
+        const ChannelConfig edited = document_.config();
+        dialogs_.whileAsking = [&] { editor_->endWithoutAsking(); };
+        dialogs_.interruptAt = c.interruptAt;
+        // The question ends without an answer, as a modal loop told to quit
+        // does; each empty answer below would otherwise go on.
+        dialogs_.exitAnswers = {false};
+        dialogs_.openAnswers = {UnsavedChanges::Discard};
+        dialogs_.folders = {other};
+        dialogs_.createAnswers = {true};
+        dialogs_.replaceAnswers = {true};
+        dialogs_.overwriteAnswers = {ConflictAnswer::Overwrite};
+        dialogs_.namesAnswers = {names};
+        dialogs_.sheetFiles = {sheet};
+        dialogs_.replaceFileAnswers = {true};
+        dialogs_.printTo = sheet;
+        c.ask();
+        QApplication::processEvents();
+        EXPECT_EQ(dialogs_.askedAfterIt, 0) << "nothing is asked after the signal";
         EXPECT_EQ(keptFor(path).size(), 1U) << "the edits are kept";
+        EXPECT_EQ(document_.config(), edited);
+        EXPECT_TRUE(document_.names().empty());
+        EXPECT_EQ(document_.reference(), nullptr);
         EXPECT_EQ(readFile(path + "/switches.mx"), counting(112, 0)) << "nothing was saved";
         EXPECT_EQ(readFile(other + "/switches.mx"), counting(112, 5));
+        EXPECT_FALSE(QFileInfo::exists(root_.filePath("new")));
+        EXPECT_NE(readFile(sheet).left(4), "%PDF");
         EXPECT_EQ(editor_->configFolder(), path);
         window_->setCloseGuard({});
     }
@@ -819,9 +900,18 @@ TEST_F(ConfigEditorTest, ASignalWhileAQuestionIsOpenIsNoAnswerAndLosesNothing) {
     dialogs_ = ScriptedDialogs();
     restart();
     dialogs_.whileAsking = [&] { editor_->endWithoutAsking(); };
-    dialogs_.folders.push_back(path);
+    dialogs_.interruptAt = "restore";
     dialogs_.restoreAnswers.push_back(false);
+    EXPECT_FALSE(editor_->Form_Load(path));
+    EXPECT_EQ(dialogs_.questions, std::vector<QString>{"restore " + path});
+    EXPECT_EQ(keptFor(path).size(), 1U);
+    // And while the first folder is chosen.
+    dialogs_ = ScriptedDialogs();
+    restart();
+    dialogs_.whileAsking = [&] { editor_->endWithoutAsking(); };
+    dialogs_.folders.push_back(path);
     EXPECT_FALSE(editor_->Form_Load());
+    EXPECT_TRUE(dialogs_.questions.empty());
     EXPECT_EQ(keptFor(path).size(), 1U);
 }
 
@@ -917,6 +1007,62 @@ TEST_F(ConfigEditorTest, TwoEditorsOnOneUnitKeepTheirOwnEditsAndTheSecondIsTold)
     EXPECT_EQ(dialogs_.questions, std::vector<QString>{"restore changed " + path});
     EXPECT_EQ(document_.config().Switches.Channels[0].AlwaysOn, 0x03 | SwitchTb4);
     EXPECT_EQ(document_.config().Switches.Channels[0].Latching, 0x01) << "as the files were then";
+}
+
+TEST_F(ConfigEditorTest, OnlyEditsOfEditorsThatEndedAreOfferedNewestFirst) {
+    const QString path = prepared("cfg", counting(112, 0), Bytes("\x00\x00", 2));
+    StoredBlocks files;
+    ASSERT_EQ(ReadStoredBlocks(nativeName(path), MissingFile::IsAnError, files), std::nullopt);
+    const auto editedBy = [&](RecoveryStore& store, SwitchMask momentary) {
+        ChannelConfig config;
+        applyStoredBlocks(files, config);
+        config.Switches.Channels[0].Momentary = momentary;
+        ASSERT_EQ(store.write(path, config, files), std::nullopt);
+    };
+    // An editor in a process of its own that is killed: its claim is let go
+    // with it, its edits stay.
+    const auto keptByAKilledEditor = [&](SwitchMask momentary) {
+        const pid_t editor = ::fork();
+        if (editor == 0) {
+            RecoveryStore store;
+            editedBy(store, momentary);
+            ::raise(SIGKILL);
+        }
+        ::waitpid(editor, nullptr, 0);
+        ::usleep(5'000); // a later time, to the millisecond
+    };
+    RecoveryStore running;
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+        std::optional<SwitchMask> restored; // what the first offer brings, if any is made
+    };
+    const std::vector<Case> cases = {
+        {"a running editor's", [&] { editedBy(running, SwitchTb4); }, std::nullopt},
+        {"a killed editor's", [&] { keptByAKilledEditor(SwitchTb4); }, SwitchTb4},
+        {"two killed editors'",
+         [&] {
+             keptByAKilledEditor(SwitchTb3);
+             keptByAKilledEditor(SwitchTb2);
+         },
+         SwitchTb2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.arrange();
+        dialogs_ = ScriptedDialogs();
+        restart();
+        dialogs_.restoreAnswers = {true};
+        start(path);
+        EXPECT_EQ(dialogs_.questions.size(), c.restored ? 1U : 0U);
+        EXPECT_EQ(document_.config().Switches.Channels[0].Momentary,
+                  c.restored.value_or(files.switches[2]));
+        running.remove(path);
+        for (const QString& left : keptFor(path)) {
+            QFile::remove(left);
+        }
+        dialogs_.restoreAnswers.clear();
+    }
 }
 
 TEST_F(ConfigEditorTest, NoQuestionHoldsTheFolderAndAChangeMeanwhileIsAskedAgain) {

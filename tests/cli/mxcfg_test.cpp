@@ -10,8 +10,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <random>
 #include <sys/resource.h>
@@ -28,18 +31,26 @@ struct Result {
     QByteArray err;
 };
 
-// Runs the real mxcfg, as a script would.
-Result mxcfg(const QStringList& arguments, const QByteArray& input = {},
-             const QString& directory = {}) {
+// Runs a program, as a script would.
+Result run(const QString& program, const QStringList& arguments, const QByteArray& input = {},
+           const QString& directory = {},
+           const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
     process.setWorkingDirectory(directory);
-    process.start(MXCFG_PATH, arguments);
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
     process.write(input);
     process.closeWriteChannel();
     if (!process.waitForFinished(10'000) || process.exitStatus() != QProcess::NormalExit) {
-        ADD_FAILURE() << "mxcfg did not finish: " << arguments.join(' ').toStdString();
+        ADD_FAILURE() << "did not finish: " << arguments.join(' ').toStdString();
     }
     return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+// Runs the real mxcfg, as a script would.
+Result mxcfg(const QStringList& arguments, const QByteArray& input = {},
+             const QString& directory = {}) {
+    return run(MXCFG_PATH, arguments, input, directory);
 }
 
 QByteArray readFile(const QString& path) {
@@ -179,6 +190,76 @@ TEST_F(MxcfgTest, ImportCreatesNewUnitsOnRequestAndDiffSummarisesAFleet) {
     EXPECT_EQ(summary.out, "site/unit06 is the same as unit01.\n"
                            "unit07 differs from unit01 in 1 recall flag on channel 4.\n"
                            "2 of 3 are the same as unit01.\n");
+}
+
+TEST_F(MxcfgTest, AFolderMadeForAnImportStaysOnlyWhenTheUnitWasSaved) {
+    const QByteArray named = "Unit: Studio A\n" + QByteArray::fromStdString(configToText({}));
+    struct Case {
+        const char* what;
+        QStringList options;
+        std::function<void(const QString& unit)> before; // nothing: the folder is not there
+        int fileSizeBlocks;                              // -1: no limit
+        bool folderAfter;
+    };
+    const auto empty = [](const QString& unit) { QDir().mkpath(unit); };
+    const std::vector<Case> cases = {
+        {"made, then the save failed", {"--create"}, {}, 0, false},
+        {"the user's empty folder, the save failed", {"--create"}, empty, 0, true},
+        {"the user's empty folder without --create", {}, empty, 0, true},
+        {"a unit file that is a folder",
+         {},
+         [](const QString& unit) { QDir().mkpath(unit + "/switches.mx"); },
+         -1,
+         true},
+        {"made and saved", {"--create"}, {}, -1, true},
+    };
+    int round = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString unit = root_.filePath(QString("site%1/unit").arg(++round));
+        if (c.before) {
+            c.before(unit);
+        }
+        const QString limit =
+            c.fileSizeBlocks < 0 ? QString() : QString("ulimit -f %1; ").arg(c.fileSizeBlocks);
+        const Result result =
+            run("sh",
+                QStringList{"-c", limit + "exec \"$0\" \"$@\"", MXCFG_PATH, "import"} + c.options +
+                    QStringList{"-", unit},
+                named);
+        const bool saved = c.fileSizeBlocks < 0 && !c.before;
+        EXPECT_EQ(result.status, saved ? 0 : 2) << result.err.toStdString();
+        EXPECT_EQ(QFileInfo(unit).isDir(), c.folderAfter);
+        EXPECT_EQ(QFileInfo::exists(unit + "/names.txt"), saved)
+            << "names only beside a saved unit";
+        EXPECT_EQ(QFileInfo::exists(root_.filePath(QString("site%1").arg(round))), c.folderAfter);
+    }
+}
+
+TEST_F(MxcfgTest, AnImportChangesNamesOnlyWhileItHoldsTheFoldersLock) {
+    const QString log = root_.filePath("probe.log");
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LD_PRELOAD", LOCK_PROBE_PATH);
+    environment.insert("MX_LOCK_PROBE_LOG", log);
+    // A sanitizer's runtime wants to be loaded first; the probe comes first.
+    environment.insert("ASAN_OPTIONS", "verify_asan_link_order=0");
+    const std::string text = configToText(distinctConfig());
+    const std::vector<std::pair<const char*, QByteArray>> imports = {
+        {"named", "Unit: Alpha\n" + QByteArray::fromStdString(text)},
+        {"renamed", "Unit: Beta\n" + QByteArray::fromStdString(text)},
+        {"names cleared", "Unit:\n" + QByteArray::fromStdString(text)},
+    };
+    const QString unit = saved("unit", ChannelConfig{});
+    for (const auto& [what, input] : imports) {
+        SCOPED_TRACE(what);
+        for (const QStringList& targets : {QStringList{unit}, QStringList{"--create", "new"}}) {
+            const Result result = run(MXCFG_PATH, QStringList{"import", "-"} + targets, input,
+                                      root_.path(), environment);
+            EXPECT_EQ(result.status, 0) << result.err.toStdString();
+        }
+        EXPECT_EQ(readFile(log), "(absent)");
+    }
+    EXPECT_FALSE(QFileInfo::exists(unit + "/names.txt"));
 }
 
 TEST_F(MxcfgTest, ShowAndDiffNoteAUnitsShortFiles) {
@@ -387,6 +468,15 @@ TEST_F(MxcfgTest, ASheetGoesOnlyIntoARegularFileWholeOrNowhere) {
     EXPECT_EQ(QDir(root_.path()).entryList({"*.new-*"}, QDir::AllEntries), QStringList());
     EXPECT_TRUE(QFileInfo(fifo).isSymLink() || !QFileInfo(fifo).isFile()) << "still a pipe";
     EXPECT_TRUE(QFileInfo(link).isSymLink());
+    // A file that will be refused is said before any source is read.
+    for (const QString& refused : {QString("/dev/full"), dir, other + "/settings.cmx"}) {
+        for (const char* command : {"sheet", "binder"}) {
+            const Result result = mxcfg({command, root_.filePath("missing"), "-o", refused});
+            EXPECT_EQ(result.status, 2);
+            EXPECT_TRUE(result.err.startsWith("mxcfg: Could not open \"" + refused.toUtf8()))
+                << result.err.toStdString();
+        }
+    }
     // "-" is standard output.
     EXPECT_TRUE(mxcfg({"sheet", unit, "-o", "-"}).out.contains("</html>"));
 }
@@ -465,6 +555,11 @@ TEST_F(MxcfgTest, NamesTravelWithTheTextAndAreShownButCompareOnlyOnRequest) {
     const Result named = mxcfg({"diff", "--names", "unit", "-"}, unnamed, root_.path());
     EXPECT_EQ(named.status, 1);
     EXPECT_EQ(named.out, "Channel 3, name: unit \"Guest 2\", standard input \"Guest 3\"\n");
+    const Result summary =
+        mxcfg({"diff", "--summary", "--names", "unit", "-"}, unnamed, root_.path());
+    EXPECT_EQ(summary.status, 1);
+    EXPECT_EQ(summary.out, "standard input differs from unit in 1 name.\n"
+                           "1 of 2 is the same as unit.\n");
     // An import of a text that names nothing takes the names away.
     ASSERT_EQ(
         mxcfg({"import", "-", fresh}, QByteArray::fromStdString(configToText(ChannelConfig{})))
@@ -475,26 +570,81 @@ TEST_F(MxcfgTest, NamesTravelWithTheTextAndAreShownButCompareOnlyOnRequest) {
         << "diff names the channel";
 }
 
+// How a command run by the shell ended: its exit status (-1 if a signal
+// ended it) and its peak memory in KiB.
+std::pair<int, long> endAndPeakOf(const std::string& script) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::alarm(20); // a hang fails the test rather than holding the suite
+        ::execl("/bin/sh", "sh", "-c", script.c_str(), nullptr);
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (::wait4(child, &status, 0, &usage) != child) {
+        return {-1, 0};
+    }
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, usage.ru_maxrss};
+}
+
 TEST_F(MxcfgTest, EndlessOrHugeInputEndsSoonInLittleMemory) {
     const std::string target = folder("target").toStdString();
+    // Measured against what this very build takes for a small text, so that
+    // a sanitizer's own overhead counts on both sides.
+    const std::string small = root_.filePath("small.txt").toStdString();
+    QFile text(QString::fromStdString(small));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write(QByteArray::fromStdString(configToText(ChannelConfig{})));
+    text.close();
+    const auto [shown, smallPeak] =
+        endAndPeakOf("exec " MXCFG_PATH " show " + small + " >/dev/null");
+    ASSERT_EQ(shown, 0);
     for (const std::string& script : {"yes | exec " MXCFG_PATH " import - " + target,
                                       "exec " MXCFG_PATH " import /dev/zero " + target,
                                       "exec " MXCFG_PATH " diff " + target + " /dev/zero"}) {
         SCOPED_TRACE(script);
-        const pid_t child = ::fork();
-        if (child == 0) {
-            ::alarm(20); // a hang fails the test rather than holding the suite
-            ::execl("/bin/sh", "sh", "-c", script.c_str(), nullptr);
-            ::_exit(127);
-        }
-        int status = 0;
-        rusage usage{};
-        ASSERT_EQ(::wait4(child, &status, 0, &usage), child);
-        ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 2);
-        EXPECT_LT(usage.ru_maxrss, 32 * 1024) << "KiB at the peak";
+        const auto [status, peak] = endAndPeakOf(script);
+        EXPECT_EQ(status, 2);
+        // The longest text read is 1 MiB; reading without a limit would grow
+        // far past this within the time allowed.
+        EXPECT_LT(peak, smallPeak + 16 * 1024) << "KiB at the peak, against " << smallPeak;
     }
     EXPECT_TRUE(QDir(QString::fromStdString(target)).isEmpty());
+}
+
+// The height of the word "Latching" on each page of a PDF, as pdftotext
+// places it: the size of the sheet's text.
+std::vector<double> latchingHeights(const QString& pdf) {
+    const Result boxes = run("pdftotext", {"-bbox", pdf, "-"});
+    std::vector<double> heights;
+    const QRegularExpression word(R"re(yMin="([\d.]+)" xMax="[\d.]+" yMax="([\d.]+)">Latching<)re");
+    for (auto match = word.globalMatch(QString::fromUtf8(boxes.out)); match.hasNext();) {
+        const QRegularExpressionMatch found = match.next();
+        heights.push_back(found.captured(2).toDouble() - found.captured(1).toDouble());
+    }
+    return heights;
+}
+
+TEST_F(MxcfgTest, TheBindersSheetsShareTheFirstSheetsTextSize) {
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty()) {
+        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    }
+    // Bits 32 and 64 on every channel take a wide column, so that the first
+    // sheet's text is smaller than a plain sheet's.
+    ChannelConfig wide;
+    for (ChannelSwitches& channel : wide.Switches.Channels) {
+        channel.Latching = channel.AlwaysOn = channel.Tb2Delatches = 32 | 64;
+    }
+    const QString first = saved("wide", wide);
+    const QString plain = saved("plain", ChannelConfig{});
+    ASSERT_EQ(mxcfg({"binder", first, plain, "-o", root_.filePath("binder.pdf")}).status, 0);
+    ASSERT_EQ(mxcfg({"sheet", "--pdf", plain, "-o", root_.filePath("plain.pdf")}).status, 0);
+    const std::vector<double> binder = latchingHeights(root_.filePath("binder.pdf"));
+    const std::vector<double> alone = latchingHeights(root_.filePath("plain.pdf"));
+    ASSERT_EQ(binder.size(), 2U);
+    ASSERT_EQ(alone.size(), 1U);
+    EXPECT_DOUBLE_EQ(binder[1], binder[0]) << "one size through the binder";
+    EXPECT_LT(binder[1], alone[0]) << "the first sheet's size, not its own";
 }
 
 TEST_F(MxcfgTest, EveryHunkOfAGitDiffOfTwoExportsNamesItsChannel) {
@@ -662,6 +812,17 @@ TEST(ConfigTable, ShowsEveryChannelInEightyColumns) {
         start = end + 1;
     }
     EXPECT_NE(configTable(distinctConfig(), true).find("\033[32mP\033[0m"), std::string::npos);
+
+    // Names are printed as everything else from outside is: no control
+    // character reaches the terminal raw.
+    UnitNames names;
+    names.unit = "Studio \x1b]0;owned\x07";
+    names.channels[2] = "\xC2\x9B"
+                        "2J";
+    const std::string named = configTable(ChannelConfig{}, false, names);
+    EXPECT_TRUE(named.starts_with("Unit: Studio \\x1b]0;owned\\x07\n")) << named;
+    EXPECT_EQ(named.find("\xC2\x9B"), std::string::npos) << named;
+    EXPECT_NE(named.find("  \\xc2\\x"), std::string::npos) << named;
 }
 
 } // namespace

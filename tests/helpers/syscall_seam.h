@@ -7,6 +7,7 @@
 // syscall_seam.cpp wraps the POSIX calls, syscall_seam_windows.cpp the
 // Win32 ones.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,9 @@ public:
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
 
+    // Each `name` below may end in '*' to stand for every name that starts
+    // with what comes before it ("names.txt.new-*").
+
     // A `call` on `name` fails with errorNumber, after `passing` such calls
     // have gone through.
     void failNext(const std::string& call, const std::string& name, int errorNumber,
@@ -50,11 +54,19 @@ public:
 
     // The process making the next `call` on `name` is ended by `signal`.
     void dieAt(const std::string& call, const std::string& name, int signal);
+    // The next `call` on `name` happens, and then the process that made it
+    // is ended by `signal`.
+    void dieAfter(const std::string& call, const std::string& name, int signal);
+    // Runs `meanwhile` just before the next `call` on `name` happens, as
+    // another program could.
+    void whenCalled(const std::string& call, const std::string& name,
+                    std::function<void()> meanwhile);
     // The next `call` on `name` waits that long, then happens.
     void delayNext(const std::string& call, const std::string& name, int milliseconds);
 
     const std::vector<Call>& calls() const;
-    // The index of the first recorded call of this kind on name, or -1.
+    // The index of the first recorded call of this kind on name (which may
+    // end in '*'), or -1.
     int indexOf(const std::string& call, const std::string& name) const;
 };
 

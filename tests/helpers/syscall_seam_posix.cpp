@@ -79,7 +79,12 @@ int __wrap___openat_2(int dir, const char* path, int flags) {
 }
 
 ssize_t __wrap_pwrite(int fd, const void* buffer, size_t count, off_t offset) {
-    return record("pwrite", fd) ? -1 : __real_pwrite(fd, buffer, count, offset);
+    if (record("pwrite", fd)) {
+        return -1;
+    }
+    const ssize_t written = __real_pwrite(fd, buffer, count, offset);
+    mx::seam::finished();
+    return written;
 }
 
 int __wrap_fsync(int fd) {

@@ -14,6 +14,9 @@ bool recording();
 // Records the call; returns the error number it is to fail with, if any.
 std::optional<int> record(const char* call, const std::string& name, int flags = 0);
 std::string lastComponent(const std::string& path);
+// After a recorded call has happened: ends the process if it was to die
+// after that call.
+void finished();
 // Ends the process making the call, as the signal would.
 void endCallingProcess(int signal);
 

@@ -74,7 +74,9 @@ BOOL WINAPI writeFile(HANDLE file, LPCVOID bytes, DWORD count, LPDWORD written,
         ::SetLastError(static_cast<DWORD>(*error));
         return FALSE;
     }
-    return __real___imp_WriteFile(file, bytes, count, written, position);
+    const BOOL done = __real___imp_WriteFile(file, bytes, count, written, position);
+    finished();
+    return done;
 }
 
 BOOL WINAPI flushFileBuffers(HANDLE file) {

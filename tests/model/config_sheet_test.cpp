@@ -97,5 +97,27 @@ TEST(ConfigSheet, NamesBits32And64AndAnyFolderAsTheyAre) {
     EXPECT_FALSE(sheet.texts["p"].join(' ').contains("Not saved"));
 }
 
+TEST(ConfigSheet, TheBinderListsEachUnitByItsOwnFolderAndCountsSwitches) {
+    ChannelConfig twoSwitches;
+    twoSwitches.Switches.Channels[3].Latching = SwitchTb1 | SwitchTb2;
+    ChannelConfig oneFlag;
+    oneFlag.Recall.FaderRecall = 0x08;
+    UnitNames named;
+    named.unit = "Studio B";
+    const ReadSheet list = readSheet(binderContents({{"site/unit01", {}},
+                                                     {"site/unit02", twoSwitches, named},
+                                                     {"other/unit03", oneFlag},
+                                                     {"unit04.txt", {}}},
+                                                    "now"));
+    const std::vector<QStringList> rows(list.rows.begin() + 1, list.rows.end());
+    EXPECT_EQ(rows,
+              (std::vector<QStringList>{
+                  {"unit01", "site/unit01", "The reference"},
+                  {"Studio B", "site/unit02", "Differs from unit01 in 2 switches on channel 4"},
+                  {"unit03", "other/unit03", "Differs from unit01 in 1 recall flag on channel 4"},
+                  {"unit04.txt", "unit04.txt", "The same as unit01"},
+              }));
+}
+
 } // namespace
 } // namespace mx

@@ -26,6 +26,12 @@ TEST(UnitNames, NamesTxtReadsWhatAPersonWritesAndRefusesTheRestByLineAndColumn) 
          "most 40"},
         {"Channel 9: Guest\n", "", "",
          "line 1, column 9: there is no channel 9; channels are 1 to 8"},
+        {"Channel 12: Guest\n", "", "",
+         "line 1, column 9: there is no channel 12; channels are 1 to 8"},
+        {"Channel 3: Guest \xC2\x9B"
+         "2J\n",
+         "", "",
+         "line 1, column 12: the name cannot be used: it holds a control character, \\xc2\\x9b"},
         {"Unit: A\nUnit: B\n", "", "",
          "line 2, column 1: the unit is named twice (first on line 1)"},
         {"Channel 3: Guest\x1b[2J\n", "", "",

@@ -109,6 +109,19 @@ TEST_F(ConfigFilesTest, FailedSavesReportTheFileAndTouchNothingAfterIt) {
     EXPECT_TRUE(error->nothingChanged());
     EXPECT_EQ(readFile(settingsFile()), (Bytes{0x11, 0x22}));
     EXPECT_FALSE(fs::exists(switchFile()));
+
+    // Files written before the limit was set: the write stops at the limit,
+    // and undoing it needs no more room than the write took.
+    writeFile(switchFile(), counting(112, 9));
+    {
+        const FileSizeLimit limit(30);
+        error = SaveConfig(folder(), config);
+    }
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->error.errorNumber, EFBIG);
+    EXPECT_TRUE(error->nothingChanged()) << error->summary();
+    EXPECT_EQ(readFile(switchFile()), counting(112, 9));
+    EXPECT_EQ(readFile(settingsFile()), (Bytes{0x11, 0x22}));
 }
 
 bool setImmutable(const fs::path& path, bool on) {
@@ -234,6 +247,9 @@ TEST_F(ConfigFilesTest, AWriterThatDiesIsAFailedSaveAndAGroupKillDoesNotReachIt)
          NotSaved},
         {"the writer is killed at the settings file",
          [](seam::Recorder& calls) { calls.dieAt("pwrite", "settings.cmx", SIGKILL); }, false, a,
+         NotSaved},
+        {"the writer is killed just after the settings file's write",
+         [](seam::Recorder& calls) { calls.dieAfter("pwrite", "settings.cmx", SIGKILL); }, false, a,
          NotSaved},
         {"a file-size limit, as prlimit --fsize=50 sets it",
          [](seam::Recorder&) {

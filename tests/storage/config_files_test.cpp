@@ -3,6 +3,7 @@
 
 #include "config_files.h"
 #include "names_file.h"
+#include "output_file.h"
 #include "platform.h"
 #include "storage_fixture.h"
 #include "syscall_seam.h"
@@ -349,11 +350,15 @@ TEST_F(ConfigFilesTest, NamesLiveBesideTheUnitsFilesWhileAnythingIsNamed) {
     ASSERT_FALSE(SaveConfig(folder(), config, named, namesError));
     EXPECT_FALSE(namesError);
     const Bytes unitFiles = readFile(switchFile());
-    const std::string text = namesToText(named);
-    EXPECT_EQ(readFile(names), Bytes(text.begin(), text.end()));
     UnitNames read;
     ASSERT_FALSE(ReadNames(folder(), read));
     EXPECT_EQ(read, named);
+    // Named again: the new names replace the old.
+    named.channels[2] = "Guest 3";
+    ASSERT_FALSE(SaveConfig(folder(), config, named, namesError));
+    EXPECT_FALSE(namesError) << namesError->message();
+    const std::string text = namesToText(named);
+    EXPECT_EQ(readFile(names), Bytes(text.begin(), text.end()));
 
     // Named or not, the unit's own bytes are the same; unnamed, it holds only
     // its two files again.
@@ -374,6 +379,30 @@ TEST_F(ConfigFilesTest, NamesLiveBesideTheUnitsFilesWhileAnythingIsNamed) {
         EXPECT_NE(namesError->message().find("is left as it is"), std::string::npos);
         EXPECT_EQ(readFile(names).size(), kept.size());
         EXPECT_NE(readFile(switchFile()), unitFiles) << "the unit is saved all the same";
+    }
+}
+
+TEST_F(ConfigFilesTest, AFileReplacedWholeIsOnDiskBeforeItTakesItsName) {
+    UnitNames named;
+    named.unit = "Studio A";
+    const std::vector<std::pair<const char*, std::function<void()>>> writers = {
+        {"sheet.html",
+         [&] { ASSERT_FALSE(WriteOutputFile((dir_ / "sheet.html").string(), "<p>sheet</p>")); }},
+        {"names.txt",
+         [&] {
+             std::optional<FileError> namesError;
+             ASSERT_FALSE(SaveConfig(folder(), distinctConfig(), named, namesError));
+             ASSERT_FALSE(namesError);
+         }},
+    };
+    for (const auto& [name, write] : writers) {
+        SCOPED_TRACE(name);
+        seam::Recorder calls;
+        write();
+        // Synced under its scratch name, so that after a power cut the name
+        // holds the old file or the whole new one.
+        EXPECT_GE(calls.indexOf("fsync", std::string(name) + ".new-*"), 0);
+        EXPECT_TRUE(fs::exists(dir_ / name));
     }
 }
 
