@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QPrinter>
 #include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <functional>
 #include <utility>
@@ -121,7 +122,8 @@ void ConfigEditor::showRecentUnits() {
         // A unit is called by its name where it has one; names that cannot
         // be read are told of when the unit is opened, not here.
         UnitNames names;
-        const bool named = !ReadNames(storagePath(folder), names) && !names.unit.empty();
+        const bool named = !ReadNames(storagePath(folder), names, std::chrono::milliseconds(0)) &&
+                           !names.unit.empty();
         units.push_back({named ? QString::fromStdString(names.unit) : shown(QDir(folder).dirName()),
                          shown(folder)});
     }
@@ -181,9 +183,12 @@ void ConfigEditor::OpenCommand_Click(const QString& folder) {
 }
 
 bool ConfigEditor::SaveCommand_Click() {
-    const StoredBlocks known = document_.storedBlocks();
-    return saveAsked([&](const StoredBlocks& onDisk) { return onDisk == known; },
-                     [&](const StoredBlocks& onDisk) {
+    // Names that could not be read when loaded count as those on disk.
+    const StoredUnit known{document_.storedBlocks(),
+                           namesUnreadable_ ? std::nullopt
+                                            : std::optional<UnitNames>(document_.savedNames())};
+    return saveAsked([&](const StoredUnit& onDisk) { return onDisk == known; },
+                     [&](const StoredUnit& onDisk) {
                          switch (dialogs_.askOverwriteChanges(&window_, ConfigFolder)) {
                          case ConflictAnswer::Overwrite:
                              return true;
@@ -191,7 +196,7 @@ bool ConfigEditor::SaveCommand_Click() {
                              // What a load would show now: the other program's bytes
                              // over the configuration as last loaded or saved.
                              ChannelConfig theirs = document_.savedConfig();
-                             applyStoredBlocks(onDisk, theirs);
+                             applyStoredBlocks(onDisk.blocks, theirs);
                              // Short, as the caption names it beside the folder.
                              document_.compareWith(theirs, "the files now");
                              return false;
@@ -217,11 +222,13 @@ void ConfigEditor::SaveAsCommand_Click() {
     }
     const StoredBlocks written = blocksOf(document_.config());
     const bool saved = saveAsked(
-        [&](const StoredBlocks& there) {
-            return !holdsOtherBytes(there.switches, written.switches) &&
-                   !holdsOtherBytes(there.settings, written.settings);
+        [&](const StoredUnit& there) {
+            const bool otherNames =
+                there.names && !there.names->empty() && *there.names != document_.names();
+            return !holdsOtherBytes(there.blocks.switches, written.switches) &&
+                   !holdsOtherBytes(there.blocks.settings, written.settings) && !otherNames;
         },
-        [&](const StoredBlocks&) {
+        [&](const StoredUnit&) {
             return dialogs_.askReplaceConfiguration(&window_, ConfigFolder);
         });
     if (!saved) {
@@ -231,16 +238,16 @@ void ConfigEditor::SaveAsCommand_Click() {
     }
 }
 
-bool ConfigEditor::saveAsked(const std::function<bool(const StoredBlocks&)>& holdsNothingToLose,
-                             const std::function<bool(const StoredBlocks&)>& ask) {
+bool ConfigEditor::saveAsked(const std::function<bool(const StoredUnit&)>& holdsNothingToLose,
+                             const std::function<bool(const StoredUnit&)>& ask) {
     // The files are compared and written under one lock, so no other
     // program's save can come between the check and the write. The question
     // is asked with the lock let go, so that no other program waits on the
     // user; a yes holds for the files as they were shown, and if they
     // changed again meanwhile the user is asked again.
-    std::optional<StoredBlocks> agreed;
+    std::optional<StoredUnit> agreed;
     while (true) {
-        StoredBlocks onDisk;
+        StoredUnit onDisk;
         {
             LockedFolder folder;
             if (const auto error = openAndRead(folder, onDisk)) {
@@ -389,29 +396,31 @@ bool ConfigEditor::createdIfNew(const QString& folder) {
     if (!dialogs_.askCreateFolder(&window_, folder) || ending_) {
         return false;
     }
-    if (!QDir().mkpath(folder)) {
-        dialogs_.showError(&window_,
-                           QString("The folder \"%1\" could not be created.").arg(shown(folder)));
+    MadeFolders made;
+    if (const auto error = made.make(storagePath(folder))) {
+        dialogs_.showError(&window_, QString("The folder \"%1\" could not be created.\n\n%2")
+                                         .arg(shown(folder), shown(error->message())));
         return false;
     }
+    made.keep();
     return true;
 }
 
 bool ConfigEditor::LoadAndShow() {
     ChannelConfig config = document_.config();
     StoredBlocks loaded;
+    SourceNames names;
     if (const auto error =
-            LoadConfig(storagePath(ConfigFolder), MissingFile::Create, config, &loaded)) {
+            LoadConfig(storagePath(ConfigFolder), MissingFile::Create, config, &loaded, &names)) {
         dialogs_.showError(&window_,
                            describe("The configuration was not loaded from", ConfigFolder, *error));
         return false;
     }
     // Names that cannot be read are told of once and left out; the file
     // stays as it is.
-    UnitNames names;
-    const auto namesError = ReadNames(storagePath(ConfigFolder), names);
+    const std::optional<FileError>& namesError = names.unreadable;
     namesUnreadable_ = namesError.has_value();
-    document_.load(config, loaded, names);
+    document_.load(config, loaded, names.names);
     documentMovedTo(ConfigFolder);
     if (namesError) {
         dialogs_.showError(&window_, QString("The names of this unit could not be read, so they "
@@ -430,27 +439,31 @@ bool ConfigEditor::LoadAndShow() {
     return true;
 }
 
-std::optional<FileError> ConfigEditor::openAndRead(LockedFolder& folder,
-                                                   StoredBlocks& onDisk) const {
+std::optional<FileError> ConfigEditor::openAndRead(LockedFolder& folder, StoredUnit& onDisk) const {
     if (auto error = folder.open(storagePath(ConfigFolder))) {
         return error;
     }
-    return folder.read(onDisk);
+    SourceNames names;
+    if (auto error = folder.read(onDisk.blocks, &names)) {
+        return error;
+    }
+    onDisk.names = names.unreadable ? std::nullopt : std::optional<UnitNames>(names.names);
+    return std::nullopt;
 }
 
 bool ConfigEditor::writeConfig(LockedFolder& folder) {
     const StoredBlocks written = blocksOf(document_.config());
-    if (const auto failure = folder.save(document_.config())) {
+    // A names.txt that could not be read is left alone unless the names
+    // changed; the names are saved with the unit's files, as one.
+    const bool keepNamesFile = namesUnreadable_ && sameFolder(ConfigFolder, documentFolder_) &&
+                               document_.names() == document_.savedNames();
+    std::optional<FileError> namesError;
+    if (const auto failure = folder.save(
+            document_.config(), keepNamesFile ? nullptr : &document_.names(), &namesError)) {
         document_.setStoredBlocks(afterFailedSave(document_.storedBlocks(), written, *failure));
         dialogs_.showError(&window_, describeSave(*failure));
         return false;
     }
-    // The names go after the unit's files, under the same lock; a names.txt
-    // that could not be read is written over only once the names changed.
-    const bool keepNamesFile = namesUnreadable_ && sameFolder(ConfigFolder, documentFolder_) &&
-                               document_.names() == document_.savedNames();
-    const auto namesError =
-        keepNamesFile ? std::nullopt : WriteNames(storagePath(ConfigFolder), document_.names());
     document_.markSaved(written, !keepNamesFile && !namesError);
     documentMovedTo(ConfigFolder);
     recent_.add(ConfigFolder);

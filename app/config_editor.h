@@ -87,12 +87,12 @@ private:
     // told, and the model and view are as they were.
     bool LoadAndShow();
     // Opens and locks the current folder, and reads what its files hold.
-    std::optional<FileError> openAndRead(LockedFolder& folder, StoredBlocks& onDisk) const;
+    std::optional<FileError> openAndRead(LockedFolder& folder, StoredUnit& onDisk) const;
     // Saves into ConfigFolder if its files hold nothing to lose, or once the
     // user agrees through ask, which is shown what they hold; false when
     // nothing was saved.
-    bool saveAsked(const std::function<bool(const StoredBlocks&)>& holdsNothingToLose,
-                   const std::function<bool(const StoredBlocks&)>& ask);
+    bool saveAsked(const std::function<bool(const StoredUnit&)>& holdsNothingToLose,
+                   const std::function<bool(const StoredUnit&)>& ask);
     // Writes both files into the locked folder and tells the user of a
     // failure, a half-done one included.
     bool writeConfig(LockedFolder& folder);

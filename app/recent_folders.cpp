@@ -1,11 +1,10 @@
 #include "recent_folders.h"
 
+#include "files.h"
 #include "storage_path.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -15,7 +14,7 @@ namespace {
 
 constexpr const char* Heading = "# The units MX_config loaded or saved last, newest first.";
 // Ten folder names are far less; a larger file is not this list.
-constexpr qint64 LongestFile = 256 * 1024;
+constexpr std::size_t LongestFile = 256 * 1024;
 
 // The list as kept before, in a QSettings file; read once, and only when no
 // lock of it is left over, since QSettings would wait for that lock.
@@ -40,11 +39,11 @@ QStringList RecentFolders::folders() const {
     // A plain file replaced whole on every change: reading it takes no lock,
     // so nothing left by a killed editor can hold a start-up up.
     QStringList kept;
-    QFile file(file_);
-    if (!file.exists()) {
+    std::string text;
+    if (!QFileInfo::exists(file_)) {
         kept = earlierList(file_);
-    } else if (file.open(QIODevice::ReadOnly) && file.size() <= LongestFile) {
-        for (const QByteArray& line : file.read(LongestFile).split('\n')) {
+    } else if (!ReadRegularFile(storagePath(file_), LongestFile, text)) {
+        for (const QByteArray& line : QByteArray::fromStdString(text).split('\n')) {
             if (!line.isEmpty() && !line.startsWith('#')) {
                 kept << fromStoragePath(QByteArray::fromPercentEncoding(line).toStdString());
             }
@@ -68,14 +67,12 @@ void RecentFolders::add(const QString& folder) {
         // One line each, whatever the name holds.
         text += QByteArray::fromStdString(storagePath(each)).toPercentEncoding("/ ") + "\n";
     }
-    // Written beside and renamed over, so a reader sees the old list or the
-    // new one. Losing an entry to another editor's add at the same moment
-    // costs nothing.
-    QDir().mkpath(QFileInfo(file_).path());
-    QSaveFile file(file_);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(text);
-        file.commit();
+    // Replaced whole, so a reader sees the old list or the new one. Losing
+    // an entry to another editor's add at the same moment costs nothing.
+    MadeFolders made;
+    if (!made.make(storagePath(QFileInfo(file_).path()))) {
+        made.keep();
+        ReplaceFile(storagePath(file_), text.toStdString(), Durability::ProgramKilled);
     }
 }
 

@@ -1,17 +1,15 @@
 #include "recovery_store.h"
 
+#include "claim_file.h"
 #include "config_text.h"
-#include "platform.h"
+#include "files.h"
 #include "shown_text.h"
 #include "storage_path.h"
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QStandardPaths>
-#include <span>
 
 namespace mx {
 
@@ -24,7 +22,7 @@ constexpr const char* FolderBytesKey = "folder bytes";
 constexpr const char* WrittenKey = "written";
 constexpr const char* FilesKey = "files then";
 // A recovery file is a few kilobytes; anything much larger is not one.
-constexpr qint64 LongestFile = 64 * 1024;
+constexpr std::size_t LongestFile = 64 * 1024;
 
 QByteArray hexOrDash(const std::vector<std::uint8_t>& bytes) {
     return bytes.empty() ? QByteArray("-")
@@ -54,10 +52,6 @@ QByteArray oneLine(QByteArray text) {
     return text;
 }
 
-QString systemError(platform::ErrorNumber error) {
-    return QString::fromStdString(platform::describe(error));
-}
-
 // The bytes of a folder's name, as storage takes them.
 QByteArray nameBytes(const QString& folder) {
     return QByteArray::fromStdString(storagePath(folder));
@@ -70,89 +64,29 @@ QString folderKey(const QString& folder) {
     return QString::fromLatin1(hash.left(32));
 }
 
-platform::ErrorNumber writeWhole(const platform::File& file, const QByteArray& bytes) {
-    const std::span<const std::uint8_t> all(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                            static_cast<std::size_t>(bytes.size()));
-    for (std::size_t written = 0; written < all.size();) {
-        std::size_t put = 0;
-        if (const auto error = file.writeAt(written, all.subspan(written), put); error != 0) {
-            return error;
-        }
-        written += put;
-    }
-    return 0;
-}
-
 void removeFile(const QString& path) {
-    platform::removeFile(storagePath(path));
+    RemoveFile(storagePath(path));
 }
 
-void replaceFile(const QString& from, const QString& to) {
-    platform::replace(storagePath(from), storagePath(to));
+void renameFile(const QString& from, const QString& to) {
+    RenameFile(storagePath(from), storagePath(to));
 }
 
-// Opens a file of the state folder to read it: never through a link, never
-// waiting (a named pipe would wait for a writer for good), and only a
-// regular file of at most `longest` bytes, checked on the open file. The
-// bytes, or why they cannot be had.
-std::optional<QByteArray> readBounded(const QString& path, qint64 longest, QString& why) {
-    const std::string name = storagePath(path);
-    platform::FileStatus named;
-    platform::FileStatus status;
-    platform::File file;
-    if (const auto error = platform::statusOf(name, platform::Links::Refuse, named); error != 0) {
-        why = systemError(error);
-    } else if (named.kind == platform::FileKind::Link) {
-        why = "it is a symbolic link";
-    } else if (named.kind == platform::FileKind::Missing) {
-        why = systemError(platform::errorNumber(platform::Condition::NotFound));
-    } else if (const auto error = platform::openToRead(name, true, file); error != 0) {
-        why = systemError(error);
-    } else if (const auto error = file.status(status); error != 0) {
-        why = systemError(error);
-    } else if (status.kind != platform::FileKind::Regular || !status.sameFileAs(named)) {
-        // Checked on the open file: a name replaced by a link meanwhile is
-        // another file.
-        why = "it is not a regular file";
-    } else if (status.size > static_cast<std::uint64_t>(longest)) {
-        why = QString("it is far too long (%1 bytes)").arg(status.size);
-    }
-    if (!why.isEmpty()) {
+// The bytes of a file of the state folder, or why they cannot be had: only
+// a regular file of its own, never through a link, never waiting on a pipe.
+std::optional<QByteArray> readBounded(const QString& path, std::size_t longest, QString& why) {
+    std::string bytes;
+    if (const auto error = ReadRegularFile(storagePath(path), longest, bytes)) {
+        why = QString::fromStdString(error->description);
         return std::nullopt;
     }
-    QByteArray bytes(static_cast<qsizetype>(longest) + 1, '\0');
-    qsizetype count = 0;
-    while (count < bytes.size()) {
-        std::size_t got = 0;
-        if (const auto error = file.readOn(
-                std::span(bytes.data() + count, static_cast<std::size_t>(bytes.size() - count)),
-                got);
-            error != 0) {
-            why = systemError(error);
-            return std::nullopt;
-        }
-        if (got == 0) {
-            break;
-        }
-        count += static_cast<qsizetype>(got);
-    }
-    bytes.resize(count);
-    if (count > longest) {
-        why = "it is far too long";
-        return std::nullopt;
-    }
-    return bytes;
+    return QByteArray::fromStdString(bytes);
 }
 
 // Whether the editor whose claim file this is still runs: it holds a lock on
 // the file for as long as it does.
 bool claimHeld(const QString& claimFile) {
-    platform::File file;
-    if (platform::openToRead(storagePath(claimFile), true, file) != 0) {
-        return false;
-    }
-    platform::ErrorNumber error = 0;
-    return file.tryLock(platform::LockKind::Shared, error) == platform::LockResult::Busy;
+    return ClaimFile::heldByAnother(storagePath(claimFile));
 }
 
 // The "# key: value" lines that head the file.
@@ -176,46 +110,17 @@ QByteArray headerValue(const QByteArray& text, const char* key) {
 class RecoveryStore::Claim {
 public:
     explicit Claim(QString id) : id_(std::move(id)) {}
-    ~Claim() {
-        if (file_.isOpen()) {
-            removeFile(path_);
-        }
-    }
-    Claim(const Claim&) = delete;
-    Claim& operator=(const Claim&) = delete;
 
     const QString& id() const { return id_; }
-    bool held() const { return file_.isOpen(); }
-
+    bool held() const { return file_.held(); }
     bool take(const QString& directory) {
-        if (file_.isOpen()) {
-            return true;
-        }
-        path_ = directory + "/editor-" + id_ + ".lock";
-        platform::File file;
-        if (platform::createExclusive(storagePath(path_), file) != 0) {
-            return false;
-        }
-        platform::ErrorNumber error = 0;
-        if (file.tryLock(platform::LockKind::Exclusive, error) != platform::LockResult::Taken) {
-            file = platform::File();
-            removeFile(path_);
-            return false;
-        }
-        file_ = std::move(file);
-        return true;
+        return !file_.take(storagePath(directory + "/editor-" + id_ + ".lock"));
     }
-
-    void show(const QByteArray& folder) const {
-        if (file_.isOpen() && file_.setLength(0) == 0) {
-            writeWhole(file_, folder);
-        }
-    }
+    void show(const QByteArray& folder) { file_.say(folder.toStdString()); }
 
 private:
     QString id_;
-    QString path_;
-    platform::File file_;
+    ClaimFile file_;
 };
 
 // The XDG state folder on Linux and the BSDs, as before; elsewhere the
@@ -250,11 +155,7 @@ bool RecoveryStore::claimed() {
         return true;
     }
     // Private to the user: it holds what they were working on.
-    QDir().mkpath(QFileInfo(directory_).path());
-    if (platform::makePrivateFolder(storagePath(directory_)) != 0) {
-        return false;
-    }
-    return claim_->take(directory_);
+    return !MakePrivateFolder(storagePath(directory_)) && claim_->take(directory_);
 }
 
 std::optional<QString> RecoveryStore::write(const QString& folder, const ChannelConfig& config,
@@ -269,47 +170,20 @@ std::optional<QString> RecoveryStore::write(const QString& folder, const Channel
             hexOrDash(basedOn.settings) + "\n\n";
     text += QByteArray::fromStdString(configToText(config, names));
 
-    // Written under a fresh name of its own, made exclusively (so never
-    // through a link someone left), and renamed over the old file, so that a
-    // kill at any moment leaves the old edits or the new ones, never half a
-    // file. Not synced: it guards against the process ending, not the
-    // machine.
+    // Replaced whole, so that a kill at any moment leaves the old edits or
+    // the new ones, never half a file. Not synced: it guards against the
+    // process ending, not the machine.
     const QString path = fileFor(folder);
-    QString scratch;
     const auto failed = [&](const QString& what) {
-        if (!scratch.isEmpty()) {
-            removeFile(scratch);
-        }
         return QString("Unsaved changes could not be kept for recovery in \"%1\": %2.")
             .arg(shown(path), what);
     };
     if (!claimed()) {
         return failed("the folder cannot be created or used");
     }
-    platform::File file;
-    platform::ErrorNumber error = platform::errorNumber(platform::Condition::AlreadyExists);
-    for (int attempt = 0; attempt < 100 && error != 0; ++attempt) {
-        const QString candidate =
-            path + ".new-" + QString::number(QRandomGenerator::global()->generate64(), 36);
-        error = platform::createExclusive(storagePath(candidate), file);
-        if (error == 0) {
-            scratch = candidate;
-        } else if (error != platform::errorNumber(platform::Condition::AlreadyExists)) {
-            break;
-        }
-    }
-    if (error != 0) {
-        return failed(systemError(error));
-    }
-    if (const auto written = writeWhole(file, text); written != 0) {
-        return failed(systemError(written));
-    }
-    if (const auto closed = file.close(); closed != 0) {
-        return failed(systemError(closed));
-    }
-    if (const auto replaced = platform::replace(storagePath(scratch), storagePath(path));
-        replaced != 0) {
-        return failed(systemError(replaced));
+    if (const auto error =
+            ReplaceFile(storagePath(path), text.toStdString(), Durability::ProgramKilled)) {
+        return failed(QString::fromStdString(error->description));
     }
     return std::nullopt;
 }
@@ -373,7 +247,7 @@ std::vector<RecoveryStore::Recovered> RecoveryStore::leftOver(const QString& fol
         }
         // Renamed, a link or a pipe as much as a file: nothing is opened.
         const QString aside = path + ".broken";
-        replaceFile(path, aside);
+        renameFile(path, aside);
         problems << QString("The unsaved changes kept for \"%1\" cannot be read (%2). They were "
                             "set aside in \"%3\".")
                         .arg(shown(folder), shown(why), shown(aside));
@@ -384,7 +258,7 @@ std::vector<RecoveryStore::Recovered> RecoveryStore::leftOver(const QString& fol
 }
 
 void RecoveryStore::adopt(const Recovered& recovered, const QString& folder) const {
-    replaceFile(recovered.file, fileFor(folder));
+    renameFile(recovered.file, fileFor(folder));
 }
 
 void RecoveryStore::discard(const Recovered& recovered) {
@@ -405,7 +279,7 @@ bool RecoveryStore::openElsewhere(const QString& folder) const {
          directory.entryList({"editor-*.lock"}, QDir::Files | QDir::Hidden | QDir::System)) {
         QString why;
         if (name != own && claimHeld(directory.filePath(name)) &&
-            readBounded(directory.filePath(name), 64 * 1024, why) == wanted) {
+            readBounded(directory.filePath(name), LongestFile, why) == wanted) {
             return true;
         }
     }

@@ -115,7 +115,7 @@ void noteShortFiles(const QString& argument, const StoredBlocks& loaded) {
 // folder's names.txt or from the text. A names.txt that cannot be read is
 // told of once, and its names are left out.
 bool readSource(const QString& argument, const Context& context, ChannelConfig& config,
-                bool noteShort = false, UnitNames* names = nullptr) {
+                bool noteShort = false, UnitNames* names = nullptr, bool* namesGiven = nullptr) {
     config = ChannelConfig{};
     std::optional<FileError> error;
     SourceNames named;
@@ -141,6 +141,9 @@ bool readSource(const QString& argument, const Context& context, ChannelConfig& 
             printError("note: the names are left out: " + named.unreadable->message());
         }
         *names = named.names;
+    }
+    if (namesGiven != nullptr) {
+        *namesGiven = named.given;
     }
     return true;
 }
@@ -301,113 +304,68 @@ int exportText(const QCommandLineParser&, const QStringList& arguments, const Co
     return printed(configToText(config, names));
 }
 
-// The folders missing on the way to folder, outermost first, as the bytes
-// of their names.
-std::vector<std::string> missingFolders(const std::string& folder) {
-    std::vector<std::string> missing;
-    std::string path = folder;
-    while (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) {
-        path.pop_back();
-    }
-    platform::FileStatus status;
-    while (!path.empty() && platform::statusOf(path, platform::Links::Follow, status) == 0 &&
-           status.kind == platform::FileKind::Missing) {
-        missing.insert(missing.begin(), path);
-        const std::size_t slash = path.find_last_of("/\\");
-        if (slash == std::string::npos || slash == 0) {
-            break;
-        }
-        path.resize(slash);
-    }
-    return missing;
-}
-
-// The folders missing on the way to a folder, made on request and removed
-// again (innermost first, and only while empty) unless kept.
-class MadeFolders {
-public:
-    MadeFolders() = default;
-    MadeFolders(const MadeFolders&) = delete;
-    MadeFolders& operator=(const MadeFolders&) = delete;
-    ~MadeFolders() {
-        while (!kept_ && made_ > 0) {
-            platform::removeFolder(missing_[--made_]);
-        }
-    }
-
-    // Notes what is missing on the way to folder; true when nothing is.
-    bool exists(const std::string& folder) {
-        missing_ = missingFolders(folder);
-        return missing_.empty();
-    }
-    // Makes what exists() found missing; false, with the error printed,
-    // when a folder could not be made.
-    bool make() {
-        for (; made_ < missing_.size(); ++made_) {
-            if (const platform::ErrorNumber error = platform::makeFolder(missing_[made_])) {
-                printError("Could not create \"" + missing_[made_] + "\": error " +
-                           std::to_string(error) + ", " + platform::describe(error) + ".");
-                return false;
-            }
-        }
-        return true;
-    }
-    void keep() { kept_ = true; }
-
-private:
-    std::vector<std::string> missing_;
-    std::size_t made_ = 0;
-    bool kept_ = false;
-};
-
 void printMissing(const std::string& folder) {
     printError("Could not open \"" + folder + "\": it does not exist; --create makes it.");
 }
 
+// Makes the folders missing on the way to folder when asked to; false, with
+// the reason said, when it is missing and not to be made, or cannot be.
+bool madeIfAsked(MadeFolders& made, const std::string& folder, bool create) {
+    if (!create && !IsFolder(folder)) {
+        printMissing(folder);
+        return false;
+    }
+    if (const auto error = made.make(folder)) {
+        printError(error->message());
+        return false;
+    }
+    return true;
+}
+
 int import(const QCommandLineParser& parser, const QStringList& arguments, const Context& context) {
-    // The whole configuration is read before anything is written.
+    // The whole configuration is read before anything is written. A text
+    // that names nothing leaves each unit's names as they are.
     ChannelConfig config;
     UnitNames names;
-    if (!readSource(arguments[0], context, config, false, &names)) {
+    bool named = false;
+    if (!readSource(arguments[0], context, config, false, &names, &named)) {
         return Trouble;
     }
-    const bool create = parser.isSet("create");
-    // Each folder on its own, all or nothing, one line each.
+    // Each folder on its own, all or nothing, one line each. A line that
+    // cannot be printed stops no save: the lines not printed are said on
+    // stderr instead.
     int status = 0;
+    bool outputLost = false;
     for (const QString& argument : arguments.mid(1)) {
         const std::string folder = bytesOf(argument);
         MadeFolders made;
-        const bool existed = made.exists(folder);
-        if (!existed && !create) {
-            printMissing(folder);
+        if (!madeIfAsked(made, folder, parser.isSet("create"))) {
             status = Trouble;
             continue;
         }
-        if (!made.make()) {
-            status = Trouble;
-            continue;
-        }
-        // A folder made for a save that fails goes again. The names go
-        // after the unit's files, and only when those were saved.
-        std::optional<FileError> namesError;
-        if (const auto failure = SaveConfig(folder, config, names, namesError)) {
+        std::optional<FileError> namesKept;
+        const std::optional<FolderIdentity> madeFolder = made.innermost();
+        if (const auto failure = SaveConfig(folder, config, named ? &names : nullptr, &namesKept,
+                                            madeFolder ? &*madeFolder : nullptr)) {
             printError(failure->summary() + " " + failure->error.message());
             status = Trouble;
             continue;
         }
         made.keep();
-        if (namesError) {
+        if (namesKept) {
             printError("The configuration was saved to \"" + folder +
-                       "\"; its names were not: " + namesError->message());
+                       "\"; its names were not: " + namesKept->message());
             status = Trouble;
             continue;
         }
-        if (printed("The configuration was saved to \"" + printable(folder) + "\"" +
-                    (existed ? "" : ", which was created") + ".\n") != 0) {
-            return Trouble;
+        const std::string line = "The configuration was saved to \"" + printable(folder) + "\"" +
+                                 (made.madeAny() ? ", which was created" : "") + ".";
+        if (outputLost || printed(line + "\n") != 0) {
+            outputLost = true;
+            printError(line);
         }
     }
-    return status;
+    return outputLost ? Trouble : status;
 }
 
 // Loads mxcfg's PDF module, beside mxcfg in the build tree and on Windows,
@@ -549,17 +507,10 @@ std::vector<std::string> sheetNames(const QStringList& arguments) {
 int writeSheets(const QCommandLineParser& parser, const QStringList& arguments,
                 const std::vector<std::string>& contents, const std::string& folder) {
     MadeFolders made;
-    platform::FileStatus status;
-    if (!made.exists(folder)) {
-        if (!parser.isSet("create")) {
-            printMissing(folder);
-            return Trouble;
-        }
-        if (!made.make()) {
-            return Trouble;
-        }
-    } else if (platform::statusOf(folder, platform::Links::Follow, status) != 0 ||
-               status.kind != platform::FileKind::Directory) {
+    if (!madeIfAsked(made, folder, parser.isSet("create"))) {
+        return Trouble;
+    }
+    if (!IsFolder(folder)) {
         printError("\"" + folder +
                    "\" is not a folder; the sheets of several sources go into one.");
         return Trouble;

@@ -149,6 +149,7 @@ public:
     bool sawText() const { return sawText_; }
     const std::vector<Block>& blocks() const { return blocks_; }
     const std::string& unitName() const { return unitName_; }
+    bool namesGiven() const { return namesGiven_; }
 
     // An error about something missing at the end of the text.
     TextError atEnd(std::string message) const { return {lineNumber_ + 1, 1, std::move(message)}; }
@@ -209,6 +210,7 @@ private:
         if (!named.problem.empty()) {
             return at(line.column + named.column - 1, named.problem);
         }
+        namesGiven_ = true;
         if (named.channel >= 0) {
             if (auto error = startBlock(named.channel, line.column)) {
                 return error;
@@ -428,6 +430,8 @@ private:
     bool sawText_ = false;
     int lineNumber_ = 0;
     std::string unitName_;
+    // Whether any name line was read, an empty one included.
+    bool namesGiven_ = false;
 };
 
 std::string TextError::describe() const {
@@ -479,6 +483,10 @@ ConfigTextReader::~ConfigTextReader() = default;
 
 std::optional<TextError> ConfigTextReader::feed(std::string_view piece) {
     return parser_->feed(piece);
+}
+
+bool ConfigTextReader::namesGiven() const {
+    return parser_->namesGiven();
 }
 
 bool ConfigTextReader::sawText() const {

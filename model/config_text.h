@@ -95,6 +95,9 @@ public:
 
     // Whether any line so far held more than blanks and comments.
     bool sawText() const;
+    // Whether any line so far named the unit or a channel, even with an
+    // empty name: a text that names nothing leaves a unit's names alone.
+    bool namesGiven() const;
 
     // The text has ended: every channel block read, in the order given.
     std::optional<TextError> finish(std::vector<ChannelText>& channels);

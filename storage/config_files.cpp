@@ -1,6 +1,8 @@
 #include "config_files.h"
 
 #include "file_errors.h"
+#include "names_file.h"
+#include "names_in_folder.h"
 #include "platform.h"
 
 #include <algorithm>
@@ -86,15 +88,18 @@ struct SaveTarget {
     }
 };
 
-// The two writes of a save, made by the platform's writer. The writer notes
-// how far it got, so that one that did not end normally is a failed write of
-// the file it was writing, never a success.
+// The writes of a save, made by the platform's writer: both files, then
+// names.txt put in place. The writer notes how far it got, so that one that
+// did not end normally is a failed write of the file it was writing, never
+// a success.
 struct WriteJob {
     SaveTarget& switches;
     SaveTarget& settings;
-    std::array<platform::ErrorNumber, 2> errors = {0, 0};
+    const platform::Folder& folder;
+    const files::NamesChange& names;
+    std::array<platform::ErrorNumber, 3> errors = {0, 0, 0};
     // 0 before the first write, 1 during the switch file's, 2 during the
-    // settings file's, 3 once both are done.
+    // settings file's, 3 while names.txt is put in place, 4 once all is done.
     int stage = 0;
 };
 
@@ -106,28 +111,33 @@ void writeJob(void* argument) {
         job.stage = 2;
         job.errors[1] = writeAll(job.settings.file, job.settings.block, job.settings.written);
     }
-    job.stage = 3;
+    if (job.errors[0] == 0 && job.errors[1] == 0) {
+        job.stage = 3;
+        job.errors[2] = files::applyNames(job.folder, job.names);
+    }
+    job.stage = 4;
 }
 
-// Writes both blocks, the switch file first; the error number of each write,
-// 0 for success, and 0 for the settings file when the switch file failed.
-// The writer is one that a kill of this process does not stop, where the
-// system has one, so that nothing comes between the two writes.
-std::array<platform::ErrorNumber, 2> writeBoth(SaveTarget& switches, SaveTarget& settings) {
-    WriteJob job{switches, settings};
+// Makes the writes; the error number of each step, 0 for success, and 0 for
+// the steps after one that failed. The writer is one that a kill of this
+// process does not stop, where the system has one, so that nothing comes
+// between the writes.
+std::array<platform::ErrorNumber, 3> writeAllOfUnit(WriteJob& job) {
     bool fileTooLarge = false;
-    if (platform::runWriter(writeJob, &job, fileTooLarge) && job.stage == 3) {
+    if (platform::runWriter(writeJob, &job, fileTooLarge) && job.stage == 4) {
         return job.errors;
     }
     // The writer died: the file it was writing may hold any part of its
-    // block, and the switch file's write counts as failed too when it died
-    // after it, so that both are undone.
+    // block, and the files written before count as failed too, so that all
+    // are undone; names.txt is in place or not, as its rename was made or not.
     const platform::ErrorNumber reason =
         platform::errorNumber(fileTooLarge ? Condition::FileTooLarge : Condition::InputOutput);
-    const bool atSettings = job.stage >= 2;
-    SaveTarget& dying = atSettings ? settings : switches;
+    if (job.stage >= 3) {
+        return {0, 0, files::namesApplied(job.folder, job.names) ? 0 : reason};
+    }
+    SaveTarget& dying = job.stage == 2 ? job.settings : job.switches;
     dying.written = dying.block.size();
-    return atSettings ? std::array<int, 2>{0, reason} : std::array<int, 2>{reason, 0};
+    return job.stage == 2 ? std::array<int, 3>{0, reason, 0} : std::array<int, 3>{reason, 0, 0};
 }
 
 } // namespace
@@ -138,13 +148,26 @@ std::array<platform::ErrorNumber, 2> writeBoth(SaveTarget& switches, SaveTarget&
 class OpenFolder {
 public:
     std::optional<FileError> open(const std::string& path, LockKind lock,
-                                  std::chrono::milliseconds wait) {
-        if (const auto error = folder_.open(path); error != 0) {
+                                  std::chrono::milliseconds wait,
+                                  const FolderIdentity* made = nullptr) {
+        if (const auto error = folder_.open(path, SwitchFileName); error != 0) {
             return failure(path, FileOperation::Open, error);
         }
-        return takeLock(lock, wait);
+        if (auto error = checkMade(made)) {
+            return error;
+        }
+        if (auto error = takeLock(lock, wait)) {
+            return error;
+        }
+        // No other save runs now: new names files left beside are from one
+        // that died with its machine.
+        if (lock == LockKind::Exclusive) {
+            files::removeLeftOverNames(folder_);
+        }
+        return std::nullopt;
     }
 
+    const platform::Folder& folder() const { return folder_; }
     const std::string& path() const { return folder_.path(); }
     std::string pathOf(const char* name) const { return folder_.pathOf(name); }
 
@@ -215,9 +238,25 @@ public:
         return std::nullopt;
     }
 
-    void remove(const char* name) const { folder_.removeFile(name); }
+    void remove(const std::string& name) const { folder_.removeFile(name); }
 
 private:
+    std::optional<FileError> checkMade(const FolderIdentity* made) const {
+        platform::FileStatus status;
+        if (made == nullptr) {
+            return std::nullopt;
+        }
+        if (const auto error = folder_.status(status); error != 0) {
+            return failure(path(), FileOperation::Open, error);
+        }
+        if (FolderIdentity{status.device, status.index} != *made) {
+            return refusal(path(), FileOperation::Open,
+                           "it is no longer the folder made for it: another folder, or a link, "
+                           "was put in its place");
+        }
+        return std::nullopt;
+    }
+
     // Takes the folder's lock, waiting a little at a time until `wait` has
     // passed. Where the file system cannot lock a folder (some network file
     // systems), the load or save goes on unlocked rather than failing.
@@ -291,13 +330,18 @@ std::optional<FileError> readFile(const Folder& folder, const char* name, std::s
     return std::nullopt;
 }
 
-std::optional<FileError> readBoth(const Folder& folder, MissingFile missing, StoredBlocks& blocks) {
+std::optional<FileError> readUnit(const Folder& folder, MissingFile missing, StoredBlocks& blocks,
+                                  SourceNames* names) {
     StoredBlocks read;
     if (auto error = readFile(folder, SwitchFileName, SwitchBlockSize, missing, read.switches)) {
         return error;
     }
     if (auto error = readFile(folder, SettingsFileName, RecallBlockSize, missing, read.settings)) {
         return error;
+    }
+    if (names != nullptr) {
+        names->given = true;
+        names->unreadable = files::readNamesIn(folder.folder(), names->names);
     }
     blocks = std::move(read);
     return std::nullopt;
@@ -338,6 +382,8 @@ const char* verbFor(FileOperation operation) {
         return "close";
     case FileOperation::Lock:
         return "lock";
+    case FileOperation::Remove:
+        return "remove";
     case FileOperation::Parse:
         return "read";
     }
@@ -401,59 +447,42 @@ LockedFolder::LockedFolder() = default;
 LockedFolder::~LockedFolder() = default;
 
 std::optional<FileError> LockedFolder::open(const std::string& folder,
-                                            std::chrono::milliseconds wait) {
+                                            std::chrono::milliseconds wait,
+                                            const FolderIdentity* made) {
     folder_ = std::make_unique<OpenFolder>();
-    if (auto error = folder_->open(folder, LockKind::Exclusive, wait)) {
+    if (auto error = folder_->open(folder, LockKind::Exclusive, wait, made)) {
         folder_.reset();
         return error;
     }
     return std::nullopt;
 }
 
-std::optional<FileError> LockedFolder::read(StoredBlocks& blocks) const {
-    return readBoth(*folder_, MissingFile::ReadsEmpty, blocks);
+std::optional<FileError> LockedFolder::read(StoredBlocks& blocks, SourceNames* names) const {
+    return readUnit(*folder_, MissingFile::ReadsEmpty, blocks, names);
 }
 
-std::optional<SaveError> LockedFolder::save(const ChannelConfig& config) {
-    const SwitchBlock switchBlock = toBlock(config.Switches);
-    const RecallBlock recallBlock = toBlock(config.Recall);
-    std::array<SaveTarget, 2> targets = {{
-        {SwitchFileName, folder_->pathOf(SwitchFileName), switchBlock, {}, false, {}, 0, {}, 0},
-        {SettingsFileName, folder_->pathOf(SettingsFileName), recallBlock, {}, false, {}, 0, {}, 0},
-    }};
-    SaveTarget& switches = targets[0];
-    SaveTarget& settings = targets[1];
-    const auto fail = [&](const FileError& error) {
-        // A file this save created holds nothing of value: it goes again.
-        for (SaveTarget& target : targets) {
-            if (target.created && !changed(target.content)) {
-                target.file = File();
-                folder_->remove(target.name);
-            }
-        }
-        return SaveError{folder_->path(), error, switches.content, settings.content};
-    };
+namespace {
 
-    // Both files are opened before either is written, so that one that
-    // cannot be written stops the save before anything changed.
+// Opens (or creates) both unit files for a save, and reads what they hold.
+std::optional<FileError> openTargets(const OpenFolder& folder, std::array<SaveTarget, 2>& targets) {
     std::array<platform::FileStatus, 2> status{};
     for (std::size_t i = 0; i < targets.size(); ++i) {
         SaveTarget& target = targets[i];
-        if (auto error = folder_->openOrCreate(target.name, Access::ReadWrite, target.file,
-                                               target.created, status[i])) {
-            return fail(*error);
+        if (auto error = folder.openOrCreate(target.name, Access::ReadWrite, target.file,
+                                             target.created, status[i])) {
+            return error;
         }
         // A file with another name elsewhere may be another unit's file. It
         // is refused before the next file is opened: Windows would refuse a
         // second writer on the same file, and say only that.
         if (status[i].links > 1) {
-            return fail(refusal(target.path, FileOperation::Open,
-                                "it has another name elsewhere (a hard link), so saving would "
-                                "change that file too"));
+            return refusal(target.path, FileOperation::Open,
+                           "it has another name elsewhere (a hard link), so saving would "
+                           "change that file too");
         }
         target.sizeBefore = status[i].size;
         if (auto error = readPrefix(target.file, target.path, target.block.size(), target.before)) {
-            return fail(*error);
+            return error;
         }
         if (target.heldBlockAlready()) {
             target.content = FileContent::Same;
@@ -461,52 +490,114 @@ std::optional<SaveError> LockedFolder::save(const ChannelConfig& config) {
     }
     // The same file by two names with one link each: a bind mount.
     if (status[0].sameFileAs(status[1])) {
-        return fail(refusal(settings.path, FileOperation::Open,
-                            std::string("it is the same file as \"") + SwitchFileName +
-                                "\", under another name"));
+        return refusal(targets[1].path, FileOperation::Open,
+                       std::string("it is the same file as \"") + SwitchFileName +
+                           "\", under another name");
     }
+    return std::nullopt;
+}
 
-    // Through the undo too: a file-size limit fails a write, never ends the
-    // saver between writing and undoing.
-    const platform::FileSizeLimitFails fileSizeLimitFails;
-    std::array<int, 2> errors = writeBoth(switches, settings);
-    for (std::size_t failed = 0; failed < targets.size(); ++failed) {
-        if (errors[failed] == 0) {
-            continue;
+// Puts back what the files held before a save whose step `failed` went
+// wrong (0 and 1 the two files, 2 names.txt), the last written first, and
+// notes what each holds now.
+void undoWrites(std::array<SaveTarget, 2>& targets, std::size_t failed) {
+    for (std::size_t undone = std::min<std::size_t>(failed, 1) + 1; undone-- > 0;) {
+        SaveTarget& back = targets[undone];
+        if (undoWrite(back)) {
+            back.content = back.heldBlockAlready() ? FileContent::Same : FileContent::Old;
+        } else if (!back.heldBlockAlready()) {
+            back.content = undone == failed ? FileContent::Damaged : FileContent::New;
         }
-        // The part written of this file, and the file written before it,
-        // are put back, the last first.
-        for (std::size_t undone = failed + 1; undone-- > 0;) {
-            SaveTarget& back = targets[undone];
-            if (undoWrite(back)) {
-                back.content = back.heldBlockAlready() ? FileContent::Same : FileContent::Old;
-            } else if (!back.heldBlockAlready()) {
-                back.content = undone == failed ? FileContent::Damaged : FileContent::New;
-            }
-        }
-        return fail(failure(targets[failed].path, FileOperation::Write, errors[failed]));
     }
+}
 
+// Makes everything the save wrote last through a power cut, and closes it.
+std::optional<FileError> syncAndClose(const OpenFolder& folder, std::array<SaveTarget, 2>& targets,
+                                      bool folderChanged) {
     for (SaveTarget& target : targets) {
         if (const auto error = target.file.sync(); error != 0) {
-            return fail(failure(target.path, FileOperation::Sync, error));
+            return failure(target.path, FileOperation::Sync, error);
         }
     }
-    if (switches.created || settings.created) {
-        if (auto error = folder_->sync()) {
-            return fail(*error);
+    if (folderChanged || targets[0].created || targets[1].created) {
+        if (auto error = folder.sync()) {
+            return error;
         }
     }
     for (SaveTarget& target : targets) {
         if (auto error = closeChecked(target.file, target.path)) {
-            return fail(*error);
+            return error;
         }
     }
     return std::nullopt;
 }
 
+} // namespace
+
+std::optional<SaveError> LockedFolder::save(const ChannelConfig& config, const UnitNames* names,
+                                            std::optional<FileError>* namesKept) {
+    // Through the whole save: a signal to end waits until it is done, and a
+    // file-size limit fails a write, never ends the saver mid-way.
+    const platform::PoliteSignalsHeld signalsHeld;
+    const platform::FileSizeLimitFails fileSizeLimitFails;
+    const SwitchBlock switchBlock = toBlock(config.Switches);
+    const RecallBlock recallBlock = toBlock(config.Recall);
+    std::array<SaveTarget, 2> targets = {{
+        {SwitchFileName, folder_->pathOf(SwitchFileName), switchBlock, {}, false, {}, 0, {}, 0},
+        {SettingsFileName, folder_->pathOf(SettingsFileName), recallBlock, {}, false, {}, 0, {}, 0},
+    }};
+    files::NamesChange namesChange;
+    const auto fail = [&](const FileError& error) {
+        // A file this save created holds nothing of value: it goes again,
+        // and so does a new names file not put in place.
+        for (SaveTarget& target : targets) {
+            if (target.created && !changed(target.content)) {
+                target.file = File();
+                folder_->remove(target.name);
+            }
+        }
+        if (namesChange.kind == files::NamesChange::Kind::Replace) {
+            folder_->remove(namesChange.scratch);
+        }
+        return SaveError{folder_->path(), error, targets[0].content, targets[1].content};
+    };
+    if (auto error = openTargets(*folder_, targets)) {
+        return fail(*error);
+    }
+    std::optional<FileError> kept;
+    if (names != nullptr) {
+        if (auto error = files::planNames(folder_->folder(), *names, namesChange, kept)) {
+            return fail(*error);
+        }
+    }
+    WriteJob job{targets[0], targets[1], folder_->folder(), namesChange};
+    const std::array<int, 3> errors = writeAllOfUnit(job);
+    for (std::size_t failed = 0; failed < errors.size(); ++failed) {
+        if (errors[failed] != 0) {
+            undoWrites(targets, failed);
+            const std::string path =
+                failed < 2 ? targets[failed].path : folder_->pathOf(NamesFileName);
+            return fail(failure(path, FileOperation::Write, errors[failed]));
+        }
+    }
+    // Written: a failure from here on leaves the new configuration, maybe
+    // not yet safely on the disk.
+    for (SaveTarget& target : targets) {
+        target.content = target.content == FileContent::Same ? target.content : FileContent::New;
+    }
+    if (auto error =
+            syncAndClose(*folder_, targets, namesChange.kind != files::NamesChange::Kind::None)) {
+        return fail(*error);
+    }
+    if (namesKept != nullptr) {
+        *namesKept = std::move(kept);
+    }
+    return std::nullopt;
+}
+
 std::optional<FileError> ReadStoredBlocks(const std::string& folder, MissingFile missing,
-                                          StoredBlocks& blocks, std::chrono::milliseconds wait) {
+                                          StoredBlocks& blocks, std::chrono::milliseconds wait,
+                                          SourceNames* names) {
     Folder dir;
     // Creating files is writing: it waits for, and keeps out, other writers.
     if (auto error = dir.open(
@@ -514,13 +605,14 @@ std::optional<FileError> ReadStoredBlocks(const std::string& folder, MissingFile
             wait)) {
         return error;
     }
-    return readBoth(dir, missing, blocks);
+    return readUnit(dir, missing, blocks, names);
 }
 
 std::optional<FileError> LoadConfig(const std::string& folder, MissingFile missing,
-                                    ChannelConfig& config, StoredBlocks* loaded) {
+                                    ChannelConfig& config, StoredBlocks* loaded,
+                                    SourceNames* names) {
     StoredBlocks blocks;
-    if (auto error = ReadStoredBlocks(folder, missing, blocks)) {
+    if (auto error = ReadStoredBlocks(folder, missing, blocks, LockWait, names)) {
         return error;
     }
     // A file shorter than its block overwrites only the bytes it has, from
@@ -532,12 +624,23 @@ std::optional<FileError> LoadConfig(const std::string& folder, MissingFile missi
     return std::nullopt;
 }
 
-std::optional<SaveError> SaveConfig(const std::string& folder, const ChannelConfig& config) {
+std::optional<FileError> ReadNames(const std::string& folder, UnitNames& names,
+                                   std::chrono::milliseconds wait) {
+    Folder dir;
+    if (auto error = dir.open(folder, LockKind::Shared, wait)) {
+        return error;
+    }
+    return files::readNamesIn(dir.folder(), names);
+}
+
+std::optional<SaveError> SaveConfig(const std::string& folder, const ChannelConfig& config,
+                                    const UnitNames* names, std::optional<FileError>* namesKept,
+                                    const FolderIdentity* made) {
     LockedFolder locked;
-    if (auto error = locked.open(folder)) {
+    if (auto error = locked.open(folder, LockWait, made)) {
         return SaveError{folder, *error, FileContent::Old, FileContent::Old};
     }
-    return locked.save(config);
+    return locked.save(config, names, namesKept);
 }
 
 } // namespace mx

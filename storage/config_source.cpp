@@ -1,7 +1,6 @@
 #include "config_files.h"
 #include "config_text.h"
 #include "file_errors.h"
-#include "names_file.h"
 #include "platform.h"
 
 #include <vector>
@@ -45,6 +44,9 @@ std::optional<FileError> readText(const platform::File& file, const std::string&
     if (const auto error = reader.finish(config, names != nullptr ? &names->names : nullptr)) {
         return notText(name, error->describe());
     }
+    if (names != nullptr) {
+        names->given = reader.namesGiven();
+    }
     return std::nullopt;
 }
 
@@ -62,13 +64,10 @@ std::optional<FileError> ReadConfigSource(const std::string& path, ChannelConfig
     if (platform::statusOf(path, platform::Links::Follow, status) == 0 &&
         status.kind == platform::FileKind::Directory) {
         ChannelConfig read;
-        if (auto error = LoadConfig(path, MissingFile::IsAnError, read, loaded)) {
+        if (auto error = LoadConfig(path, MissingFile::IsAnError, read, loaded, names)) {
             return error;
         }
         config = read;
-        if (names != nullptr) {
-            names->unreadable = ReadNames(path, names->names);
-        }
         return std::nullopt;
     }
     // Opened without waiting, so that a named pipe with no writer is found

@@ -1,133 +1,94 @@
 #include "names_file.h"
 
 #include "file_errors.h"
-#include "output_file.h"
-#include "platform.h"
-
-#include <vector>
+#include "folder_files.h"
+#include "names_in_folder.h"
 
 namespace mx {
 
+namespace files {
+
 namespace {
 
-std::string namesPath(const std::string& folder) {
-    return folder + "/" + NamesFileName;
-}
-
-// What stands at path, if it is a regular file of its own; an error when it
-// is anything else.
-std::optional<FileError> checkRegular(const std::string& path, platform::FileStatus& status) {
-    if (const auto error = platform::statusOf(path, platform::Links::Refuse, status); error != 0) {
-        return files::failure(path, FileOperation::Open, error);
-    }
-    switch (status.kind) {
-    case platform::FileKind::Missing:
-    case platform::FileKind::Regular:
-        return std::nullopt;
-    case platform::FileKind::Link:
-        return files::refusal(path, FileOperation::Open,
-                              "it is a symbolic link to \"" +
-                                  platform::linkTarget(path).value_or("") +
-                                  "\", which names are never read or written through");
-    default:
-        return files::notRegular(path, status.kind);
-    }
-}
-
-std::optional<FileError> tooLong(const std::string& path) {
-    return files::refusal(path, FileOperation::Read,
-                          "it is longer than 64 KiB, far more than names take");
-}
+constexpr const char* LinkNote = ", which names are never read or written through";
 
 } // namespace
 
-std::optional<FileError> ReadNames(const std::string& folder, UnitNames& names) {
-    const std::string path = namesPath(folder);
-    platform::FileStatus status;
-    if (auto refused = checkRegular(path, status)) {
-        return refused;
-    }
-    if (status.kind == platform::FileKind::Missing) {
+std::optional<FileError> readNamesIn(const platform::Folder& folder, UnitNames& names) {
+    const std::string path = folder.pathOf(NamesFileName);
+    const platform::Opened opened =
+        folder.openFile(NamesFileName, platform::Access::Read, platform::Links::Refuse);
+    if (opened.result == platform::Opened::Result::Absent) {
         names = UnitNames{};
         return std::nullopt;
     }
-    if (status.size > LongestNamesText) {
-        return tooLong(path);
+    if (auto error = unopened(path, opened, LinkNote)) {
+        return error;
     }
-    // Opened without waiting, and checked to be the file looked at, so that
-    // a pipe put in its place meanwhile is neither waited on nor read.
-    platform::File file;
-    if (const auto error = platform::openToRead(path, true, file); error != 0) {
-        return files::failure(path, FileOperation::Open, error);
-    }
-    platform::FileStatus opened;
-    if (const auto error = file.status(opened); error != 0) {
-        return files::failure(path, FileOperation::Open, error);
-    }
-    if (opened.kind != platform::FileKind::Regular || !opened.sameFileAs(status)) {
-        return files::refusal(path, FileOperation::Open, "it was replaced while it was opened");
-    }
-    std::vector<std::uint8_t> bytes(LongestNamesText + 1);
-    std::size_t total = 0;
-    for (std::size_t got = 1; got > 0 && total < bytes.size(); total += got) {
-        if (const auto error = file.readAt(total, std::span(bytes).subspan(total), got);
-            error != 0) {
-            return files::failure(path, FileOperation::Read, error);
-        }
-    }
-    if (total > LongestNamesText) {
-        return tooLong(path);
+    std::string text;
+    if (auto error = readWhole(opened.file, path, LongestNamesText, text)) {
+        return error;
     }
     UnitNames read;
-    if (const auto error =
-            namesFromText({reinterpret_cast<const char*>(bytes.data()), total}, read)) {
+    if (const auto error = namesFromText(text, read)) {
         return FileError{path, FileOperation::Parse, 0, error->describe()};
     }
     names = read;
     return std::nullopt;
 }
 
-std::optional<FileError> WriteNames(const std::string& folder, const UnitNames& names) {
-    const std::string path = namesPath(folder);
-    platform::FileStatus status;
-    if (auto refused = checkRegular(path, status)) {
-        return refused;
-    }
-    if (status.kind == platform::FileKind::Regular) {
-        // What a person wrote there and this program cannot read is theirs.
-        UnitNames stored;
-        if (auto unreadable = ReadNames(folder, stored)) {
-            return files::refusal(path, FileOperation::Write,
-                                  "it does not read as names (" + unreadable->message() +
-                                      "), and is left as it is");
-        }
-        if (stored == names) {
-            return std::nullopt;
-        }
-        if (names.empty()) {
-            if (const auto error = platform::removeFile(path); error != 0) {
-                return files::failure(path, FileOperation::Write, error);
-            }
-            return std::nullopt;
-        }
-    } else if (names.empty()) {
+std::optional<FileError> planNames(const platform::Folder& folder, const UnitNames& names,
+                                   NamesChange& change, std::optional<FileError>& kept) {
+    change = NamesChange{};
+    UnitNames stored;
+    if (auto unreadable = readNamesIn(folder, stored)) {
+        // What a person or another program put there and this one cannot
+        // read as names is theirs.
+        kept = unreadable->operation == FileOperation::Parse ||
+                       unreadable->operation == FileOperation::Read
+                   ? refusal(unreadable->path, FileOperation::Write,
+                             "it does not read as names (" + unreadable->message() +
+                                 "), and is left as it is")
+                   : unreadable;
         return std::nullopt;
     }
-    return WriteOutputFile(path, namesToText(names));
+    if (stored == names) {
+        return std::nullopt;
+    }
+    if (names.empty()) {
+        change.kind = NamesChange::Kind::Remove;
+        return std::nullopt;
+    }
+    change.kind = NamesChange::Kind::Replace;
+    return writeScratch(folder, NamesFileName, namesToText(names), true, change.scratch);
 }
 
-std::optional<SaveError> SaveConfig(const std::string& folder, const ChannelConfig& config,
-                                    const UnitNames& names, std::optional<FileError>& namesError) {
-    namesError.reset();
-    LockedFolder locked;
-    if (auto error = locked.open(folder)) {
-        return SaveError{folder, *error, FileContent::Old, FileContent::Old};
+platform::ErrorNumber applyNames(const platform::Folder& folder, const NamesChange& change) {
+    switch (change.kind) {
+    case NamesChange::Kind::None:
+        return 0;
+    case NamesChange::Kind::Replace:
+        return folder.replaceFile(change.scratch, NamesFileName);
+    case NamesChange::Kind::Remove:
+        return folder.removeFile(NamesFileName);
     }
-    if (auto failure = locked.save(config)) {
-        return failure;
-    }
-    namesError = WriteNames(folder, names);
-    return std::nullopt;
+    return 0;
 }
+
+bool namesApplied(const platform::Folder& folder, const NamesChange& change) {
+    const std::string& gone =
+        change.kind == NamesChange::Kind::Replace ? change.scratch : NamesFileName;
+    return change.kind == NamesChange::Kind::None ||
+           folder.openFile(gone, platform::Access::Read, platform::Links::Refuse).result ==
+               platform::Opened::Result::Absent;
+}
+
+void removeLeftOverNames(const platform::Folder& folder) {
+    for (const std::string& name : folder.namesStartingWith(scratchPrefix(NamesFileName))) {
+        folder.removeFile(name);
+    }
+}
+
+} // namespace files
 
 } // namespace mx

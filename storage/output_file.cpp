@@ -1,39 +1,24 @@
 #include "output_file.h"
 
 #include "file_errors.h"
+#include "files.h"
 #include "platform.h"
+#include "unit_names.h"
 
-#include <array>
 #include <filesystem>
-#include <random>
-#include <span>
 
 namespace mx {
-
-namespace {
 
 using files::failure;
 using files::refusal;
 
-// A fresh name beside path for the file being written.
-std::string scratchName(const std::string& path) {
-    static constexpr std::array<char, 16> Digits = {'0', '1', '2', '3', '4', '5', '6', '7',
-                                                    '8', '9', 'a', 'b', 'c', 'd', 'e', 'f'};
-    std::random_device random;
-    std::string name = path + ".new-";
-    for (int i = 0; i < 12; ++i) {
-        name += Digits[random() % Digits.size()];
-    }
-    return name;
-}
-
-} // namespace
-
 std::optional<FileError> CheckOutputFile(const std::string& path) {
     const std::string name = std::filesystem::path(path).filename().string();
-    if (name == SwitchFileName || name == SettingsFileName) {
-        return refusal(path, FileOperation::Open,
-                       "it is named as a unit's own files are, and is never written over");
+    for (const char* own : {SwitchFileName, SettingsFileName, NamesFileName}) {
+        if (SameFileName(name, own)) {
+            return refusal(path, FileOperation::Open,
+                           "it is named as a unit's own files are, and is never written over");
+        }
     }
     platform::FileStatus status;
     if (const auto error = platform::statusOf(path, platform::Links::Refuse, status); error != 0) {
@@ -56,44 +41,7 @@ std::optional<FileError> WriteOutputFile(const std::string& path, std::string_vi
     if (auto refused = CheckOutputFile(path)) {
         return refused;
     }
-    const platform::ErrorNumber exists = platform::errorNumber(platform::Condition::AlreadyExists);
-    std::string scratch;
-    platform::File file;
-    platform::ErrorNumber error = exists;
-    for (int attempt = 0; attempt < 100 && error == exists; ++attempt) {
-        scratch = scratchName(path);
-        error = platform::createExclusive(scratch, file);
-    }
-    if (error != 0) {
-        return failure(path, FileOperation::Create, error);
-    }
-    const platform::FileSizeLimitFails fileSizeLimitFails;
-    const auto failed = [&](FileOperation operation, platform::ErrorNumber why) {
-        file = platform::File();
-        platform::removeFile(scratch);
-        return failure(path, operation, why);
-    };
-    const std::span<const std::uint8_t> all(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                            bytes.size());
-    for (std::size_t written = 0; written < all.size();) {
-        std::size_t put = 0;
-        if (const auto why = file.writeAt(written, all.subspan(written), put); why != 0) {
-            return failed(FileOperation::Write, why);
-        }
-        written += put;
-    }
-    if (const auto why = file.sync(); why != 0) {
-        return failed(FileOperation::Sync, why);
-    }
-    if (const auto why = file.close(); why != 0) {
-        platform::removeFile(scratch);
-        return failure(path, FileOperation::Close, why);
-    }
-    if (const auto why = platform::replace(scratch, path); why != 0) {
-        platform::removeFile(scratch);
-        return failure(path, FileOperation::Write, why);
-    }
-    return std::nullopt;
+    return ReplaceFile(path, bytes, Durability::PowerCut);
 }
 
 } // namespace mx

@@ -22,6 +22,13 @@ namespace mx::platform {
 
 using ErrorNumber = int;
 
+// The characters that separate a path's components.
+#if defined(_WIN32)
+inline constexpr const char* Separators = "/\\";
+#else
+inline constexpr const char* Separators = "/";
+#endif
+
 // The few errors that code outside the platform files names itself.
 enum class Condition : std::uint8_t {
     NotFound,
@@ -126,6 +133,9 @@ struct Opened {
     std::string linkTarget;
 };
 
+// Whether a path's last component is followed when it is a symbolic link.
+enum class Links : std::uint8_t { Follow, Refuse };
+
 // One folder, opened once, whose files are opened as files of that folder.
 // A folder that cannot be locked is used unlocked, and says so as
 // LockResult::Unsupported.
@@ -136,9 +146,13 @@ public:
     Folder(const Folder&) = delete;
     Folder& operator=(const Folder&) = delete;
 
-    ErrorNumber open(const std::string& path);
+    // lockName names the file whose far byte carries the folder's lock where
+    // a folder cannot be locked itself (Windows); it need not exist.
+    ErrorNumber open(const std::string& path, const std::string& lockName);
     const std::string& path() const { return path_; }
     std::string pathOf(const std::string& name) const;
+    // The open folder's own status: which folder it is.
+    ErrorNumber status(FileStatus& status) const;
 
     // The folder's lock for loads (shared) and saves (exclusive), tried once.
     LockResult tryLock(LockKind kind, ErrorNumber& error) const;
@@ -146,13 +160,17 @@ public:
     bool onlyReadersHoldIt() const;
 
     // Opens an existing file without waiting, whatever the name stands for.
-    // Reading follows a symbolic link; writing never does, so a save never
-    // writes another folder's file.
-    Opened openFile(const std::string& name, Access access) const;
+    // Reading follows a symbolic link unless told not to; writing never
+    // does, so a save never writes another folder's file.
+    Opened openFile(const std::string& name, Access access, Links links = Links::Follow) const;
     // Creates a file that is not there: never through a link, never over a
     // file that appeared meanwhile.
     ErrorNumber createFile(const std::string& name, Access access, File& file) const;
-    void removeFile(const std::string& name) const;
+    ErrorNumber removeFile(const std::string& name) const;
+    // Puts the file `from` in the place of `to`, at once for every reader.
+    ErrorNumber replaceFile(const std::string& from, const std::string& to) const;
+    // The names of the folder's entries that start with prefix.
+    std::vector<std::string> namesStartingWith(const std::string& prefix) const;
     // Makes the folder's new entries last through a power cut, where the
     // system can say so.
     ErrorNumber sync() const;
@@ -166,7 +184,6 @@ private:
 
 // The path's kind and identity; Links::Refuse looks at a link itself.
 // A path that is not there is FileKind::Missing, not an error.
-enum class Links : std::uint8_t { Follow, Refuse };
 ErrorNumber statusOf(const std::string& path, Links links, FileStatus& status);
 // Where a symbolic link points, or nothing if path is none.
 std::optional<std::string> linkTarget(const std::string& path);
@@ -177,7 +194,7 @@ ErrorNumber createExclusive(const std::string& path, File& file);
 // Puts from in the place of to, at once for every reader of to.
 ErrorNumber replace(const std::string& from, const std::string& to);
 ErrorNumber removeFile(const std::string& path);
-// Makes a folder only its user can enter; an existing one is fine.
+// Makes a folder only its user can enter; an existing one is made so.
 ErrorNumber makePrivateFolder(const std::string& path);
 // Makes a folder as any other (its parent must be there), or removes an
 // empty one.
@@ -188,6 +205,21 @@ ErrorNumber removeFolder(const std::string& path);
 // meanwhile, where the system can do that. Returns whether it returned
 // normally; fileTooLarge is set when a file-size limit ended it.
 bool runWriter(void (*job)(void*), void* argument, bool& fileTooLarge);
+
+// Holds back the signals that ask a program to end politely (SIGINT,
+// SIGTERM, SIGHUP, SIGQUIT) while it lives, so that they arrive once the
+// work in hand is done; nothing to hold on Windows.
+class PoliteSignalsHeld {
+public:
+    PoliteSignalsHeld();
+    ~PoliteSignalsHeld();
+    PoliteSignalsHeld(const PoliteSignalsHeld&) = delete;
+    PoliteSignalsHeld& operator=(const PoliteSignalsHeld&) = delete;
+
+private:
+    struct Previous;
+    std::unique_ptr<Previous> previous_;
+};
 
 // Makes a file-size limit fail a write instead of ending the program, while
 // it lives.

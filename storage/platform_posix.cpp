@@ -5,6 +5,7 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sched.h>
@@ -253,7 +254,7 @@ Folder::~Folder() {
     }
 }
 
-ErrorNumber Folder::open(const std::string& path) {
+ErrorNumber Folder::open(const std::string& path, const std::string& /*lockName*/) {
     path_ = path;
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
@@ -265,6 +266,15 @@ ErrorNumber Folder::open(const std::string& path) {
 
 std::string Folder::pathOf(const std::string& name) const {
     return path_ + "/" + name;
+}
+
+ErrorNumber Folder::status(FileStatus& status) const {
+    struct stat read {};
+    if (::fstat(static_cast<int>(handle_), &read) != 0) {
+        return lastError();
+    }
+    status = statusFrom(read);
+    return 0;
 }
 
 // flock on the folder's own descriptor, so that no lock file appears in it.
@@ -281,19 +291,19 @@ bool Folder::onlyReadersHoldIt() const {
     return false;
 }
 
-Opened Folder::openFile(const std::string& name, Access access) const {
+Opened Folder::openFile(const std::string& name, Access access, Links links) const {
     Opened opened;
     const int dir = static_cast<int>(handle_);
-    const bool writing = access != Access::Read;
+    const bool noFollow = access != Access::Read || links == Links::Refuse;
     // O_NONBLOCK, so that a named pipe is found out rather than waited on
     // for good; it means nothing for a regular file, so it stays set.
     const int fd = ::openat(dir, name.c_str(),
                             openFlags(access) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC |
-                                (writing ? O_NOFOLLOW : 0));
+                                (noFollow ? O_NOFOLLOW : 0));
     if (fd < 0) {
         const int error = errno;
         struct stat status {};
-        if (error == ELOOP && writing) {
+        if (error == ELOOP && noFollow) {
             if (auto target = readLink(dir, name.c_str())) {
                 opened.result = Opened::Result::Link;
                 opened.linkTarget = std::move(*target);
@@ -337,8 +347,33 @@ ErrorNumber Folder::createFile(const std::string& name, Access access, File& fil
     return 0;
 }
 
-void Folder::removeFile(const std::string& name) const {
-    ::unlinkat(static_cast<int>(handle_), name.c_str(), 0);
+ErrorNumber Folder::removeFile(const std::string& name) const {
+    return resultOf(::unlinkat(static_cast<int>(handle_), name.c_str(), 0));
+}
+
+ErrorNumber Folder::replaceFile(const std::string& from, const std::string& to) const {
+    const int dir = static_cast<int>(handle_);
+    return resultOf(::renameat(dir, from.c_str(), dir, to.c_str()));
+}
+
+std::vector<std::string> Folder::namesStartingWith(const std::string& prefix) const {
+    std::vector<std::string> names;
+    // A descriptor of its own: reading the entries moves its position.
+    const int fd = ::openat(static_cast<int>(handle_), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* entries = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (entries == nullptr) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return names;
+    }
+    while (const dirent* entry = ::readdir(entries)) {
+        if (std::string_view(entry->d_name).starts_with(prefix)) {
+            names.emplace_back(entry->d_name);
+        }
+    }
+    ::closedir(entries);
+    return names;
 }
 
 // Some file systems cannot sync a folder (EINVAL) and a read-only one has
@@ -397,10 +432,26 @@ ErrorNumber removeFile(const std::string& path) {
 }
 
 ErrorNumber makePrivateFolder(const std::string& path) {
-    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+    if (::mkdir(path.c_str(), 0700) == 0) {
+        return 0;
+    }
+    if (errno != EEXIST) {
         return lastError();
     }
-    return 0;
+    // One already there and open to others is closed to them: it holds what
+    // the user was working on. Never through a link.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        return lastError();
+    }
+    struct stat status {};
+    int result = ::fstat(fd, &status);
+    if (result == 0 && (status.st_mode & 077) != 0) {
+        result = ::fchmod(fd, 0700);
+    }
+    const ErrorNumber error = result == 0 ? 0 : lastError();
+    ::close(fd);
+    return error;
 }
 
 ErrorNumber makeFolder(const std::string& path) {
@@ -412,26 +463,6 @@ ErrorNumber removeFolder(const std::string& path) {
 }
 
 namespace {
-
-// Holds back the signals that ask a program to end politely while it lives,
-// so that they arrive once the writer is done, not in the middle.
-class PoliteSignalsHeld {
-public:
-    PoliteSignalsHeld() {
-        sigset_t held;
-        sigemptyset(&held);
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-            sigaddset(&held, signal);
-        }
-        pthread_sigmask(SIG_BLOCK, &held, &previous_);
-    }
-    ~PoliteSignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
-    PoliteSignalsHeld(const PoliteSignalsHeld&) = delete;
-    PoliteSignalsHeld& operator=(const PoliteSignalsHeld&) = delete;
-
-private:
-    sigset_t previous_{};
-};
 
 struct WriterStart {
     void (*job)(void*);
@@ -492,6 +523,23 @@ bool runWriter(void (*job)(void*), void* argument, bool& fileTooLarge) {
     forgetBorrowedStack(stack);
     fileTooLarge = status != -1 && WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ;
     return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+struct PoliteSignalsHeld::Previous {
+    sigset_t mask{};
+};
+
+PoliteSignalsHeld::PoliteSignalsHeld() : previous_(std::make_unique<Previous>()) {
+    sigset_t held;
+    sigemptyset(&held);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        sigaddset(&held, signal);
+    }
+    pthread_sigmask(SIG_BLOCK, &held, &previous_->mask);
+}
+
+PoliteSignalsHeld::~PoliteSignalsHeld() {
+    pthread_sigmask(SIG_SETMASK, &previous_->mask, nullptr);
 }
 
 struct FileSizeLimitFails::Previous {

@@ -47,9 +47,6 @@ constexpr DWORD LockOffsetHigh = 0x7FFFFFFF;
 // "An operation is not supported on a directory", which MinGW's headers lack.
 constexpr ErrorNumber DirectoryNotSupported = 336;
 
-// The file whose far byte is the folder's lock.
-constexpr const wchar_t* LockedName = L"switches.mx";
-
 ErrorNumber lastError() {
     return static_cast<ErrorNumber>(::GetLastError());
 }
@@ -369,6 +366,8 @@ File File::standardInput() {
 // the save creates it: a save that fails or never happens removes it again,
 // so a folder holds afterwards exactly what it would have held on POSIX.
 struct Folder::State {
+    // The file whose far byte is the folder's lock, as the caller names it.
+    std::string lockName;
     File lock;
     bool madeForLock = false;
     bool claimed = false;
@@ -392,8 +391,9 @@ Folder::~Folder() {
 // The folder stays open, without sharing deletion, while a load or save
 // runs: Windows then refuses to rename or remove it, so every file opened
 // by its path belongs to the same folder, as openat gives on POSIX.
-ErrorNumber Folder::open(const std::string& path) {
+ErrorNumber Folder::open(const std::string& path, const std::string& lockName) {
     path_ = path;
+    state_->lockName = lockName;
     std::wstring name;
     if (!convertible(path, name)) {
         return ERROR_NO_UNICODE_TRANSLATION;
@@ -416,10 +416,14 @@ std::string Folder::pathOf(const std::string& name) const {
     return path_ + "\\" + name;
 }
 
+ErrorNumber Folder::status(FileStatus& status) const {
+    return statusOfHandle(reinterpret_cast<HANDLE>(handle_), status);
+}
+
 LockResult Folder::tryLock(LockKind kind, ErrorNumber& error) const {
     error = 0;
     State& state = *state_;
-    const std::wstring lockPath = wide(path_) + L"\\" + LockedName;
+    const std::wstring lockPath = wide(pathOf(state.lockName));
     while (!state.lock.isOpen()) {
         HANDLE lock = openHandle(lockPath, GENERIC_READ, ShareWithAll, OPEN_EXISTING,
                                  FILE_FLAG_OPEN_REPARSE_POINT);
@@ -453,21 +457,22 @@ bool Folder::onlyReadersHoldIt() const {
     return true;
 }
 
-Opened Folder::openFile(const std::string& name, Access access) const {
+Opened Folder::openFile(const std::string& name, Access access, Links links) const {
     Opened opened;
     std::wstring path;
     if (!convertible(pathOf(name), path)) {
         opened.error = ERROR_NO_UNICODE_TRANSLATION;
         return opened;
     }
-    if (state_->madeForLock && !state_->claimed && name == narrow(LockedName)) {
+    if (state_->madeForLock && !state_->claimed && name == state_->lockName) {
         opened.result = Opened::Result::Absent;
         return opened;
     }
     const bool writing = access != Access::Read;
+    const bool noFollow = writing || links == Links::Refuse;
     const HANDLE file =
         openHandle(path, accessFlags(access), writing ? ShareWithReaders : ShareWithAll,
-                   OPEN_EXISTING, writing ? FILE_FLAG_OPEN_REPARSE_POINT : FILE_ATTRIBUTE_NORMAL);
+                   OPEN_EXISTING, noFollow ? FILE_FLAG_OPEN_REPARSE_POINT : FILE_ATTRIBUTE_NORMAL);
     if (file == INVALID_HANDLE_VALUE) {
         const ErrorNumber error = lastError();
         if (notFound(error)) {
@@ -509,7 +514,7 @@ ErrorNumber Folder::createFile(const std::string& name, Access access, File& fil
         return ERROR_NO_UNICODE_TRANSLATION;
     }
     // The file made to carry the lock is the one this creates.
-    const bool claiming = state_->madeForLock && !state_->claimed && name == narrow(LockedName);
+    const bool claiming = state_->madeForLock && !state_->claimed && name == state_->lockName;
     const HANDLE created =
         openHandle(path, accessFlags(access), ShareWithReaders,
                    claiming ? OPEN_EXISTING : CREATE_NEW, FILE_FLAG_OPEN_REPARSE_POINT);
@@ -521,11 +526,43 @@ ErrorNumber Folder::createFile(const std::string& name, Access access, File& fil
     return 0;
 }
 
-void Folder::removeFile(const std::string& name) const {
+ErrorNumber Folder::removeFile(const std::string& name) const {
     std::wstring path;
-    if (convertible(pathOf(name), path)) {
-        ::DeleteFileW(path.c_str());
+    if (!convertible(pathOf(name), path)) {
+        return ERROR_NO_UNICODE_TRANSLATION;
     }
+    return ::DeleteFileW(path.c_str()) != 0 ? 0 : lastError();
+}
+
+// MoveFileEx replaces a file that is there (a plain rename fails over one).
+ErrorNumber Folder::replaceFile(const std::string& from, const std::string& to) const {
+    std::wstring source;
+    std::wstring target;
+    if (!convertible(pathOf(from), source) || !convertible(pathOf(to), target)) {
+        return ERROR_NO_UNICODE_TRANSLATION;
+    }
+    return ::MoveFileExW(source.c_str(), target.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0
+               ? 0
+               : lastError();
+}
+
+std::vector<std::string> Folder::namesStartingWith(const std::string& prefix) const {
+    std::vector<std::string> names;
+    std::wstring pattern;
+    if (!convertible(pathOf(prefix + "*"), pattern)) {
+        return names;
+    }
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        names.push_back(narrow(found.cFileName));
+    } while (::FindNextFileW(search, &found) != 0);
+    ::FindClose(search);
+    return names;
 }
 
 // Windows has no call that syncs a folder's entries: NTFS keeps them in its
@@ -648,6 +685,10 @@ bool runWriter(void (*job)(void*), void* argument, bool& fileTooLarge) {
     job(argument);
     return true;
 }
+
+struct PoliteSignalsHeld::Previous {};
+PoliteSignalsHeld::PoliteSignalsHeld() = default;
+PoliteSignalsHeld::~PoliteSignalsHeld() = default;
 
 // Windows has no file-size limit that ends a program.
 struct FileSizeLimitFails::Previous {};

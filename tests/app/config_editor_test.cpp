@@ -927,7 +927,7 @@ TEST_F(ConfigEditorTest, ARecoveryFileIsReadOnlyWhenItIsOneAndNeverHangsOrGrows)
     const std::vector<Case> cases = {
         {"a named pipe",
          [](const QString& file) { ::mkfifo(QFile::encodeName(file).constData(), 0600); },
-         "it is not a regular file"},
+         "it is a named pipe, not a regular file"},
         {"a link to another unit's file",
          [&](const QString& file) { QFile::link(other + "/switches.mx", file); },
          "it is a symbolic link"},

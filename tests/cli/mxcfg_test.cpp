@@ -560,11 +560,12 @@ TEST_F(MxcfgTest, NamesTravelWithTheTextAndAreShownButCompareOnlyOnRequest) {
     EXPECT_EQ(summary.status, 1);
     EXPECT_EQ(summary.out, "standard input differs from unit in 1 name.\n"
                            "1 of 2 is the same as unit.\n");
-    // An import of a text that names nothing takes the names away.
-    ASSERT_EQ(
-        mxcfg({"import", "-", fresh}, QByteArray::fromStdString(configToText(ChannelConfig{})))
-            .status,
-        0);
+    // A text that names nothing leaves the unit's names; empty name lines
+    // take them away.
+    const QByteArray nameless = QByteArray::fromStdString(configToText(ChannelConfig{}));
+    ASSERT_EQ(mxcfg({"import", "-", fresh}, nameless).status, 0);
+    EXPECT_TRUE(mxcfg({"export", fresh}).out.contains("\nUnit: Studio A\n"));
+    ASSERT_EQ(mxcfg({"import", "-", fresh}, "Unit:\n" + nameless).status, 0);
     EXPECT_FALSE(QFileInfo::exists(fresh + "/names.txt"));
     EXPECT_TRUE(mxcfg({"diff", unit, fresh}).out.contains("\nChannel 3 (Guest 2), Latching, "))
         << "diff names the channel";

@@ -372,12 +372,12 @@ TEST_F(ConfigFilesTest, ANamesFileThatIsNoFileOfItsOwnIsReportedAndLeftAlone) {
             UnitNames read;
             ReadNames(folder(), read);
             std::optional<FileError> namesError;
-            SaveConfig(folder(), ChannelConfig{}, named, namesError);
+            SaveConfig(folder(), ChannelConfig{}, &named, &namesError);
         }));
         UnitNames read;
         EXPECT_EQ(ReadNames(folder(), read).value_or(FileError{}).message(), c.message);
         std::optional<FileError> namesError;
-        EXPECT_FALSE(SaveConfig(folder(), distinctConfig(), named, namesError));
+        EXPECT_FALSE(SaveConfig(folder(), distinctConfig(), &named, &namesError));
         EXPECT_EQ(namesError.value_or(FileError{}).message(), c.message);
         EXPECT_EQ(fs::symlink_status(names).type(), before.type());
         const SwitchBlock saved = toBlock(distinctConfig().Switches);

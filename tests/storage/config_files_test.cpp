@@ -346,8 +346,9 @@ TEST_F(ConfigFilesTest, NamesLiveBesideTheUnitsFilesWhileAnythingIsNamed) {
     UnitNames named;
     named.unit = "Studio A";
     named.channels[2] = "Guest 2";
+    const UnitNames unnamed;
     std::optional<FileError> namesError;
-    ASSERT_FALSE(SaveConfig(folder(), config, named, namesError));
+    ASSERT_FALSE(SaveConfig(folder(), config, &named, &namesError));
     EXPECT_FALSE(namesError);
     const Bytes unitFiles = readFile(switchFile());
     UnitNames read;
@@ -355,14 +356,14 @@ TEST_F(ConfigFilesTest, NamesLiveBesideTheUnitsFilesWhileAnythingIsNamed) {
     EXPECT_EQ(read, named);
     // Named again: the new names replace the old.
     named.channels[2] = "Guest 3";
-    ASSERT_FALSE(SaveConfig(folder(), config, named, namesError));
+    ASSERT_FALSE(SaveConfig(folder(), config, &named, &namesError));
     EXPECT_FALSE(namesError) << namesError->message();
     const std::string text = namesToText(named);
     EXPECT_EQ(readFile(names), Bytes(text.begin(), text.end()));
 
     // Named or not, the unit's own bytes are the same; unnamed, it holds only
     // its two files again.
-    ASSERT_FALSE(SaveConfig(folder(), config, UnitNames{}, namesError));
+    ASSERT_FALSE(SaveConfig(folder(), config, &unnamed, &namesError));
     EXPECT_FALSE(namesError);
     EXPECT_EQ(readFile(switchFile()), unitFiles);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2);
@@ -374,7 +375,7 @@ TEST_F(ConfigFilesTest, NamesLiveBesideTheUnitsFilesWhileAnythingIsNamed) {
          {std::string("\x7F\x45\x4C\x46\x02\x00binary"), std::string(10 * 1024 * 1024, 'x')}) {
         writeFile(names, Bytes(kept.begin(), kept.end()));
         EXPECT_TRUE(ReadNames(folder(), read));
-        EXPECT_FALSE(SaveConfig(folder(), ChannelConfig{}, named, namesError));
+        EXPECT_FALSE(SaveConfig(folder(), ChannelConfig{}, &named, &namesError));
         ASSERT_TRUE(namesError);
         EXPECT_NE(namesError->message().find("is left as it is"), std::string::npos);
         EXPECT_EQ(readFile(names).size(), kept.size());
@@ -391,7 +392,7 @@ TEST_F(ConfigFilesTest, AFileReplacedWholeIsOnDiskBeforeItTakesItsName) {
         {"names.txt",
          [&] {
              std::optional<FileError> namesError;
-             ASSERT_FALSE(SaveConfig(folder(), distinctConfig(), named, namesError));
+             ASSERT_FALSE(SaveConfig(folder(), distinctConfig(), &named, &namesError));
              ASSERT_FALSE(namesError);
          }},
     };
