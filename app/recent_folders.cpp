@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSettings>
 #include <QStandardPaths>
 
 namespace mx {
@@ -15,16 +14,6 @@ namespace {
 constexpr const char* Heading = "# The units MX_config loaded or saved last, newest first.";
 // Ten folder names are far less; a larger file is not this list.
 constexpr std::size_t LongestFile = 256 * 1024;
-
-// The list as kept before, in a QSettings file; read once, and only when no
-// lock of it is left over, since QSettings would wait for that lock.
-QStringList earlierList(const QString& file) {
-    const QString earlier = QFileInfo(file).path() + "/recent-folders.ini";
-    if (!QFileInfo::exists(earlier) || QFileInfo::exists(earlier + ".lock")) {
-        return {};
-    }
-    return QSettings(earlier, QSettings::IniFormat).value("recentFolders").toStringList();
-}
 
 } // namespace
 
@@ -40,9 +29,7 @@ QStringList RecentFolders::folders() const {
     // so nothing left by a killed editor can hold a start-up up.
     QStringList kept;
     std::string text;
-    if (!QFileInfo::exists(file_)) {
-        kept = earlierList(file_);
-    } else if (!ReadRegularFile(storagePath(file_), LongestFile, text)) {
+    if (!ReadRegularFile(storagePath(file_), LongestFile, text)) {
         for (const QByteArray& line : QByteArray::fromStdString(text).split('\n')) {
             if (!line.isEmpty() && !line.startsWith('#')) {
                 kept << fromStoragePath(QByteArray::fromPercentEncoding(line).toStdString());

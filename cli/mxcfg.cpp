@@ -411,13 +411,6 @@ SheetPart sheetPart(const BinderUnit& unit) {
             QString::fromStdString(printable(unitName(unit.source, unit.names)))};
 }
 
-std::string lowerCase(std::string text) {
-    for (char& c : text) {
-        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-    return text;
-}
-
 // The parts of a source's path that can name its sheet, innermost first: a
 // folder's name, or a text file's without its extension, then the folders
 // it lies in.
@@ -450,7 +443,8 @@ std::vector<std::string> nameParts(const QString& argument) {
 }
 
 // The names of the sheets of several sources in one folder: each unit's
-// own. Sources named alike (letter case aside, as Windows folders are) are
+// own. Sources named alike (as Windows compares names: letter case and
+// trailing dots and spaces aside) are
 // told apart by the folders they lie in, "site-a_unit01" beside
 // "site-b_unit01"; any still alike, the same source given twice, by a
 // number, "unit01 (2)".
@@ -473,7 +467,7 @@ std::vector<std::string> sheetNames(const QStringList& arguments) {
     const auto alike = [&] {
         std::map<std::string, std::vector<std::size_t>> groups;
         for (std::size_t i = 0; i < parts.size(); ++i) {
-            groups[lowerCase(nameAt(i))].push_back(i);
+            groups[FileNameKey(nameAt(i))].push_back(i);
         }
         return groups;
     };
@@ -495,10 +489,10 @@ std::vector<std::string> sheetNames(const QStringList& arguments) {
     std::map<std::string, int> taken;
     for (std::size_t i = 0; i < parts.size(); ++i) {
         names[i] = nameAt(i);
-        for (int number = 2; taken.contains(lowerCase(names[i])); ++number) {
+        for (int number = 2; taken.contains(FileNameKey(names[i])); ++number) {
             names[i] = nameAt(i) + " (" + std::to_string(number) + ")";
         }
-        taken[lowerCase(names[i])] = 1;
+        taken[FileNameKey(names[i])] = 1;
     }
     return names;
 }

@@ -20,6 +20,14 @@ if git ls-files '*.cpp' '*.h' | grep -vE '^(tests|bench)/|_(posix|windows)\.cpp$
     exit 1
 fi
 echo "lint: system headers are in the platform files alone"
+# Files are created, written, renamed and removed by storage/ alone, through
+# its few calls that keep them safe; tests and benchmarks make their own.
+file_calls='QSaveFile|QTemporaryFile|QLockFile|QSettings|mkpath|\.mkdir\(|removeRecursively|QFile::(remove|rename|link|copy|resize|setPermissions)|ofstream|fopen\(|std::filesystem::(create|remove|rename|copy|resize|permissions)|::(unlink|rename|mkdir|rmdir|creat)\('
+if git ls-files '*.cpp' '*.h' | grep -vE '^(tests|bench|storage)/' | xargs grep -nE "$file_calls"; then
+    echo "lint: the lines above make, write, rename or remove files outside storage/" >&2
+    exit 1
+fi
+echo "lint: files are made, written, renamed and removed by storage/ alone"
 [ -f build/compile_commands.json ] || scripts/build.sh default >/dev/null
 # The fuzzer is built by scripts/fuzz.sh alone, outside the build.
 sources=$(git ls-files '*.cpp' | grep -v '^tests/fuzz/')

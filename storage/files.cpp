@@ -295,21 +295,24 @@ char32_t folded(char32_t c) {
     return c == 0x178 ? 0xFF : c;
 }
 
-std::u32string comparable(std::string_view name) {
+} // namespace
+
+std::string FileNameKey(std::string_view name) {
     while (!name.empty() && (name.back() == '.' || name.back() == ' ')) {
         name.remove_suffix(1);
     }
-    std::u32string text;
+    std::string key;
     for (std::size_t i = 0; i < name.size();) {
-        text += folded(nextCharacter(name, i));
+        const char32_t c = folded(nextCharacter(name, i));
+        for (int shift = 24; shift >= 0; shift -= 8) {
+            key += static_cast<char>((c >> shift) & 0xFF);
+        }
     }
-    return text;
+    return key;
 }
 
-} // namespace
-
 bool SameFileName(std::string_view a, std::string_view b) {
-    return comparable(a) == comparable(b);
+    return FileNameKey(a) == FileNameKey(b);
 }
 
 } // namespace mx

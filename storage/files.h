@@ -82,5 +82,7 @@ bool IsFolder(const std::string& path);
 // the unit's files go to: Windows and its file systems (on USB sticks too)
 // compare names without regard to case and ignore trailing dots and spaces.
 bool SameFileName(std::string_view a, std::string_view b);
+// The form by which SameFileName compares a name: equal keys, same file.
+std::string FileNameKey(std::string_view name);
 
 } // namespace mx
