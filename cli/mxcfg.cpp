@@ -433,9 +433,7 @@ std::vector<std::string> nameParts(const QString& argument) {
         const std::u8string text = part->u8string();
         parts.emplace_back(text.begin(), text.end());
     }
-    platform::FileStatus status;
-    if (!parts.empty() && !(platform::statusOf(bytes, platform::Links::Follow, status) == 0 &&
-                            status.kind == platform::FileKind::Directory)) {
+    if (!parts.empty() && !IsFolder(bytes)) {
         const std::u8string stem = std::filesystem::path(parts.front()).stem().u8string();
         parts.front().assign(stem.begin(), stem.end());
     }
@@ -711,7 +709,8 @@ std::map<QString, Command> commands() {
         {"import",
          {"Read a complete configuration and write it into each FOLDER, each on its own. "
           "Nothing is written unless the whole configuration reads; exits 0 only when every "
-          "folder was written.",
+          "folder was written. Names the text gives are saved with each unit; a text that "
+          "names nothing leaves each unit's names as they are (empty name lines clear them).",
           {{"FILE", "The text, as \"mxcfg export\" writes it (or a unit's folder); - for "
                     "standard input."},
            {"FOLDER", "A folder to write switches.mx and settings.cmx into."}},

@@ -23,14 +23,13 @@ std::optional<FileError> ClaimFile::take(const std::string& path) {
     }
     path_ = path;
     platform::File file;
-    if (const auto error = platform::createExclusive(path, file); error != 0) {
-        return files::failure(path, FileOperation::Create, error);
+    if (auto error = platform::createExclusive(path, file)) {
+        return error;
     }
-    platform::ErrorNumber error = 0;
-    if (file.tryLock(platform::LockKind::Exclusive, error) != platform::LockResult::Taken) {
+    if (auto error = file.tryLock(platform::LockKind::Exclusive)) {
         file = platform::File();
         platform::removeFile(path);
-        return files::failure(path, FileOperation::Lock, error);
+        return error;
     }
     file_ = std::move(file);
     return std::nullopt;
@@ -40,18 +39,18 @@ std::optional<FileError> ClaimFile::say(std::string_view text) {
     if (!held()) {
         return std::nullopt;
     }
-    const auto failed = [&](FileOperation operation, platform::ErrorNumber error) {
+    const auto failed = [&](FileError error) {
         giveUp();
-        return files::failure(path_, operation, error);
+        return error;
     };
-    if (const auto error = file_.setLength(0); error != 0) {
-        return failed(FileOperation::Write, error);
+    if (auto error = file_.setLength(0)) {
+        return failed(*error);
     }
     const std::span all(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
     for (std::size_t written = 0; written < all.size();) {
         std::size_t put = 0;
-        if (const auto error = file_.writeAt(written, all.subspan(written), put); error != 0) {
-            return failed(FileOperation::Write, error);
+        if (auto error = file_.writeAt(written, all.subspan(written), put)) {
+            return failed(*error);
         }
         written += put;
     }
@@ -60,11 +59,8 @@ std::optional<FileError> ClaimFile::say(std::string_view text) {
 
 bool ClaimFile::heldByAnother(const std::string& path) {
     platform::File file;
-    if (platform::openToRead(path, true, file) != 0) {
-        return false;
-    }
-    platform::ErrorNumber error = 0;
-    return file.tryLock(platform::LockKind::Shared, error) == platform::LockResult::Busy;
+    return !platform::openToRead(path, true, file) &&
+           platform::isBusy(file.tryLock(platform::LockKind::Shared));
 }
 
 } // namespace mx

@@ -23,15 +23,7 @@ using platform::Access;
 using platform::Condition;
 using platform::File;
 using platform::LockKind;
-using platform::LockResult;
-using platform::Opened;
-
-std::optional<FileError> closeChecked(File& file, const std::string& path) {
-    if (const auto error = file.close(); error != 0) {
-        return failure(path, FileOperation::Close, error);
-    }
-    return std::nullopt;
-}
+using platform::Status;
 
 // Reads up to limit bytes from the start of an open file.
 std::optional<FileError> readPrefix(const File& file, const std::string& path, std::size_t limit,
@@ -40,9 +32,8 @@ std::optional<FileError> readPrefix(const File& file, const std::string& path, s
     std::size_t count = 0;
     while (count < limit) {
         std::size_t got = 0;
-        if (const auto error = file.readAt(count, std::span(bytes).subspan(count), got);
-            error != 0) {
-            return failure(path, FileOperation::Read, error);
+        if (auto error = file.readAt(count, std::span(bytes).subspan(count), got)) {
+            return files::about(path, *error);
         }
         if (got == 0) {
             break;
@@ -53,19 +44,18 @@ std::optional<FileError> readPrefix(const File& file, const std::string& path, s
     return std::nullopt;
 }
 
-// Writes all of bytes at offset 0; the error number of a failure, or 0.
-// written counts the bytes that reached the file either way.
-platform::ErrorNumber writeAll(const File& file, std::span<const std::uint8_t> bytes,
-                               std::size_t& written) {
+// Writes all of bytes at offset 0; written counts the bytes that reached
+// the file either way.
+Status writeAll(const File& file, std::span<const std::uint8_t> bytes, std::size_t& written) {
     written = 0;
     while (written < bytes.size()) {
         std::size_t put = 0;
-        if (const auto error = file.writeAt(written, bytes.subspan(written), put); error != 0) {
+        if (auto error = file.writeAt(written, bytes.subspan(written), put)) {
             return error;
         }
         written += put;
     }
-    return 0;
+    return std::nullopt;
 }
 
 // One of the two files, opened for a save.
@@ -97,7 +87,7 @@ struct WriteJob {
     SaveTarget& settings;
     const platform::Folder& folder;
     const files::NamesChange& names;
-    std::array<platform::ErrorNumber, 3> errors = {0, 0, 0};
+    std::array<Status, 3> errors;
     // 0 before the first write, 1 during the switch file's, 2 during the
     // settings file's, 3 while names.txt is put in place, 4 once all is done.
     int stage = 0;
@@ -107,37 +97,38 @@ void writeJob(void* argument) {
     auto& job = *static_cast<WriteJob*>(argument);
     job.stage = 1;
     job.errors[0] = writeAll(job.switches.file, job.switches.block, job.switches.written);
-    if (job.errors[0] == 0) {
+    if (!job.errors[0]) {
         job.stage = 2;
         job.errors[1] = writeAll(job.settings.file, job.settings.block, job.settings.written);
     }
-    if (job.errors[0] == 0 && job.errors[1] == 0) {
+    if (!job.errors[0] && !job.errors[1]) {
         job.stage = 3;
         job.errors[2] = files::applyNames(job.folder, job.names);
     }
     job.stage = 4;
 }
 
-// Makes the writes; the error number of each step, 0 for success, and 0 for
-// the steps after one that failed. The writer is one that a kill of this
-// process does not stop, where the system has one, so that nothing comes
-// between the writes.
-std::array<platform::ErrorNumber, 3> writeAllOfUnit(WriteJob& job) {
-    bool fileTooLarge = false;
-    if (platform::runWriter(writeJob, &job, fileTooLarge) && job.stage == 4) {
+// Makes the writes; how each step went, and nothing for the steps after one
+// that failed. The writer is one that a kill of this process does not stop,
+// where the system has one, so that nothing comes between the writes.
+std::array<Status, 3> writeAllOfUnit(WriteJob& job) {
+    Status died = platform::runWriter(writeJob, &job);
+    if (!died && job.stage == 4) {
         return job.errors;
+    }
+    if (!died) {
+        died = files::failure({}, FileOperation::Write, Condition::InputOutput);
     }
     // The writer died: the file it was writing may hold any part of its
     // block, and the files written before count as failed too, so that all
     // are undone; names.txt is in place or not, as its rename was made or not.
-    const platform::ErrorNumber reason =
-        platform::errorNumber(fileTooLarge ? Condition::FileTooLarge : Condition::InputOutput);
     if (job.stage >= 3) {
-        return {0, 0, files::namesApplied(job.folder, job.names) ? 0 : reason};
+        return {Status(), Status(), files::namesApplied(job.folder, job.names) ? Status() : died};
     }
     SaveTarget& dying = job.stage == 2 ? job.settings : job.switches;
     dying.written = dying.block.size();
-    return job.stage == 2 ? std::array<int, 3>{0, reason, 0} : std::array<int, 3>{reason, 0, 0};
+    return job.stage == 2 ? std::array<Status, 3>{Status(), died, Status()}
+                          : std::array<Status, 3>{died, Status(), Status()};
 }
 
 } // namespace
@@ -150,8 +141,8 @@ public:
     std::optional<FileError> open(const std::string& path, LockKind lock,
                                   std::chrono::milliseconds wait,
                                   const FolderIdentity* made = nullptr) {
-        if (const auto error = folder_.open(path, SwitchFileName); error != 0) {
-            return failure(path, FileOperation::Open, error);
+        if (auto error = folder_.open(path, SwitchFileName)) {
+            return error;
         }
         if (auto error = checkMade(made)) {
             return error;
@@ -171,51 +162,29 @@ public:
     const std::string& path() const { return folder_.path(); }
     std::string pathOf(const char* name) const { return folder_.pathOf(name); }
 
-    std::optional<FileError> sync() const {
-        if (const auto error = folder_.sync(); error != 0) {
-            return failure(path(), FileOperation::Sync, error);
-        }
-        return std::nullopt;
-    }
+    Status sync() const { return folder_.sync(); }
 
     // Opens an existing regular file. Sets absent, and opens nothing, when
     // there is no such file; status receives the file's status. A save
     // opens no symbolic link: writing through one would write another
     // unit's file, outside this folder's lock.
-    std::optional<FileError> openRegular(const char* name, Access access, File& file, bool& absent,
-                                         platform::FileStatus& status) const {
-        absent = false;
-        const std::string path = pathOf(name);
-        Opened opened = folder_.openFile(name, access);
-        switch (opened.result) {
-        case Opened::Result::Opened:
-            file = std::move(opened.file);
-            status = opened.status;
+    Status openRegular(const char* name, Access access, File& file, bool& absent,
+                       platform::FileStatus& status) const {
+        Status error = folder_.openFile(name, access, file, status);
+        absent = platform::isNotFound(error) && status.kind == platform::FileKind::Missing;
+        if (absent) {
             return std::nullopt;
-        case Opened::Result::Absent:
-            absent = true;
-            return std::nullopt;
-        case Opened::Result::Link:
-            return refusal(path, FileOperation::Open,
-                           "it is a symbolic link to \"" + opened.linkTarget +
-                               "\"; a unit's files are saved only as files of its own folder");
-        case Opened::Result::DanglingLink:
-            // Following it would create a file elsewhere.
-            return refusal(path, FileOperation::Open,
-                           "it is a dangling link to \"" + opened.linkTarget + "\"");
-        case Opened::Result::NotRegular:
-            return notRegular(path, opened.status.kind);
-        case Opened::Result::Failed:
-            break;
         }
-        return failure(path, FileOperation::Open, opened.error);
+        // A dangling link would create a file elsewhere when followed.
+        if (error && status.kind == platform::FileKind::Link &&
+            error->description.starts_with("it is a symbolic link")) {
+            error->description += "; a unit's files are saved only as files of its own folder";
+        }
+        return error;
     }
 
-    std::optional<FileError> createNew(const char* name, Access access, File& file) const {
-        if (const auto error = folder_.createFile(name, access, file); error != 0) {
-            return failure(pathOf(name), FileOperation::Create, error);
-        }
-        return std::nullopt;
+    Status createNew(const char* name, Access access, File& file) const {
+        return folder_.createFile(name, access, file);
     }
 
     // Opens an existing file, or creates it; status receives its status.
@@ -232,10 +201,7 @@ public:
         if (auto error = createNew(name, access, file)) {
             return error;
         }
-        if (const auto error = file.status(status); error != 0) {
-            return failure(pathOf(name), FileOperation::Create, error);
-        }
-        return std::nullopt;
+        return file.status(status);
     }
 
     void remove(const std::string& name) const { folder_.removeFile(name); }
@@ -246,8 +212,8 @@ private:
         if (made == nullptr) {
             return std::nullopt;
         }
-        if (const auto error = folder_.status(status); error != 0) {
-            return failure(path(), FileOperation::Open, error);
+        if (auto error = folder_.status(status)) {
+            return error;
         }
         if (FolderIdentity{status.device, status.index} != *made) {
             return refusal(path(), FileOperation::Open,
@@ -264,15 +230,9 @@ private:
         constexpr std::chrono::milliseconds Pause{20};
         const auto deadline = std::chrono::steady_clock::now() + wait;
         while (true) {
-            platform::ErrorNumber error = 0;
-            switch (folder_.tryLock(lock, error)) {
-            case LockResult::Taken:
-            case LockResult::Unsupported:
-                return std::nullopt;
-            case LockResult::Failed:
-                return failure(path(), FileOperation::Lock, error);
-            case LockResult::Busy:
-                break;
+            Status error = folder_.tryLock(lock);
+            if (!platform::isBusy(error)) {
+                return error;
             }
             if (std::chrono::steady_clock::now() >= deadline) {
                 return refusal(path(), FileOperation::Lock, lockHolder(lock));
@@ -310,7 +270,7 @@ std::optional<FileError> readFile(const Folder& folder, const char* name, std::s
         if (auto error = readPrefix(file, path, limit, bytes)) {
             return error;
         }
-        return closeChecked(file, path);
+        return file.close();
     }
     bytes.clear();
     switch (missing) {
@@ -325,7 +285,7 @@ std::optional<FileError> readFile(const Folder& folder, const char* name, std::s
         if (auto error = folder.sync()) {
             return error;
         }
-        return closeChecked(file, path);
+        return file.close();
     }
     return std::nullopt;
 }
@@ -357,13 +317,12 @@ bool undoWrite(SaveTarget& target) {
     // no more room than the write took.
     std::size_t restored = 0;
     const std::span<const std::uint8_t> before(target.before);
-    if (writeAll(target.file, before.first(std::min(target.written, before.size())), restored) !=
-        0) {
+    if (writeAll(target.file, before.first(std::min(target.written, before.size())), restored)) {
         return false;
     }
     platform::FileStatus status;
-    return target.file.status(status) == 0 &&
-           (status.size <= target.sizeBefore || target.file.setLength(target.sizeBefore) == 0);
+    return !target.file.status(status) &&
+           (status.size <= target.sizeBefore || !target.file.setLength(target.sizeBefore));
 }
 
 const char* verbFor(FileOperation operation) {
@@ -515,8 +474,8 @@ void undoWrites(std::array<SaveTarget, 2>& targets, std::size_t failed) {
 std::optional<FileError> syncAndClose(const OpenFolder& folder, std::array<SaveTarget, 2>& targets,
                                       bool folderChanged) {
     for (SaveTarget& target : targets) {
-        if (const auto error = target.file.sync(); error != 0) {
-            return failure(target.path, FileOperation::Sync, error);
+        if (auto error = target.file.sync()) {
+            return error;
         }
     }
     if (folderChanged || targets[0].created || targets[1].created) {
@@ -525,7 +484,7 @@ std::optional<FileError> syncAndClose(const OpenFolder& folder, std::array<SaveT
         }
     }
     for (SaveTarget& target : targets) {
-        if (auto error = closeChecked(target.file, target.path)) {
+        if (auto error = target.file.close()) {
             return error;
         }
     }
@@ -570,14 +529,14 @@ std::optional<SaveError> LockedFolder::save(const ChannelConfig& config, const U
             return fail(*error);
         }
     }
-    WriteJob job{targets[0], targets[1], folder_->folder(), namesChange};
-    const std::array<int, 3> errors = writeAllOfUnit(job);
+    WriteJob job{targets[0], targets[1], folder_->folder(), namesChange, {}};
+    const std::array<Status, 3> errors = writeAllOfUnit(job);
     for (std::size_t failed = 0; failed < errors.size(); ++failed) {
-        if (errors[failed] != 0) {
+        if (errors[failed]) {
             undoWrites(targets, failed);
             const std::string path =
                 failed < 2 ? targets[failed].path : folder_->pathOf(NamesFileName);
-            return fail(failure(path, FileOperation::Write, errors[failed]));
+            return fail(files::about(path, *errors[failed]));
         }
     }
     // Written: a failure from here on leaves the new configuration, maybe

@@ -24,8 +24,8 @@ std::optional<FileError> readText(const platform::File& file, const std::string&
     std::size_t total = 0;
     while (true) {
         std::size_t got = 0;
-        if (const auto error = file.readOn(piece, got); error != 0) {
-            return files::failure(name, FileOperation::Read, error);
+        if (auto error = file.readOn(piece, got)) {
+            return files::about(name, *error);
         }
         if (got == 0) {
             break;
@@ -54,14 +54,14 @@ std::optional<FileError> readText(const platform::File& file, const std::string&
 
 std::optional<FileError> ReadConfigFromInput(const std::string& name, ChannelConfig& config,
                                              SourceNames* names) {
-    return readText(platform::File::standardInput(), name, config, names);
+    return readText(platform::File::standardInput(name), name, config, names);
 }
 
 std::optional<FileError> ReadConfigSource(const std::string& path, ChannelConfig& config,
                                           TextFiles files, StoredBlocks* loaded,
                                           SourceNames* names) {
     platform::FileStatus status;
-    if (platform::statusOf(path, platform::Links::Follow, status) == 0 &&
+    if (!platform::statusOf(path, platform::Links::Follow, status) &&
         status.kind == platform::FileKind::Directory) {
         ChannelConfig read;
         if (auto error = LoadConfig(path, MissingFile::IsAnError, read, loaded, names)) {
@@ -73,13 +73,12 @@ std::optional<FileError> ReadConfigSource(const std::string& path, ChannelConfig
     // Opened without waiting, so that a named pipe with no writer is found
     // out rather than waited on; a regular file never waits anyway.
     platform::File file;
-    if (const auto error = platform::openToRead(path, files == TextFiles::RegularOnly, file);
-        error != 0) {
-        return files::failure(path, FileOperation::Open, error);
+    if (auto error = platform::openToRead(path, files == TextFiles::RegularOnly, file)) {
+        return error;
     }
     if (files == TextFiles::RegularOnly) {
-        if (const auto error = file.status(status); error != 0) {
-            return files::failure(path, FileOperation::Open, error);
+        if (auto error = file.status(status)) {
+            return error;
         }
         if (status.kind != platform::FileKind::Regular) {
             return files::notRegular(path, status.kind);

@@ -10,10 +10,8 @@
 
 namespace mx::files {
 
-inline FileError failure(const std::string& path, FileOperation operation,
-                         platform::ErrorNumber errorNumber) {
-    return FileError{path, operation, errorNumber, platform::describe(errorNumber)};
-}
+using platform::failure;
+using platform::notRegular;
 
 inline FileError failure(const std::string& path, FileOperation operation,
                          platform::Condition condition) {
@@ -25,27 +23,10 @@ inline FileError refusal(const std::string& path, FileOperation operation, std::
     return FileError{path, operation, 0, std::move(why)};
 }
 
-inline const char* kindOf(platform::FileKind kind) {
-    switch (kind) {
-    case platform::FileKind::Pipe:
-        return "a named pipe";
-    case platform::FileKind::Socket:
-        return "a socket";
-    case platform::FileKind::CharacterDevice:
-        return "a character device";
-    case platform::FileKind::BlockDevice:
-        return "a block device";
-    default:
-        return "a special file";
-    }
-}
-
-inline FileError notRegular(const std::string& path, platform::FileKind kind) {
-    if (kind == platform::FileKind::Directory) {
-        return failure(path, FileOperation::Open, platform::Condition::IsDirectory);
-    }
-    return refusal(path, FileOperation::Open,
-                   std::string("it is ") + kindOf(kind) + ", not a regular file");
+// The same error, said of another path: a new file's error is its target's.
+inline FileError about(const std::string& path, FileError error) {
+    error.path = path;
+    return error;
 }
 
 } // namespace mx::files

@@ -12,35 +12,13 @@ namespace mx {
 
 namespace files {
 
-std::optional<FileError> unopened(const std::string& path, const platform::Opened& opened,
-                                  std::string_view linkNote) {
-    using Result = platform::Opened::Result;
-    switch (opened.result) {
-    case Result::Opened:
-        return std::nullopt;
-    case Result::Absent:
-        return failure(path, FileOperation::Open, platform::Condition::NotFound);
-    case Result::Link:
-        return refusal(path, FileOperation::Open,
-                       "it is a symbolic link to \"" + opened.linkTarget + "\"" +
-                           std::string(linkNote));
-    case Result::DanglingLink:
-        // Following it would create a file elsewhere.
-        return refusal(path, FileOperation::Open,
-                       "it is a dangling link to \"" + opened.linkTarget + "\"");
-    case Result::NotRegular:
-        return notRegular(path, opened.status.kind);
-    case Result::Failed:
-        break;
-    }
-    return failure(path, FileOperation::Open, opened.error);
-}
+using platform::failure;
 
 std::optional<FileError> readWhole(const platform::File& file, const std::string& path,
                                    std::size_t longest, std::string& bytes) {
     platform::FileStatus status;
-    if (const auto error = file.status(status); error != 0) {
-        return failure(path, FileOperation::Read, error);
+    if (auto error = file.status(status)) {
+        return about(path, *error);
     }
     const auto tooLong = [&](std::uint64_t size) {
         return refusal(path, FileOperation::Read,
@@ -55,8 +33,8 @@ std::optional<FileError> readWhole(const platform::File& file, const std::string
     for (std::size_t got = 1; got > 0 && total < read.size(); total += got) {
         const std::span into(reinterpret_cast<std::uint8_t*>(read.data()) + total,
                              read.size() - total);
-        if (const auto error = file.readAt(total, into, got); error != 0) {
-            return failure(path, FileOperation::Read, error);
+        if (auto error = file.readAt(total, into, got)) {
+            return about(path, *error);
         }
     }
     if (total > longest) {
@@ -78,37 +56,39 @@ std::optional<FileError> writeScratch(const platform::Folder& folder, const std:
     std::random_device random;
     const platform::ErrorNumber exists = platform::errorNumber(platform::Condition::AlreadyExists);
     platform::File file;
-    platform::ErrorNumber error = exists;
-    for (int attempt = 0; attempt < 100 && error == exists; ++attempt) {
+    platform::Status error = failure({}, FileOperation::Create, exists);
+    for (int attempt = 0; attempt < 100 && error && error->errorNumber == exists; ++attempt) {
         scratch = scratchPrefix(target);
         for (int i = 0; i < 12; ++i) {
             scratch += Digits[random() % Digits.size()];
         }
         error = folder.createFile(scratch, platform::Access::Write, file);
     }
+    // A new file's errors are its target's: the scratch name means nothing
+    // to the user.
     const std::string path = folder.pathOf(target);
-    if (error != 0) {
-        return failure(path, FileOperation::Create, error);
+    if (error) {
+        return about(path, *error);
     }
     const platform::FileSizeLimitFails fileSizeLimitFails;
-    const auto failed = [&](FileOperation operation, platform::ErrorNumber why) {
+    const auto failed = [&](const FileError& why) {
         file = platform::File();
         folder.removeFile(scratch);
-        return failure(path, operation, why);
+        return about(path, why);
     };
     const std::span all(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     for (std::size_t written = 0; written < all.size();) {
         std::size_t put = 0;
-        if (const auto why = file.writeAt(written, all.subspan(written), put); why != 0) {
-            return failed(FileOperation::Write, why);
+        if (auto why = file.writeAt(written, all.subspan(written), put)) {
+            return failed(*why);
         }
         written += put;
     }
-    if (const auto why = synced ? file.sync() : 0; why != 0) {
-        return failed(FileOperation::Sync, why);
+    if (auto why = synced ? file.sync() : platform::Status()) {
+        return failed(*why);
     }
-    if (const auto why = file.close(); why != 0) {
-        return failed(FileOperation::Close, why);
+    if (auto why = file.close()) {
+        return failed(*why);
     }
     return std::nullopt;
 }
@@ -131,8 +111,8 @@ std::optional<FileError> openFolderOf(const std::string& path, FileOperation ope
                                       platform::Folder& folder, std::string& name) {
     auto [parent, last] = files::splitPath(path);
     name = std::move(last);
-    if (const auto error = folder.open(parent, {}); error != 0) {
-        return files::failure(path, operation, error);
+    if (auto error = folder.open(parent, {})) {
+        return files::failure(path, operation, error->errorNumber);
     }
     return std::nullopt;
 }
@@ -146,12 +126,13 @@ std::optional<FileError> ReadRegularFile(const std::string& path, std::size_t lo
     if (auto error = openFolderOf(path, FileOperation::Open, folder, name)) {
         return error;
     }
-    const platform::Opened opened =
-        folder.openFile(name, platform::Access::Read, platform::Links::Refuse);
-    if (auto error = files::unopened(path, opened, "; it is never read through one")) {
+    platform::File file;
+    platform::FileStatus status;
+    if (auto error =
+            folder.openFile(name, platform::Access::Read, file, status, platform::Links::Refuse)) {
         return error;
     }
-    return files::readWhole(opened.file, path, longest, bytes);
+    return files::readWhole(file, path, longest, bytes);
 }
 
 std::optional<FileError> ReplaceFile(const std::string& path, std::string_view bytes,
@@ -166,14 +147,11 @@ std::optional<FileError> ReplaceFile(const std::string& path, std::string_view b
     if (auto error = files::writeScratch(folder, name, bytes, durable, scratch)) {
         return error;
     }
-    if (const auto error = folder.replaceFile(scratch, name); error != 0) {
+    if (auto error = folder.replaceFile(scratch, name)) {
         folder.removeFile(scratch);
-        return files::failure(path, FileOperation::Write, error);
+        return error;
     }
-    if (const auto error = durable ? folder.sync() : 0; error != 0) {
-        return files::failure(path, FileOperation::Sync, error);
-    }
-    return std::nullopt;
+    return durable ? folder.sync() : std::nullopt;
 }
 
 std::optional<FileError> RenameFile(const std::string& from, const std::string& to) {
@@ -182,10 +160,7 @@ std::optional<FileError> RenameFile(const std::string& from, const std::string& 
     if (auto error = openFolderOf(from, FileOperation::Write, folder, name)) {
         return error;
     }
-    if (const auto error = folder.replaceFile(name, files::splitPath(to).second); error != 0) {
-        return files::failure(from, FileOperation::Write, error);
-    }
-    return std::nullopt;
+    return folder.replaceFile(name, files::splitPath(to).second);
 }
 
 std::optional<FileError> RemoveFile(const std::string& path) {
@@ -194,11 +169,8 @@ std::optional<FileError> RemoveFile(const std::string& path) {
     if (auto error = openFolderOf(path, FileOperation::Remove, folder, name)) {
         return error;
     }
-    const auto error = folder.removeFile(name);
-    if (error != 0 && error != platform::errorNumber(platform::Condition::NotFound)) {
-        return files::failure(path, FileOperation::Remove, error);
-    }
-    return std::nullopt;
+    auto error = folder.removeFile(name);
+    return platform::isNotFound(error) ? std::nullopt : error;
 }
 
 std::optional<FileError> MakePrivateFolder(const std::string& path) {
@@ -207,10 +179,7 @@ std::optional<FileError> MakePrivateFolder(const std::string& path) {
         return error;
     }
     parents.keep();
-    if (const auto error = platform::makePrivateFolder(path); error != 0) {
-        return files::failure(path, FileOperation::Create, error);
-    }
-    return std::nullopt;
+    return platform::makePrivateFolder(path);
 }
 
 MadeFolders::~MadeFolders() {
@@ -237,20 +206,19 @@ std::optional<FileError> MadeFolders::make(const std::string& path) {
             sofar.empty() || sofar.find_first_not_of(platform::Separators) == std::string::npos;
         sofar += (atRoot ? "" : "/") + std::string(step);
         platform::FileStatus status;
-        if (const auto error = platform::statusOf(sofar, platform::Links::Follow, status);
-            error != 0) {
-            return files::failure(sofar, FileOperation::Open, error);
+        if (auto error = platform::statusOf(sofar, platform::Links::Follow, status)) {
+            return error;
         }
         if (status.kind != platform::FileKind::Missing) {
             continue;
         }
-        if (const auto error = platform::makeFolder(sofar); error != 0) {
-            return files::failure(sofar, FileOperation::Create, error);
+        if (auto error = platform::makeFolder(sofar)) {
+            return error;
         }
         made_.push_back(sofar);
     }
     platform::FileStatus status;
-    if (!made_.empty() && platform::statusOf(sofar, platform::Links::Refuse, status) == 0) {
+    if (!made_.empty() && !platform::statusOf(sofar, platform::Links::Refuse, status)) {
         innermost_ = FolderIdentity{status.device, status.index};
     }
     return std::nullopt;
@@ -258,7 +226,7 @@ std::optional<FileError> MadeFolders::make(const std::string& path) {
 
 bool IsFolder(const std::string& path) {
     platform::FileStatus status;
-    return platform::statusOf(path, platform::Links::Follow, status) == 0 &&
+    return !platform::statusOf(path, platform::Links::Follow, status) &&
            status.kind == platform::FileKind::Directory;
 }
 

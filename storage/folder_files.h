@@ -1,8 +1,8 @@
 #pragma once
 
-// What storage's own parts share about files opened in a folder: what an
-// open that found no regular file means, reading one whole within a bound,
-// and writing a new file beside the one it will replace.
+// What storage's own parts share about files opened in a folder: reading
+// one whole within a bound, and writing a new file beside the one it will
+// replace.
 
 #include "file_error.h"
 #include "platform.h"
@@ -12,11 +12,6 @@
 #include <string_view>
 
 namespace mx::files {
-
-// The error for an open that found no regular file of its own; `linkNote`
-// ends the sentence about a symbolic link. Nothing when the file is open.
-std::optional<FileError> unopened(const std::string& path, const platform::Opened& opened,
-                                  std::string_view linkNote);
 
 // Reads an open file whole from its start; more than `longest` bytes is an
 // error that says how long the file is.

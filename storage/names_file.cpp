@@ -16,17 +16,22 @@ constexpr const char* LinkNote = ", which names are never read or written throug
 
 std::optional<FileError> readNamesIn(const platform::Folder& folder, UnitNames& names) {
     const std::string path = folder.pathOf(NamesFileName);
-    const platform::Opened opened =
-        folder.openFile(NamesFileName, platform::Access::Read, platform::Links::Refuse);
-    if (opened.result == platform::Opened::Result::Absent) {
-        names = UnitNames{};
-        return std::nullopt;
-    }
-    if (auto error = unopened(path, opened, LinkNote)) {
+    platform::File file;
+    platform::FileStatus status;
+    if (auto error = folder.openFile(NamesFileName, platform::Access::Read, file, status,
+                                     platform::Links::Refuse)) {
+        if (status.kind == platform::FileKind::Missing && platform::isNotFound(error)) {
+            names = UnitNames{};
+            return std::nullopt;
+        }
+        if (status.kind == platform::FileKind::Link &&
+            error->description.starts_with("it is a symbolic link")) {
+            error->description += LinkNote;
+        }
         return error;
     }
     std::string text;
-    if (auto error = readWhole(opened.file, path, LongestNamesText, text)) {
+    if (auto error = readWhole(file, path, LongestNamesText, text)) {
         return error;
     }
     UnitNames read;
@@ -63,24 +68,27 @@ std::optional<FileError> planNames(const platform::Folder& folder, const UnitNam
     return writeScratch(folder, NamesFileName, namesToText(names), true, change.scratch);
 }
 
-platform::ErrorNumber applyNames(const platform::Folder& folder, const NamesChange& change) {
+platform::Status applyNames(const platform::Folder& folder, const NamesChange& change) {
     switch (change.kind) {
     case NamesChange::Kind::None:
-        return 0;
+        return std::nullopt;
     case NamesChange::Kind::Replace:
         return folder.replaceFile(change.scratch, NamesFileName);
     case NamesChange::Kind::Remove:
         return folder.removeFile(NamesFileName);
     }
-    return 0;
+    return std::nullopt;
 }
 
 bool namesApplied(const platform::Folder& folder, const NamesChange& change) {
     const std::string& gone =
         change.kind == NamesChange::Kind::Replace ? change.scratch : NamesFileName;
+    platform::File file;
+    platform::FileStatus status;
     return change.kind == NamesChange::Kind::None ||
-           folder.openFile(gone, platform::Access::Read, platform::Links::Refuse).result ==
-               platform::Opened::Result::Absent;
+           (platform::isNotFound(folder.openFile(gone, platform::Access::Read, file, status,
+                                                 platform::Links::Refuse)) &&
+            status.kind == platform::FileKind::Missing);
 }
 
 void removeLeftOverNames(const platform::Folder& folder) {

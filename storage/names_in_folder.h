@@ -33,8 +33,8 @@ struct NamesChange {
 std::optional<FileError> planNames(const platform::Folder& folder, const UnitNames& names,
                                    NamesChange& change, std::optional<FileError>& kept);
 
-// Carries the planned change out; the system's error number, or 0.
-platform::ErrorNumber applyNames(const platform::Folder& folder, const NamesChange& change);
+// Carries the planned change out.
+platform::Status applyNames(const platform::Folder& folder, const NamesChange& change);
 
 // Whether the change is in place, for a writer that was killed while making
 // it.

@@ -21,8 +21,8 @@ std::optional<FileError> CheckOutputFile(const std::string& path) {
         }
     }
     platform::FileStatus status;
-    if (const auto error = platform::statusOf(path, platform::Links::Refuse, status); error != 0) {
-        return failure(path, FileOperation::Open, error);
+    if (auto error = platform::statusOf(path, platform::Links::Refuse, status)) {
+        return error;
     }
     switch (status.kind) {
     case platform::FileKind::Missing:

@@ -7,8 +7,12 @@
 // POSIX systems), platform_windows.cpp on Windows; nothing else in the
 // program includes a system header for files.
 //
-// Errors are the system's own numbers (errno on POSIX, GetLastError() on
-// Windows), 0 for success, so that a message can quote them as they are.
+// Every call that can fail returns a Status: nothing on success, else the
+// one error type of storage, FileError, naming the file, what was being
+// done, and the system's own error number (errno on POSIX, GetLastError()
+// on Windows) with its description, so that a message can quote it.
+
+#include "file_error.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -21,6 +25,7 @@
 namespace mx::platform {
 
 using ErrorNumber = int;
+using Status = std::optional<FileError>;
 
 // The characters that separate a path's components.
 #if defined(_WIN32)
@@ -40,6 +45,12 @@ enum class Condition : std::uint8_t {
 ErrorNumber errorNumber(Condition condition);
 // The system's description of an error number, in UTF-8.
 std::string describe(ErrorNumber error);
+// The error of a call on path, with the system's number and description.
+FileError failure(const std::string& path, FileOperation operation, ErrorNumber error);
+// Whether a status says that the file is not there, or that another
+// program holds the lock that was asked for.
+bool isNotFound(const Status& status);
+bool isBusy(const Status& status);
 
 enum class FileKind : std::uint8_t {
     Missing,
@@ -69,14 +80,18 @@ struct FileStatus {
     }
 };
 
-enum class Access : std::uint8_t { Read, Write, ReadWrite };
-enum class LockKind : std::uint8_t { Shared, Exclusive };
-// Taken; held by someone else; not possible on this file system (some
-// network file systems), where the work goes on unlocked; or failed.
-enum class LockResult : std::uint8_t { Taken, Busy, Unsupported, Failed };
+// Why a file that is there is no regular file to use: "it is a named pipe,
+// not a regular file", or the system's "Is a directory".
+FileError notRegular(const std::string& path, FileKind kind);
 
-// One open file, closed when it goes away. The calls that can fail return
-// the error number, 0 on success.
+enum class Access : std::uint8_t { Read, Write, ReadWrite };
+// A lock is taken, or busy (isBusy) while another program holds it. On a
+// file system that cannot lock (some network file systems) it counts as
+// taken, and the work goes on unlocked.
+enum class LockKind : std::uint8_t { Shared, Exclusive };
+
+// One open file, closed when it goes away; its errors name the path it was
+// opened by.
 class File {
 public:
     File() = default;
@@ -87,58 +102,41 @@ public:
     File& operator=(const File&) = delete;
 
     bool isOpen() const;
+    const std::string& path() const { return path_; }
 
     // One read or write at offset; got and put count the bytes moved, and a
     // call moves at least one byte unless it fails or reads the end.
-    ErrorNumber readAt(std::uint64_t offset, std::span<std::uint8_t> into, std::size_t& got) const;
-    ErrorNumber writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes,
-                        std::size_t& put) const;
+    Status readAt(std::uint64_t offset, std::span<std::uint8_t> into, std::size_t& got) const;
+    Status writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes,
+                   std::size_t& put) const;
     // Reads on from where the last read ended, as from a pipe; an input left
     // non-blocking by whoever started the program is waited for.
-    ErrorNumber readOn(std::span<char> into, std::size_t& got) const;
-    ErrorNumber setLength(std::uint64_t length) const;
-    ErrorNumber sync() const;
-    ErrorNumber status(FileStatus& status) const;
+    Status readOn(std::span<char> into, std::size_t& got) const;
+    Status setLength(std::uint64_t length) const;
+    Status sync() const;
+    Status status(FileStatus& status) const;
     // Locks the file against other programs that lock it too, without
     // waiting; the lock goes with the file.
-    LockResult tryLock(LockKind kind, ErrorNumber& error) const;
+    Status tryLock(LockKind kind) const;
     // Closes the file and reports how that went; the destructor only cleans
     // up after a failure that is already being reported.
-    ErrorNumber close();
+    Status close();
 
     // The program's standard input, which closing leaves open.
-    static File standardInput();
+    static File standardInput(const std::string& name);
 
 private:
     friend class Folder;
     friend struct FileAccess;
     std::intptr_t handle_ = -1;
     bool owned_ = true;
-};
-
-// What opening a file of a folder came to.
-struct Opened {
-    enum class Result : std::uint8_t {
-        Opened,       // file is open; status is the open file's
-        Absent,       // there is no such file, nor a link of that name
-        Link,         // a symbolic link (or reparse point), refused for writing
-        DanglingLink, // a symbolic link to nothing
-        NotRegular,   // a folder, pipe, device or socket; status.kind says which
-        Failed,       // error says why
-    };
-    Result result = Result::Failed;
-    File file;
-    FileStatus status;
-    ErrorNumber error = 0;
-    std::string linkTarget;
+    std::string path_;
 };
 
 // Whether a path's last component is followed when it is a symbolic link.
 enum class Links : std::uint8_t { Follow, Refuse };
 
 // One folder, opened once, whose files are opened as files of that folder.
-// A folder that cannot be locked is used unlocked, and says so as
-// LockResult::Unsupported.
 class Folder {
 public:
     Folder();
@@ -148,32 +146,36 @@ public:
 
     // lockName names the file whose far byte carries the folder's lock where
     // a folder cannot be locked itself (Windows); it need not exist.
-    ErrorNumber open(const std::string& path, const std::string& lockName);
+    Status open(const std::string& path, const std::string& lockName);
     const std::string& path() const { return path_; }
     std::string pathOf(const std::string& name) const;
     // The open folder's own status: which folder it is.
-    ErrorNumber status(FileStatus& status) const;
+    Status status(FileStatus& status) const;
 
     // The folder's lock for loads (shared) and saves (exclusive), tried once.
-    LockResult tryLock(LockKind kind, ErrorNumber& error) const;
+    Status tryLock(LockKind kind) const;
     // Whether a shared lock could be had now: then only readers hold it.
     bool onlyReadersHoldIt() const;
 
-    // Opens an existing file without waiting, whatever the name stands for.
-    // Reading follows a symbolic link unless told not to; writing never
-    // does, so a save never writes another folder's file.
-    Opened openFile(const std::string& name, Access access, Links links = Links::Follow) const;
+    // Opens an existing regular file without waiting. Reading follows a
+    // symbolic link unless told not to; writing never does, so a save never
+    // writes another folder's file. Whatever the name stands for, status
+    // says what it is: Missing (isNotFound), Link (a link refused, or one to
+    // nothing), a folder, a pipe or another kind that is no regular file,
+    // each refused with a description that says so.
+    Status openFile(const std::string& name, Access access, File& file, FileStatus& status,
+                    Links links = Links::Follow) const;
     // Creates a file that is not there: never through a link, never over a
     // file that appeared meanwhile.
-    ErrorNumber createFile(const std::string& name, Access access, File& file) const;
-    ErrorNumber removeFile(const std::string& name) const;
+    Status createFile(const std::string& name, Access access, File& file) const;
+    Status removeFile(const std::string& name) const;
     // Puts the file `from` in the place of `to`, at once for every reader.
-    ErrorNumber replaceFile(const std::string& from, const std::string& to) const;
+    Status replaceFile(const std::string& from, const std::string& to) const;
     // The names of the folder's entries that start with prefix.
     std::vector<std::string> namesStartingWith(const std::string& prefix) const;
     // Makes the folder's new entries last through a power cut, where the
     // system can say so.
-    ErrorNumber sync() const;
+    Status sync() const;
 
 private:
     struct State;
@@ -184,27 +186,26 @@ private:
 
 // The path's kind and identity; Links::Refuse looks at a link itself.
 // A path that is not there is FileKind::Missing, not an error.
-ErrorNumber statusOf(const std::string& path, Links links, FileStatus& status);
+Status statusOf(const std::string& path, Links links, FileStatus& status);
 // Where a symbolic link points, or nothing if path is none.
 std::optional<std::string> linkTarget(const std::string& path);
 // Opens a file to read, never waiting for a pipe's writer when noWait.
-ErrorNumber openToRead(const std::string& path, bool noWait, File& file);
+Status openToRead(const std::string& path, bool noWait, File& file);
 // Creates path exclusively, never through a link.
-ErrorNumber createExclusive(const std::string& path, File& file);
-// Puts from in the place of to, at once for every reader of to.
-ErrorNumber replace(const std::string& from, const std::string& to);
-ErrorNumber removeFile(const std::string& path);
+Status createExclusive(const std::string& path, File& file);
+Status removeFile(const std::string& path);
 // Makes a folder only its user can enter; an existing one is made so.
-ErrorNumber makePrivateFolder(const std::string& path);
+Status makePrivateFolder(const std::string& path);
 // Makes a folder as any other (its parent must be there), or removes an
 // empty one.
-ErrorNumber makeFolder(const std::string& path);
-ErrorNumber removeFolder(const std::string& path);
+Status makeFolder(const std::string& path);
+Status removeFolder(const std::string& path);
 
 // Runs job(argument) so that it finishes even when this process is ended
-// meanwhile, where the system can do that. Returns whether it returned
-// normally; fileTooLarge is set when a file-size limit ended it.
-bool runWriter(void (*job)(void*), void* argument, bool& fileTooLarge);
+// meanwhile, where the system can do that. Fails when the job did not
+// return normally: with the system's "File too large" when a file-size
+// limit ended it, else an input/output error.
+Status runWriter(void (*job)(void*), void* argument);
 
 // Holds back the signals that ask a program to end politely (SIGINT,
 // SIGTERM, SIGHUP, SIGQUIT) while it lives, so that they arrive once the

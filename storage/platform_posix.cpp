@@ -23,10 +23,11 @@ namespace mx::platform {
 
 struct FileAccess {
     static int fd(const File& file) { return static_cast<int>(file.handle_); }
-    static File adopt(int fd, bool owned = true) {
+    static File adopt(int fd, std::string path, bool owned = true) {
         File file;
         file.handle_ = fd;
         file.owned_ = owned;
+        file.path_ = std::move(path);
         return file;
     }
 };
@@ -41,8 +42,8 @@ ErrorNumber lastError() {
     return errno;
 }
 
-ErrorNumber resultOf(int result) {
-    return result == 0 ? 0 : lastError();
+Status resultOf(int result, const std::string& path, FileOperation operation) {
+    return result == 0 ? Status() : failure(path, operation, lastError());
 }
 
 FileKind kindOf(mode_t mode) {
@@ -90,19 +91,26 @@ int lockOperation(LockKind kind) {
     return kind == LockKind::Shared ? LOCK_SH : LOCK_EX;
 }
 
-LockResult tryFlock(int fd, LockKind kind, ErrorNumber& error) {
+// Where the file system cannot lock, the work goes on unlocked.
+Status tryFlock(int fd, LockKind kind, const std::string& path) {
     while (::flock(fd, lockOperation(kind) | LOCK_NB) != 0) {
-        error = errno;
+        const int error = errno;
         if (error == EINTR) {
             continue;
         }
         if (error == ENOLCK || error == EOPNOTSUPP || error == EBADF || error == EINVAL) {
-            return LockResult::Unsupported;
+            return std::nullopt;
         }
-        return error == EWOULDBLOCK ? LockResult::Busy : LockResult::Failed;
+        return failure(path, FileOperation::Lock, error);
     }
-    error = 0;
-    return LockResult::Taken;
+    return std::nullopt;
+}
+
+Status refusedLink(const std::string& path, const std::string& target, bool dangling) {
+    return FileError{
+        path, FileOperation::Open, 0,
+        std::string(dangling ? "it is a dangling link to \"" : "it is a symbolic link to \"") +
+            target + "\""};
 }
 
 int openFlags(Access access) {
@@ -139,6 +147,10 @@ std::string describe(ErrorNumber error) {
     return std::system_category().message(error);
 }
 
+bool isBusy(const Status& status) {
+    return status && status->operation == FileOperation::Lock && status->errorNumber == EWOULDBLOCK;
+}
+
 File::~File() {
     if (handle_ >= 0 && owned_) {
         ::close(fdOf(*this));
@@ -146,11 +158,13 @@ File::~File() {
 }
 
 File::File(File&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)), owned_(other.owned_) {}
+    : handle_(std::exchange(other.handle_, -1)), owned_(other.owned_),
+      path_(std::move(other.path_)) {}
 
 File& File::operator=(File&& other) noexcept {
     std::swap(handle_, other.handle_);
     std::swap(owned_, other.owned_);
+    std::swap(path_, other.path_);
     return *this;
 }
 
@@ -158,89 +172,86 @@ bool File::isOpen() const {
     return handle_ >= 0;
 }
 
-ErrorNumber File::readAt(std::uint64_t offset, std::span<std::uint8_t> into,
-                         std::size_t& got) const {
+Status File::readAt(std::uint64_t offset, std::span<std::uint8_t> into, std::size_t& got) const {
     got = 0;
     while (true) {
         const ssize_t read =
             ::pread(fdOf(*this), into.data(), into.size(), static_cast<off_t>(offset));
         if (read >= 0) {
             got = static_cast<std::size_t>(read);
-            return 0;
+            return std::nullopt;
         }
         if (errno != EINTR) {
-            return lastError();
+            return failure(path_, FileOperation::Read, lastError());
         }
     }
 }
 
-ErrorNumber File::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes,
-                          std::size_t& put) const {
+Status File::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes,
+                     std::size_t& put) const {
     put = 0;
     while (true) {
         const ssize_t written =
             ::pwrite(fdOf(*this), bytes.data(), bytes.size(), static_cast<off_t>(offset));
         if (written > 0) {
             put = static_cast<std::size_t>(written);
-            return 0;
+            return std::nullopt;
         }
-        if (written == 0) {
-            return EIO;
-        }
-        if (errno != EINTR) {
-            return lastError();
+        if (written == 0 || errno != EINTR) {
+            return failure(path_, FileOperation::Write, written == 0 ? EIO : lastError());
         }
     }
 }
 
-ErrorNumber File::readOn(std::span<char> into, std::size_t& got) const {
+Status File::readOn(std::span<char> into, std::size_t& got) const {
     got = 0;
     while (true) {
         const ssize_t read = ::read(fdOf(*this), into.data(), into.size());
         if (read >= 0) {
             got = static_cast<std::size_t>(read);
-            return 0;
+            return std::nullopt;
         }
         if (errno == EAGAIN) {
             pollfd ready{fdOf(*this), POLLIN, 0};
             ::poll(&ready, 1, -1);
         } else if (errno != EINTR) {
-            return lastError();
+            return failure(path_, FileOperation::Read, lastError());
         }
     }
 }
 
-ErrorNumber File::setLength(std::uint64_t length) const {
-    return resultOf(::ftruncate(fdOf(*this), static_cast<off_t>(length)));
+Status File::setLength(std::uint64_t length) const {
+    return resultOf(::ftruncate(fdOf(*this), static_cast<off_t>(length)), path_,
+                    FileOperation::Write);
 }
 
-ErrorNumber File::sync() const {
-    return resultOf(::fsync(fdOf(*this)));
+Status File::sync() const {
+    return resultOf(::fsync(fdOf(*this)), path_, FileOperation::Sync);
 }
 
-ErrorNumber File::status(FileStatus& status) const {
+Status File::status(FileStatus& status) const {
     struct stat read {};
     if (::fstat(fdOf(*this), &read) != 0) {
-        return lastError();
+        return failure(path_, FileOperation::Open, lastError());
     }
     status = statusFrom(read);
-    return 0;
+    return std::nullopt;
 }
 
-LockResult File::tryLock(LockKind kind, ErrorNumber& error) const {
-    return tryFlock(fdOf(*this), kind, error);
+Status File::tryLock(LockKind kind) const {
+    return tryFlock(fdOf(*this), kind, path_);
 }
 
-ErrorNumber File::close() {
+Status File::close() {
     const int fd = static_cast<int>(std::exchange(handle_, -1));
     if (!owned_) {
-        return 0;
+        return std::nullopt;
     }
-    return ::close(fd) == 0 ? 0 : lastError();
+    return resultOf(::close(fd), path_, FileOperation::Close);
 }
 
-File File::standardInput() {
-    return FileAccess::adopt(STDIN_FILENO, false);
+File File::standardInput(const std::string& name) {
+    return FileAccess::adopt(STDIN_FILENO, name, false);
 }
 
 // Nothing more than the descriptor is needed here: it carries the lock.
@@ -254,32 +265,32 @@ Folder::~Folder() {
     }
 }
 
-ErrorNumber Folder::open(const std::string& path, const std::string& /*lockName*/) {
+Status Folder::open(const std::string& path, const std::string& /*lockName*/) {
     path_ = path;
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
-        return lastError();
+        return failure(path, FileOperation::Open, lastError());
     }
     handle_ = fd;
-    return 0;
+    return std::nullopt;
 }
 
 std::string Folder::pathOf(const std::string& name) const {
     return path_ + "/" + name;
 }
 
-ErrorNumber Folder::status(FileStatus& status) const {
+Status Folder::status(FileStatus& status) const {
     struct stat read {};
     if (::fstat(static_cast<int>(handle_), &read) != 0) {
-        return lastError();
+        return failure(path_, FileOperation::Open, lastError());
     }
     status = statusFrom(read);
-    return 0;
+    return std::nullopt;
 }
 
 // flock on the folder's own descriptor, so that no lock file appears in it.
-LockResult Folder::tryLock(LockKind kind, ErrorNumber& error) const {
-    return tryFlock(static_cast<int>(handle_), kind, error);
+Status Folder::tryLock(LockKind kind) const {
+    return tryFlock(static_cast<int>(handle_), kind, path_);
 }
 
 bool Folder::onlyReadersHoldIt() const {
@@ -291,10 +302,12 @@ bool Folder::onlyReadersHoldIt() const {
     return false;
 }
 
-Opened Folder::openFile(const std::string& name, Access access, Links links) const {
-    Opened opened;
+Status Folder::openFile(const std::string& name, Access access, File& file, FileStatus& status,
+                        Links links) const {
     const int dir = static_cast<int>(handle_);
+    const std::string path = pathOf(name);
     const bool noFollow = access != Access::Read || links == Links::Refuse;
+    status = FileStatus{};
     // O_NONBLOCK, so that a named pipe is found out rather than waited on
     // for good; it means nothing for a regular file, so it stays set.
     const int fd = ::openat(dir, name.c_str(),
@@ -302,58 +315,54 @@ Opened Folder::openFile(const std::string& name, Access access, Links links) con
                                 (noFollow ? O_NOFOLLOW : 0));
     if (fd < 0) {
         const int error = errno;
-        struct stat status {};
-        if (error == ELOOP && noFollow) {
-            if (auto target = readLink(dir, name.c_str())) {
-                opened.result = Opened::Result::Link;
-                opened.linkTarget = std::move(*target);
-                return opened;
-            }
+        struct stat found {};
+        const auto target = readLink(dir, name.c_str());
+        if ((error == ELOOP && noFollow && target) || (error == ENOENT && target)) {
+            status.kind = FileKind::Link;
+            return refusedLink(path, *target, error == ENOENT);
         }
         if (error == ENOENT) {
-            auto target = readLink(dir, name.c_str());
-            opened.result = target ? Opened::Result::DanglingLink : Opened::Result::Absent;
-            opened.linkTarget = target.value_or("");
-            return opened;
+            return failure(path, FileOperation::Open, error);
         }
         // A pipe without a reader, or a socket, cannot even be opened for
         // writing; say what it is rather than "No such device".
-        if (error == ENXIO && ::fstatat(dir, name.c_str(), &status, 0) == 0 &&
-            !S_ISREG(status.st_mode)) {
-            opened.result = Opened::Result::NotRegular;
-            opened.status = statusFrom(status);
-            return opened;
+        if (error == ENXIO && ::fstatat(dir, name.c_str(), &found, 0) == 0 &&
+            !S_ISREG(found.st_mode)) {
+            status = statusFrom(found);
+            return notRegular(path, status.kind);
         }
-        opened.error = error;
-        return opened;
+        return failure(path, FileOperation::Open, error);
     }
-    opened.file = FileAccess::adopt(fd);
-    if (const ErrorNumber error = opened.file.status(opened.status); error != 0) {
-        opened.error = error;
-        return opened;
+    File opened = FileAccess::adopt(fd, path);
+    if (auto error = opened.status(status)) {
+        return error;
     }
-    opened.result = opened.status.kind == FileKind::Regular ? Opened::Result::Opened
-                                                            : Opened::Result::NotRegular;
-    return opened;
+    if (status.kind != FileKind::Regular) {
+        return notRegular(path, status.kind);
+    }
+    file = std::move(opened);
+    return std::nullopt;
 }
 
-ErrorNumber Folder::createFile(const std::string& name, Access access, File& file) const {
+Status Folder::createFile(const std::string& name, Access access, File& file) const {
     const int fd = ::openat(static_cast<int>(handle_), name.c_str(),
                             openFlags(access) | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) {
-        return lastError();
+        return failure(pathOf(name), FileOperation::Create, lastError());
     }
-    file = FileAccess::adopt(fd);
-    return 0;
+    file = FileAccess::adopt(fd, pathOf(name));
+    return std::nullopt;
 }
 
-ErrorNumber Folder::removeFile(const std::string& name) const {
-    return resultOf(::unlinkat(static_cast<int>(handle_), name.c_str(), 0));
+Status Folder::removeFile(const std::string& name) const {
+    return resultOf(::unlinkat(static_cast<int>(handle_), name.c_str(), 0), pathOf(name),
+                    FileOperation::Remove);
 }
 
-ErrorNumber Folder::replaceFile(const std::string& from, const std::string& to) const {
+Status Folder::replaceFile(const std::string& from, const std::string& to) const {
     const int dir = static_cast<int>(handle_);
-    return resultOf(::renameat(dir, from.c_str(), dir, to.c_str()));
+    return resultOf(::renameat(dir, from.c_str(), dir, to.c_str()), pathOf(to),
+                    FileOperation::Write);
 }
 
 std::vector<std::string> Folder::namesStartingWith(const std::string& prefix) const {
@@ -378,88 +387,84 @@ std::vector<std::string> Folder::namesStartingWith(const std::string& prefix) co
 
 // Some file systems cannot sync a folder (EINVAL) and a read-only one has
 // nothing to sync (EROFS); neither means an entry is in danger.
-ErrorNumber Folder::sync() const {
+Status Folder::sync() const {
     if (::fsync(static_cast<int>(handle_)) != 0 && errno != EINVAL && errno != EROFS) {
-        return lastError();
+        return failure(path_, FileOperation::Sync, lastError());
     }
-    return 0;
+    return std::nullopt;
 }
 
-ErrorNumber statusOf(const std::string& path, Links links, FileStatus& status) {
+Status statusOf(const std::string& path, Links links, FileStatus& status) {
     struct stat read {};
     const int result =
         links == Links::Follow ? ::stat(path.c_str(), &read) : ::lstat(path.c_str(), &read);
     if (result != 0) {
         if (errno == ENOENT) {
             status = FileStatus{};
-            return 0;
+            return std::nullopt;
         }
-        return lastError();
+        return failure(path, FileOperation::Open, lastError());
     }
     status = statusFrom(read);
-    return 0;
+    return std::nullopt;
 }
 
 std::optional<std::string> linkTarget(const std::string& path) {
     return readLink(AT_FDCWD, path.c_str());
 }
 
-ErrorNumber openToRead(const std::string& path, bool noWait, File& file) {
+Status openToRead(const std::string& path, bool noWait, File& file) {
     const int flags = O_RDONLY | O_NOCTTY | O_CLOEXEC;
     const int fd = ::open(path.c_str(), noWait ? flags | O_NONBLOCK : flags);
     if (fd < 0) {
-        return lastError();
+        return failure(path, FileOperation::Open, lastError());
     }
-    file = FileAccess::adopt(fd);
-    return 0;
+    file = FileAccess::adopt(fd, path);
+    return std::nullopt;
 }
 
-ErrorNumber createExclusive(const std::string& path, File& file) {
+Status createExclusive(const std::string& path, File& file) {
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) {
-        return lastError();
+        return failure(path, FileOperation::Create, lastError());
     }
-    file = FileAccess::adopt(fd);
-    return 0;
+    file = FileAccess::adopt(fd, path);
+    return std::nullopt;
 }
 
-ErrorNumber replace(const std::string& from, const std::string& to) {
-    return resultOf(::rename(from.c_str(), to.c_str()));
+Status removeFile(const std::string& path) {
+    return resultOf(::unlink(path.c_str()), path, FileOperation::Remove);
 }
 
-ErrorNumber removeFile(const std::string& path) {
-    return resultOf(::unlink(path.c_str()));
-}
-
-ErrorNumber makePrivateFolder(const std::string& path) {
+Status makePrivateFolder(const std::string& path) {
     if (::mkdir(path.c_str(), 0700) == 0) {
-        return 0;
+        return std::nullopt;
     }
     if (errno != EEXIST) {
-        return lastError();
+        return failure(path, FileOperation::Create, lastError());
     }
     // One already there and open to others is closed to them: it holds what
     // the user was working on. Never through a link.
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
-        return lastError();
+        return failure(path, FileOperation::Open, lastError());
     }
     struct stat status {};
     int result = ::fstat(fd, &status);
     if (result == 0 && (status.st_mode & 077) != 0) {
         result = ::fchmod(fd, 0700);
     }
-    const ErrorNumber error = result == 0 ? 0 : lastError();
+    Status made = resultOf(result, path, FileOperation::Create);
     ::close(fd);
-    return error;
+    return made;
 }
 
-ErrorNumber makeFolder(const std::string& path) {
-    return resultOf(::mkdir(path.c_str(), 0777));
+Status makeFolder(const std::string& path) {
+    return resultOf(::mkdir(path.c_str(), 0777), path, FileOperation::Create);
 }
 
-ErrorNumber removeFolder(const std::string& path) {
-    return resultOf(::rmdir(path.c_str()));
+Status removeFolder(const std::string& path) {
+    return resultOf(::rmdir(path.c_str()), path, FileOperation::Remove);
 }
 
 namespace {
@@ -500,8 +505,7 @@ void forgetBorrowedStack(std::span<char> stack) {
 // no reader sees half of its work. Only a kill of every process (a machine
 // going down) still can. SIGINT, SIGTERM and SIGHUP wait until it is done.
 // Where no child can be made, this process runs the job itself.
-bool runWriter(void (*job)(void*), void* argument, bool& fileTooLarge) {
-    fileTooLarge = false;
+Status runWriter(void (*job)(void*), void* argument) {
     const PoliteSignalsHeld held;
     WriterStart start{job, argument};
     // This thread waits until the child is done, so the child may use this
@@ -511,7 +515,7 @@ bool runWriter(void (*job)(void*), void* argument, bool& fileTooLarge) {
                                  CLONE_VM | CLONE_VFORK | CLONE_FILES | SIGCHLD, &start);
     if (writer < 0) {
         job(argument);
-        return true;
+        return std::nullopt;
     }
     int status = 0;
     while (::waitpid(writer, &status, 0) < 0) {
@@ -521,8 +525,11 @@ bool runWriter(void (*job)(void*), void* argument, bool& fileTooLarge) {
         }
     }
     forgetBorrowedStack(stack);
-    fileTooLarge = status != -1 && WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ;
-    return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+        return std::nullopt;
+    }
+    const bool fileTooLarge = status != -1 && WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ;
+    return failure({}, FileOperation::Write, fileTooLarge ? EFBIG : EIO);
 }
 
 struct PoliteSignalsHeld::Previous {

@@ -22,15 +22,20 @@ namespace mx::platform {
 
 struct FileAccess {
     static HANDLE handle(const File& file) { return reinterpret_cast<HANDLE>(file.handle_); }
-    static File adopt(HANDLE handle, bool owned = true) {
+    static File adopt(HANDLE handle, std::string path, bool owned = true) {
         File file;
         file.handle_ = reinterpret_cast<std::intptr_t>(handle);
         file.owned_ = owned;
+        file.path_ = std::move(path);
         return file;
     }
 };
 
 namespace {
+
+// Taken; held by someone else; not possible on this file system (some
+// network file systems), where the work goes on unlocked; or failed.
+enum class LockResult : std::uint8_t { Taken, Busy, Unsupported, Failed };
 
 // Every file of the program is opened in one of these ways. A reader lets
 // everyone else in. A writer lets others read (and delete, as POSIX lets
@@ -92,6 +97,31 @@ DWORD accessFlags(Access access) {
         return GENERIC_READ | GENERIC_WRITE;
     }
     return GENERIC_READ;
+}
+
+// The status of a call that gave the system's error number, 0 for success.
+Status checked(const std::string& path, FileOperation operation, ErrorNumber error) {
+    return error == 0 ? Status() : failure(path, operation, error);
+}
+
+Status refusedLink(const std::string& path, const std::string& target, bool dangling) {
+    return FileError{
+        path, FileOperation::Open, 0,
+        std::string(dangling ? "it is a dangling link to \"" : "it is a symbolic link to \"") +
+            target + "\""};
+}
+
+Status lockStatus(const std::string& path, LockResult result, ErrorNumber error) {
+    switch (result) {
+    case LockResult::Taken:
+    case LockResult::Unsupported:
+        return std::nullopt;
+    case LockResult::Busy:
+        return failure(path, FileOperation::Lock, ERROR_LOCK_VIOLATION);
+    case LockResult::Failed:
+        break;
+    }
+    return failure(path, FileOperation::Lock, error);
 }
 
 bool notFound(ErrorNumber error) {
@@ -245,6 +275,11 @@ ErrorNumber errorNumber(Condition condition) {
     return ERROR_IO_DEVICE;
 }
 
+bool isBusy(const Status& status) {
+    return status && status->operation == FileOperation::Lock &&
+           status->errorNumber == ERROR_LOCK_VIOLATION;
+}
+
 std::string describe(ErrorNumber error) {
     wchar_t* text = nullptr;
     const DWORD length = ::FormatMessageW(
@@ -271,11 +306,13 @@ File::~File() {
 }
 
 File::File(File&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)), owned_(other.owned_) {}
+    : handle_(std::exchange(other.handle_, -1)), owned_(other.owned_),
+      path_(std::move(other.path_)) {}
 
 File& File::operator=(File&& other) noexcept {
     std::swap(handle_, other.handle_);
     std::swap(owned_, other.owned_);
+    std::swap(path_, other.path_);
     return *this;
 }
 
@@ -283,81 +320,96 @@ bool File::isOpen() const {
     return handle_ != -1 && handle_ != 0;
 }
 
-ErrorNumber File::readAt(std::uint64_t offset, std::span<std::uint8_t> into,
-                         std::size_t& got) const {
-    got = 0;
-    OVERLAPPED position = at(offset);
-    DWORD read = 0;
-    if (::ReadFile(FileAccess::handle(*this), into.data(), chunk(into.size()), &read, &position) ==
-        0) {
-        const ErrorNumber error = lastError();
-        return error == ERROR_HANDLE_EOF ? 0 : error;
-    }
-    got = read;
-    return 0;
-}
-
-ErrorNumber File::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes,
-                          std::size_t& put) const {
-    put = 0;
-    OVERLAPPED position = at(offset);
-    DWORD written = 0;
-    if (::WriteFile(FileAccess::handle(*this), bytes.data(), chunk(bytes.size()), &written,
-                    &position) == 0) {
-        return lastError();
-    }
-    if (written == 0 && !bytes.empty()) {
-        return ERROR_IO_DEVICE;
-    }
-    put = written;
-    return 0;
-}
-
-ErrorNumber File::readOn(std::span<char> into, std::size_t& got) const {
-    got = 0;
-    DWORD read = 0;
-    if (::ReadFile(FileAccess::handle(*this), into.data(), chunk(into.size()), &read, nullptr) ==
-        0) {
-        const ErrorNumber error = lastError();
-        // The writing end of a pipe closed: that is its end.
-        return error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF ? 0 : error;
-    }
-    got = read;
-    return 0;
-}
-
-ErrorNumber File::setLength(std::uint64_t length) const {
-    FILE_END_OF_FILE_INFO end{};
-    end.EndOfFile.QuadPart = static_cast<LONGLONG>(length);
-    return ::SetFileInformationByHandle(FileAccess::handle(*this), FileEndOfFileInfo, &end,
-                                        sizeof end) != 0
-               ? 0
-               : lastError();
-}
-
-ErrorNumber File::sync() const {
-    return ::FlushFileBuffers(FileAccess::handle(*this)) != 0 ? 0 : lastError();
-}
-
-ErrorNumber File::status(FileStatus& status) const {
-    return statusOfHandle(FileAccess::handle(*this), status);
-}
-
-LockResult File::tryLock(LockKind kind, ErrorNumber& error) const {
-    return lockHandle(FileAccess::handle(*this), kind, error);
-}
-
-ErrorNumber File::close() {
-    const HANDLE handle = FileAccess::handle(*this);
-    handle_ = -1;
-    if (!owned_) {
+Status File::readAt(std::uint64_t offset, std::span<std::uint8_t> into, std::size_t& got) const {
+    return checked(path_, FileOperation::Read, [&]() -> ErrorNumber {
+        got = 0;
+        OVERLAPPED position = at(offset);
+        DWORD read = 0;
+        if (::ReadFile(FileAccess::handle(*this), into.data(), chunk(into.size()), &read,
+                       &position) == 0) {
+            const ErrorNumber error = lastError();
+            return error == ERROR_HANDLE_EOF ? 0 : error;
+        }
+        got = read;
         return 0;
-    }
-    return ::CloseHandle(handle) != 0 ? 0 : lastError();
+    }());
 }
 
-File File::standardInput() {
-    return FileAccess::adopt(::GetStdHandle(STD_INPUT_HANDLE), false);
+Status File::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes,
+                     std::size_t& put) const {
+    return checked(path_, FileOperation::Write, [&]() -> ErrorNumber {
+        put = 0;
+        OVERLAPPED position = at(offset);
+        DWORD written = 0;
+        if (::WriteFile(FileAccess::handle(*this), bytes.data(), chunk(bytes.size()), &written,
+                        &position) == 0) {
+            return lastError();
+        }
+        if (written == 0 && !bytes.empty()) {
+            return ERROR_IO_DEVICE;
+        }
+        put = written;
+        return 0;
+    }());
+}
+
+Status File::readOn(std::span<char> into, std::size_t& got) const {
+    return checked(path_, FileOperation::Read, [&]() -> ErrorNumber {
+        got = 0;
+        DWORD read = 0;
+        if (::ReadFile(FileAccess::handle(*this), into.data(), chunk(into.size()), &read,
+                       nullptr) == 0) {
+            const ErrorNumber error = lastError();
+            // The writing end of a pipe closed: that is its end.
+            return error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF ? 0 : error;
+        }
+        got = read;
+        return 0;
+    }());
+}
+
+Status File::setLength(std::uint64_t length) const {
+    return checked(path_, FileOperation::Write, [&]() -> ErrorNumber {
+        FILE_END_OF_FILE_INFO end{};
+        end.EndOfFile.QuadPart = static_cast<LONGLONG>(length);
+        return ::SetFileInformationByHandle(FileAccess::handle(*this), FileEndOfFileInfo, &end,
+                                            sizeof end) != 0
+                   ? 0
+                   : lastError();
+    }());
+}
+
+Status File::sync() const {
+    return checked(path_, FileOperation::Sync, [&]() -> ErrorNumber {
+        return ::FlushFileBuffers(FileAccess::handle(*this)) != 0 ? 0 : lastError();
+    }());
+}
+
+Status File::status(FileStatus& status) const {
+    return checked(path_, FileOperation::Open, [&]() -> ErrorNumber {
+        return statusOfHandle(FileAccess::handle(*this), status);
+    }());
+}
+
+Status File::tryLock(LockKind kind) const {
+    ErrorNumber error = 0;
+    const LockResult result = lockHandle(FileAccess::handle(*this), kind, error);
+    return lockStatus(path_, result, error);
+}
+
+Status File::close() {
+    return checked(path_, FileOperation::Close, [&]() -> ErrorNumber {
+        const HANDLE handle = FileAccess::handle(*this);
+        handle_ = -1;
+        if (!owned_) {
+            return 0;
+        }
+        return ::CloseHandle(handle) != 0 ? 0 : lastError();
+    }());
+}
+
+File File::standardInput(const std::string& name) {
+    return FileAccess::adopt(::GetStdHandle(STD_INPUT_HANDLE), name, false);
 }
 
 // The folder's lock is a far byte of its switch file (see LockOffsetLow).
@@ -391,37 +443,42 @@ Folder::~Folder() {
 // The folder stays open, without sharing deletion, while a load or save
 // runs: Windows then refuses to rename or remove it, so every file opened
 // by its path belongs to the same folder, as openat gives on POSIX.
-ErrorNumber Folder::open(const std::string& path, const std::string& lockName) {
-    path_ = path;
-    state_->lockName = lockName;
-    std::wstring name;
-    if (!convertible(path, name)) {
-        return ERROR_NO_UNICODE_TRANSLATION;
-    }
-    const HANDLE folder = openHandle(name, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
-    if (folder == INVALID_HANDLE_VALUE) {
-        return lastError();
-    }
-    handle_ = reinterpret_cast<std::intptr_t>(folder);
-    FileStatus status;
-    if (statusOfHandle(folder, status) == 0 && status.kind != FileKind::Directory &&
-        status.kind != FileKind::Link) {
-        return ERROR_DIRECTORY;
-    }
-    return 0;
+Status Folder::open(const std::string& path, const std::string& lockName) {
+    return checked(path, FileOperation::Open, [&]() -> ErrorNumber {
+        path_ = path;
+        state_->lockName = lockName;
+        std::wstring name;
+        if (!convertible(path, name)) {
+            return ERROR_NO_UNICODE_TRANSLATION;
+        }
+        const HANDLE folder =
+            openHandle(name, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS);
+        if (folder == INVALID_HANDLE_VALUE) {
+            return lastError();
+        }
+        handle_ = reinterpret_cast<std::intptr_t>(folder);
+        FileStatus status;
+        if (statusOfHandle(folder, status) == 0 && status.kind != FileKind::Directory &&
+            status.kind != FileKind::Link) {
+            return ERROR_DIRECTORY;
+        }
+        return 0;
+    }());
 }
 
 std::string Folder::pathOf(const std::string& name) const {
     return path_ + "\\" + name;
 }
 
-ErrorNumber Folder::status(FileStatus& status) const {
-    return statusOfHandle(reinterpret_cast<HANDLE>(handle_), status);
+Status Folder::status(FileStatus& status) const {
+    return checked(path_, FileOperation::Open, [&]() -> ErrorNumber {
+        return statusOfHandle(reinterpret_cast<HANDLE>(handle_), status);
+    }());
 }
 
-LockResult Folder::tryLock(LockKind kind, ErrorNumber& error) const {
-    error = 0;
+Status Folder::tryLock(LockKind kind) const {
+    ErrorNumber error = 0;
     State& state = *state_;
     const std::wstring lockPath = wide(pathOf(state.lockName));
     while (!state.lock.isOpen()) {
@@ -439,12 +496,15 @@ LockResult Folder::tryLock(LockKind kind, ErrorNumber& error) const {
             // Another program holds the file without sharing it: it is busy.
             // Anything else (no file to read, a folder that takes no new
             // file) is left for the load or save itself to report.
-            return lastError() == ERROR_SHARING_VIOLATION ? LockResult::Busy
-                                                          : LockResult::Unsupported;
+            return lockStatus(path_,
+                              lastError() == ERROR_SHARING_VIOLATION ? LockResult::Busy
+                                                                     : LockResult::Unsupported,
+                              0);
         }
-        state.lock = FileAccess::adopt(lock);
+        state.lock = FileAccess::adopt(lock, pathOf(state.lockName));
     }
-    return lockHandle(FileAccess::handle(state.lock), kind, error);
+    const LockResult result = lockHandle(FileAccess::handle(state.lock), kind, error);
+    return lockStatus(path_, result, error);
 }
 
 bool Folder::onlyReadersHoldIt() const {
@@ -457,61 +517,58 @@ bool Folder::onlyReadersHoldIt() const {
     return true;
 }
 
-Opened Folder::openFile(const std::string& name, Access access, Links links) const {
-    Opened opened;
+Status Folder::openFile(const std::string& name, Access access, File& file, FileStatus& status,
+                        Links links) const {
+    const std::string named = pathOf(name);
+    status = FileStatus{};
     std::wstring path;
-    if (!convertible(pathOf(name), path)) {
-        opened.error = ERROR_NO_UNICODE_TRANSLATION;
-        return opened;
+    if (!convertible(named, path)) {
+        return failure(named, FileOperation::Open, ERROR_NO_UNICODE_TRANSLATION);
     }
     if (state_->madeForLock && !state_->claimed && name == state_->lockName) {
-        opened.result = Opened::Result::Absent;
-        return opened;
+        return failure(named, FileOperation::Open, ERROR_FILE_NOT_FOUND);
     }
     const bool writing = access != Access::Read;
     const bool noFollow = writing || links == Links::Refuse;
-    const HANDLE file =
+    const HANDLE handle =
         openHandle(path, accessFlags(access), writing ? ShareWithReaders : ShareWithAll,
                    OPEN_EXISTING, noFollow ? FILE_FLAG_OPEN_REPARSE_POINT : FILE_ATTRIBUTE_NORMAL);
-    if (file == INVALID_HANDLE_VALUE) {
+    if (handle == INVALID_HANDLE_VALUE) {
         const ErrorNumber error = lastError();
+        if (notFound(error) && isReparsePoint(path)) {
+            status.kind = FileKind::Link;
+            return refusedLink(named, reparseTarget(path).value_or(""), true);
+        }
         if (notFound(error)) {
-            const bool link = isReparsePoint(path);
-            opened.result = link ? Opened::Result::DanglingLink : Opened::Result::Absent;
-            opened.linkTarget = link ? reparseTarget(path).value_or("") : "";
-            return opened;
+            return failure(named, FileOperation::Open, ERROR_FILE_NOT_FOUND);
         }
         // A folder cannot be opened as a file: say what it is.
         const DWORD attributes = ::GetFileAttributesW(path.c_str());
         if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
             (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            opened.result = Opened::Result::NotRegular;
-            opened.status.kind = FileKind::Directory;
-            return opened;
+            status.kind = FileKind::Directory;
+            return notRegular(named, status.kind);
         }
-        opened.error = error;
-        return opened;
+        return failure(named, FileOperation::Open, error);
     }
-    opened.file = FileAccess::adopt(file);
-    if (const ErrorNumber error = opened.file.status(opened.status); error != 0) {
-        opened.error = error;
-        return opened;
+    File opened = FileAccess::adopt(handle, named);
+    if (auto error = opened.status(status)) {
+        return error;
     }
-    if (opened.status.kind == FileKind::Link) {
-        opened.file = File();
-        opened.result = Opened::Result::Link;
-        opened.linkTarget = reparseTarget(path).value_or("");
-        return opened;
+    if (status.kind == FileKind::Link) {
+        return refusedLink(named, reparseTarget(path).value_or(""), false);
     }
-    opened.result = opened.status.kind == FileKind::Regular ? Opened::Result::Opened
-                                                            : Opened::Result::NotRegular;
-    return opened;
+    if (status.kind != FileKind::Regular) {
+        return notRegular(named, status.kind);
+    }
+    file = std::move(opened);
+    return std::nullopt;
 }
 
-ErrorNumber Folder::createFile(const std::string& name, Access access, File& file) const {
+Status Folder::createFile(const std::string& name, Access access, File& file) const {
     std::wstring path;
     if (!convertible(pathOf(name), path)) {
-        return ERROR_NO_UNICODE_TRANSLATION;
+        return failure(pathOf(name), FileOperation::Create, ERROR_NO_UNICODE_TRANSLATION);
     }
     // The file made to carry the lock is the one this creates.
     const bool claiming = state_->madeForLock && !state_->claimed && name == state_->lockName;
@@ -519,32 +576,31 @@ ErrorNumber Folder::createFile(const std::string& name, Access access, File& fil
         openHandle(path, accessFlags(access), ShareWithReaders,
                    claiming ? OPEN_EXISTING : CREATE_NEW, FILE_FLAG_OPEN_REPARSE_POINT);
     if (created == INVALID_HANDLE_VALUE) {
-        return lastError();
+        return failure(pathOf(name), FileOperation::Create, lastError());
     }
     state_->claimed = state_->claimed || claiming;
-    file = FileAccess::adopt(created);
-    return 0;
+    file = FileAccess::adopt(created, pathOf(name));
+    return std::nullopt;
 }
 
-ErrorNumber Folder::removeFile(const std::string& name) const {
+Status Folder::removeFile(const std::string& name) const {
     std::wstring path;
-    if (!convertible(pathOf(name), path)) {
-        return ERROR_NO_UNICODE_TRANSLATION;
-    }
-    return ::DeleteFileW(path.c_str()) != 0 ? 0 : lastError();
+    const ErrorNumber error = !convertible(pathOf(name), path)   ? ERROR_NO_UNICODE_TRANSLATION
+                              : ::DeleteFileW(path.c_str()) != 0 ? 0
+                                                                 : lastError();
+    return checked(pathOf(name), FileOperation::Remove, error);
 }
 
 // MoveFileEx replaces a file that is there (a plain rename fails over one).
-ErrorNumber Folder::replaceFile(const std::string& from, const std::string& to) const {
+Status Folder::replaceFile(const std::string& from, const std::string& to) const {
     std::wstring source;
     std::wstring target;
     if (!convertible(pathOf(from), source) || !convertible(pathOf(to), target)) {
-        return ERROR_NO_UNICODE_TRANSLATION;
+        return failure(pathOf(to), FileOperation::Write, ERROR_NO_UNICODE_TRANSLATION);
     }
-    return ::MoveFileExW(source.c_str(), target.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0
-               ? 0
-               : lastError();
+    const BOOL moved = ::MoveFileExW(source.c_str(), target.c_str(),
+                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    return checked(pathOf(to), FileOperation::Write, moved != 0 ? 0 : lastError());
 }
 
 std::vector<std::string> Folder::namesStartingWith(const std::string& prefix) const {
@@ -568,14 +624,14 @@ std::vector<std::string> Folder::namesStartingWith(const std::string& prefix) co
 // Windows has no call that syncs a folder's entries: NTFS keeps them in its
 // journal, and a created file's entry is on the disk once the file's own
 // buffers are flushed. Nothing is left to do here.
-ErrorNumber Folder::sync() const {
-    return 0;
+Status Folder::sync() const {
+    return std::nullopt;
 }
 
-ErrorNumber statusOf(const std::string& path, Links links, FileStatus& status) {
+Status statusOf(const std::string& path, Links links, FileStatus& status) {
     std::wstring name;
     if (!convertible(path, name)) {
-        return ERROR_NO_UNICODE_TRANSLATION;
+        return failure(path, FileOperation::Open, ERROR_NO_UNICODE_TRANSLATION);
     }
     const HANDLE file = openHandle(name, FILE_READ_ATTRIBUTES, ShareWithAll, OPEN_EXISTING,
                                    FILE_FLAG_BACKUP_SEMANTICS |
@@ -584,13 +640,13 @@ ErrorNumber statusOf(const std::string& path, Links links, FileStatus& status) {
         const ErrorNumber error = lastError();
         if (notFound(error)) {
             status = FileStatus{};
-            return 0;
+            return std::nullopt;
         }
-        return error;
+        return failure(path, FileOperation::Open, error);
     }
     const ErrorNumber error = statusOfHandle(file, status);
     ::CloseHandle(file);
-    return error;
+    return checked(path, FileOperation::Open, error);
 }
 
 std::optional<std::string> linkTarget(const std::string& path) {
@@ -615,63 +671,67 @@ template <typename Call> ErrorNumber onWidePath(const std::string& path, Call&& 
     return convertible(path, name) ? call(name) : ERROR_NO_UNICODE_TRANSLATION;
 }
 
-ErrorNumber openInto(File& file, HANDLE opened) {
+ErrorNumber openInto(File& file, HANDLE opened, const std::string& path) {
     if (opened == INVALID_HANDLE_VALUE) {
         return lastError();
     }
-    file = FileAccess::adopt(opened);
+    file = FileAccess::adopt(opened, path);
     return 0;
 }
 
 } // namespace
 
 // Opening a pipe never waits on Windows, so noWait needs nothing.
-ErrorNumber openToRead(const std::string& path, bool /*noWait*/, File& file) {
-    return onWidePath(path, [&](const std::wstring& name) {
-        return openInto(file, openHandle(name, GENERIC_READ, ShareWithAll, OPEN_EXISTING,
-                                         FILE_ATTRIBUTE_NORMAL));
-    });
+Status openToRead(const std::string& path, bool /*noWait*/, File& file) {
+    return checked(path, FileOperation::Open, onWidePath(path, [&](const std::wstring& name) {
+                       return openInto(file,
+                                       openHandle(name, GENERIC_READ, ShareWithAll, OPEN_EXISTING,
+                                                  FILE_ATTRIBUTE_NORMAL),
+                                       path);
+                   }));
 }
 
-ErrorNumber createExclusive(const std::string& path, File& file) {
-    return onWidePath(path, [&](const std::wstring& name) {
-        return openInto(file, openHandle(name, GENERIC_READ | GENERIC_WRITE, ShareWithReaders,
-                                         CREATE_NEW, FILE_FLAG_OPEN_REPARSE_POINT));
-    });
+Status createExclusive(const std::string& path, File& file) {
+    return checked(path, FileOperation::Create, onWidePath(path, [&](const std::wstring& name) {
+                       return openInto(file,
+                                       openHandle(name, GENERIC_READ | GENERIC_WRITE,
+                                                  ShareWithReaders, CREATE_NEW,
+                                                  FILE_FLAG_OPEN_REPARSE_POINT),
+                                       path);
+                   }));
 }
 
-// MoveFileEx replaces a file that is there (rename fails over one on
-// Windows), and returns only once the move is on the disk.
-ErrorNumber replace(const std::string& from, const std::string& to) {
-    return onWidePath(from, [&](const std::wstring& source) {
-        return onWidePath(to, [&](const std::wstring& target) {
-            return resultOf(::MoveFileExW(source.c_str(), target.c_str(),
-                                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
-        });
-    });
+Status removeFile(const std::string& path) {
+    return checked(path, FileOperation::Remove, onWidePath(path, [](const std::wstring& name) {
+                       return resultOf(::DeleteFileW(name.c_str()));
+                   }));
 }
 
-ErrorNumber removeFile(const std::string& path) {
-    return onWidePath(
-        path, [](const std::wstring& name) { return resultOf(::DeleteFileW(name.c_str())); });
-}
+namespace {
 
-// The folder takes the permissions of where it is made: under the user's
-// own application data, only the user's.
-ErrorNumber makePrivateFolder(const std::string& path) {
-    const ErrorNumber error = makeFolder(path);
-    return error == ERROR_ALREADY_EXISTS ? 0 : error;
-}
-
-ErrorNumber makeFolder(const std::string& path) {
+ErrorNumber madeFolder(const std::string& path) {
     return onWidePath(path, [](const std::wstring& name) {
         return resultOf(::CreateDirectoryW(name.c_str(), nullptr));
     });
 }
 
-ErrorNumber removeFolder(const std::string& path) {
-    return onWidePath(
-        path, [](const std::wstring& name) { return resultOf(::RemoveDirectoryW(name.c_str())); });
+} // namespace
+
+// The folder takes the permissions of where it is made: under the user's
+// own application data, only the user's.
+Status makePrivateFolder(const std::string& path) {
+    const ErrorNumber error = madeFolder(path);
+    return checked(path, FileOperation::Create, error == ERROR_ALREADY_EXISTS ? 0 : error);
+}
+
+Status makeFolder(const std::string& path) {
+    return checked(path, FileOperation::Create, madeFolder(path));
+}
+
+Status removeFolder(const std::string& path) {
+    return checked(path, FileOperation::Remove, onWidePath(path, [](const std::wstring& name) {
+                       return resultOf(::RemoveDirectoryW(name.c_str()));
+                   }));
 }
 
 // Windows has no process that shares this one's memory and open files, so
@@ -680,10 +740,9 @@ ErrorNumber removeFolder(const std::string& path) {
 // which the next load shows and the next save mends. Nor are there polite
 // signals to hold back; a shutdown asks the window first, and is answered
 // only after the save.
-bool runWriter(void (*job)(void*), void* argument, bool& fileTooLarge) {
-    fileTooLarge = false;
+Status runWriter(void (*job)(void*), void* argument) {
     job(argument);
-    return true;
+    return std::nullopt;
 }
 
 struct PoliteSignalsHeld::Previous {};

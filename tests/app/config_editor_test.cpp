@@ -917,6 +917,9 @@ TEST_F(ConfigEditorTest, ASignalWhileAQuestionIsOpenIsNoAnswerAndLosesNothing) {
 
 TEST_F(ConfigEditorTest, ARecoveryFileIsReadOnlyWhenItIsOneAndNeverHangsOrGrows) {
     const QString path = prepared("cfg", counting(112, 0), Bytes("\x00\x00", 2));
+    // A state folder left open to others is closed to them before use.
+    QDir().mkpath(root_.filePath("state/MX_config"));
+    ::chmod(QFile::encodeName(root_.filePath("state/MX_config")).constData(), 0777);
     const QString other = prepared("other", counting(112, 9), Bytes("\x05\x06", 2));
     QByteArray good;
     struct Case {
@@ -1472,6 +1475,15 @@ TEST_F(ConfigEditorTest, SaveAsksBeforeOverwritingAnotherProgramsChanges) {
     // Once saved, the files are this editor's again: no more questions.
     EXPECT_TRUE(editor_->SaveCommand_Click());
     EXPECT_EQ(dialogs_.questions.size(), 4U);
+
+    // Names another program gave the unit are its files too: asked about,
+    // and kept when the user says so.
+    writeFile(path + "/names.txt", "Unit: Renamed elsewhere\n");
+    box(SwitchField::Latching, SwitchPgm)->click();
+    dialogs_.overwriteAnswers.push_back(ConflictAnswer::Cancel);
+    EXPECT_FALSE(editor_->SaveCommand_Click());
+    EXPECT_EQ(dialogs_.questions.size(), 5U);
+    EXPECT_EQ(readFile(path + "/names.txt"), "Unit: Renamed elsewhere\n");
 }
 
 TEST_F(ConfigEditorTest, ASaveThatCannotFinishChangesNothingAndARetryAsksNothing) {

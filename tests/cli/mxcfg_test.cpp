@@ -236,6 +236,30 @@ TEST_F(MxcfgTest, AFolderMadeForAnImportStaysOnlyWhenTheUnitWasSaved) {
     }
 }
 
+TEST_F(MxcfgTest, ImportMakesFoldersHoweverSpelledAndSavesAllThoughItsOutputFails) {
+    const QByteArray text = QByteArray::fromStdString(configToText(distinctConfig()));
+    const QStringList spellings = {"new//x", "a/./b", "new/z/../w", "new/."};
+    const Result made =
+        mxcfg(QStringList{"import", "--create", "-"} + spellings, text, root_.path());
+    EXPECT_EQ(made.status, 0) << made.err.toStdString();
+    const QByteArray expected = readFile(saved("expected", distinctConfig()) + "/switches.mx");
+    for (const char* unit : {"new/x", "a/b", "new/w", "new"}) {
+        EXPECT_EQ(readFile(root_.filePath(unit) + "/switches.mx"), expected) << unit;
+    }
+    // Standard output that takes nothing stops no save; its lines are said
+    // on stderr instead.
+    const Result full = run("sh",
+                            {"-c", "exec \"$0\" \"$@\" >/dev/full", MXCFG_PATH, "import",
+                             "--create", "-", "f1", "f2", "f3"},
+                            text, root_.path());
+    EXPECT_EQ(full.status, 2);
+    for (const char* unit : {"f1", "f2", "f3"}) {
+        EXPECT_EQ(readFile(root_.filePath(unit) + "/switches.mx"), expected) << unit;
+        EXPECT_TRUE(full.err.contains(QByteArray("saved to \"") + unit + "\", which was created."))
+            << full.err.toStdString();
+    }
+}
+
 TEST_F(MxcfgTest, AnImportChangesNamesOnlyWhileItHoldsTheFoldersLock) {
     const QString log = root_.filePath("probe.log");
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -469,7 +493,7 @@ TEST_F(MxcfgTest, ASheetGoesOnlyIntoARegularFileWholeOrNowhere) {
     EXPECT_TRUE(QFileInfo(fifo).isSymLink() || !QFileInfo(fifo).isFile()) << "still a pipe";
     EXPECT_TRUE(QFileInfo(link).isSymLink());
     // A file that will be refused is said before any source is read.
-    for (const QString& refused : {QString("/dev/full"), dir, other + "/settings.cmx"}) {
+    for (const QString& refused : {QString("/dev/full"), dir, other + "/NAMES.TXT"}) {
         for (const char* command : {"sheet", "binder"}) {
             const Result result = mxcfg({command, root_.filePath("missing"), "-o", refused});
             EXPECT_EQ(result.status, 2);

@@ -27,8 +27,9 @@ inline constexpr bool FoldersSync = true;
 // One call, e.g. {"pwrite", "switches.mx", 0} or {"openat", "settings.cmx",
 // Creates | Exclusive | NoFollow}. The calls are named as on POSIX on every
 // platform (on Windows, "openat" is CreateFileW, "pwrite" WriteFile, "fsync"
-// FlushFileBuffers and "close" CloseHandle). Files are named by their last
-// path component, and any directory is "folder".
+// FlushFileBuffers and "close" CloseHandle; "rename" and "unlink", renameat
+// and unlinkat, are seen on POSIX only). Files are named by their last path
+// component (a rename by the name it gives), and any directory is "folder".
 struct Call {
     std::string call;
     std::string name;

@@ -17,6 +17,8 @@ int __real___openat_2(int dir, const char* path, int flags);
 ssize_t __real_pwrite(int fd, const void* buffer, size_t count, off_t offset);
 int __real_fsync(int fd);
 int __real_close(int fd);
+int __real_renameat(int fromDir, const char* from, int toDir, const char* to);
+int __real_unlinkat(int dir, const char* path, int flags);
 }
 // NOLINTEND(bugprone-reserved-identifier)
 
@@ -89,6 +91,25 @@ ssize_t __wrap_pwrite(int fd, const void* buffer, size_t count, off_t offset) {
 
 int __wrap_fsync(int fd) {
     return record("fsync", fd) ? -1 : __real_fsync(fd);
+}
+
+// A rename is named by the name it gives, a removal by the name it takes.
+int __wrap_renameat(int fromDir, const char* from, int toDir, const char* to) {
+    if (record("rename", mx::seam::lastComponent(to))) {
+        return -1;
+    }
+    const int renamed = __real_renameat(fromDir, from, toDir, to);
+    mx::seam::finished();
+    return renamed;
+}
+
+int __wrap_unlinkat(int dir, const char* path, int flags) {
+    if (record("unlink", mx::seam::lastComponent(path))) {
+        return -1;
+    }
+    const int removed = __real_unlinkat(dir, path, flags);
+    mx::seam::finished();
+    return removed;
 }
 
 int __wrap_close(int fd) {

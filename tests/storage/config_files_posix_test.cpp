@@ -503,3 +503,163 @@ TEST_F(ConfigFilesTest, AConfigurationToCompareIsReadWholeCreatingNothingAndNeve
 
 } // namespace
 } // namespace mx
+
+namespace mx {
+namespace {
+
+// Two units that differ in every byte and in their names.
+struct TwoUnits {
+    ChannelConfig a = distinctConfig();
+    ChannelConfig b;
+    UnitNames alpha;
+    UnitNames beta;
+    TwoUnits() {
+        overwriteFromBlock(b.Switches, counting(112, 0x20));
+        b.Recall = {0x0F, 0xF0};
+        alpha.unit = "Alpha";
+        beta.unit = "Beta";
+        beta.channels[7] = "Guest";
+    }
+    // Whether the folder holds one of them whole, its names with its bytes.
+    ::testing::AssertionResult wholeIn(const std::string& folder) const {
+        ChannelConfig config;
+        SourceNames names;
+        if (auto error = LoadConfig(folder, MissingFile::IsAnError, config, nullptr, &names)) {
+            return ::testing::AssertionFailure() << error->message();
+        }
+        if ((config == a && names.names == alpha) || (config == b && names.names == beta)) {
+            return ::testing::AssertionSuccess();
+        }
+        return ::testing::AssertionFailure() << "bytes of one save, names \"" << names.names.unit
+                                             << "\" of " << (config == a ? "A" : "B?");
+    }
+};
+
+std::vector<std::string> leftBeside(const fs::path& folder) {
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().filename().string().find(".new-") != std::string::npos) {
+            left.push_back(entry.path().filename().string());
+        }
+    }
+    return left;
+}
+
+TEST_F(ConfigFilesTest, AUnitsThreeFilesAreSavedAsOneWhateverStopsTheSave) {
+    const TwoUnits units;
+    struct Case {
+        const char* what;
+        std::function<void(seam::Recorder&)> arrange; // in the saving process
+        int signal = 0;                               // sent to the saver meanwhile
+    };
+    std::vector<Case> cases;
+    for (const char* call : {"pwrite", "rename"}) {
+        for (const char* file : {"switches.mx", "settings.cmx", "names.txt.new-*", "names.txt"}) {
+            for (const bool after : {false, true}) {
+                cases.push_back({"killed", [=](seam::Recorder& calls) {
+                                     after ? calls.dieAfter(call, file, SIGKILL)
+                                           : calls.dieAt(call, file, SIGKILL);
+                                 }});
+            }
+        }
+    }
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        cases.push_back(
+            {"a signal while it writes",
+             [](seam::Recorder& calls) { calls.delayNext("pwrite", "settings.cmx", 300); },
+             signal});
+    }
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(std::to_string(i) + ": " + cases[i].what);
+        ASSERT_EQ(SaveConfig(folder(), units.a, &units.alpha), std::nullopt);
+        const pid_t saver = ::fork();
+        if (saver == 0) {
+            seam::Recorder calls;
+            cases[i].arrange(calls);
+            ::_exit(SaveConfig(folder(), units.b, &units.beta) ? 1 : 0);
+        }
+        if (cases[i].signal != 0) {
+            ::usleep(100'000);
+            ::kill(saver, cases[i].signal);
+        }
+        ::waitpid(saver, nullptr, 0);
+        EXPECT_TRUE(units.wholeIn(folder()));
+        if (cases[i].signal != 0) {
+            ChannelConfig saved;
+            ASSERT_FALSE(LoadConfig(folder(), MissingFile::IsAnError, saved));
+            EXPECT_EQ(saved, units.b) << "the save ends before the signal is taken";
+        }
+        // A later save of the folder leaves nothing of the killed one beside.
+        ASSERT_EQ(SaveConfig(folder(), units.a, &units.alpha), std::nullopt);
+        EXPECT_EQ(leftBeside(dir_), std::vector<std::string>{});
+    }
+}
+
+TEST_F(ConfigFilesTest, AReaderSeesOneSaveWholeWhileAnotherWrites) {
+    const TwoUnits units;
+    ASSERT_EQ(SaveConfig(folder(), units.a, &units.alpha), std::nullopt);
+    const pid_t writer = ::fork();
+    if (writer == 0) {
+        // A pause between saves lets the reader, which polls, in.
+        for (unsigned round = 0;; ++round) {
+            SaveConfig(folder(), round % 2 == 0 ? units.b : units.a,
+                       round % 2 == 0 ? &units.beta : &units.alpha);
+            ::usleep(1000);
+        }
+    }
+    // Until each save has been read a few times, or a reading was not whole.
+    std::array<int, 2> seen{};
+    for (int read = 0; read < 5000 && std::min(seen[0], seen[1]) < 20; ++read) {
+        ChannelConfig config;
+        if (!units.wholeIn(folder()) || LoadConfig(folder(), MissingFile::IsAnError, config)) {
+            break;
+        }
+        ++seen[config == units.a ? 0 : 1];
+    }
+    ::kill(writer, SIGKILL);
+    ::waitpid(writer, nullptr, 0);
+    EXPECT_GE(std::min(seen[0], seen[1]), 20) << units.wholeIn(folder()).message();
+}
+
+TEST_F(ConfigFilesTest, ASaveStaysInTheFolderItOpenedWhateverTakesItsName) {
+    const TwoUnits units;
+    const fs::path other = dir_ / "other";
+    const fs::path unit = dir_ / "unit";
+    fs::create_directory(other);
+    ASSERT_EQ(SaveConfig(other.string(), units.a, &units.alpha), std::nullopt);
+    // A folder made for a save, swapped for a link to another unit before
+    // the save: refused.
+    {
+        MadeFolders made;
+        ASSERT_FALSE(made.make(unit.string()));
+        fs::remove(unit);
+        fs::create_directory_symlink(other, unit);
+        const FolderIdentity madeFolder = made.innermost().value();
+        const auto refused = SaveConfig(unit.string(), units.b, &units.beta, nullptr, &madeFolder);
+        ASSERT_TRUE(refused);
+        EXPECT_NE(refused->error.message().find("no longer the folder made for it"),
+                  std::string::npos);
+    }
+    EXPECT_TRUE(fs::is_symlink(unit)) << "not made by the save, not removed";
+    fs::remove(unit);
+    // A folder renamed and replaced by a link during the save: every file,
+    // names.txt too, goes into the folder opened.
+    fs::create_directory(unit);
+    {
+        seam::Recorder calls;
+        calls.whenCalled("pwrite", "switches.mx", [&] {
+            fs::rename(unit, dir_ / "moved");
+            fs::create_directory_symlink(other, unit);
+        });
+        ASSERT_EQ(SaveConfig(unit.string(), units.b, &units.beta), std::nullopt);
+    }
+    EXPECT_TRUE(units.wholeIn((dir_ / "moved").string()));
+    ChannelConfig config;
+    SourceNames names;
+    ASSERT_FALSE(LoadConfig(other.string(), MissingFile::IsAnError, config, nullptr, &names));
+    EXPECT_EQ(config, units.a);
+    EXPECT_EQ(names.names, units.alpha) << "the other unit keeps its names";
+}
+
+} // namespace
+} // namespace mx
