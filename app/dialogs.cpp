@@ -1,6 +1,7 @@
 #include "dialogs.h"
 
 #include "config_document.h"
+#include "plain_text.h"
 #include "shown_text.h"
 
 #include <QCloseEvent>
@@ -13,6 +14,7 @@
 #include <QFontDatabase>
 #include <QFormLayout>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QIdentityProxyModel>
 #include <QKeyEvent>
 #include <QLabel>
@@ -26,6 +28,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -179,6 +182,17 @@ protected:
         if (recent_.contains(folder)) {
             option->text = placeLabel(folder);
         }
+    }
+
+    // A place's tip is its folder's path, a name like any other.
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override {
+        const QString tip = index.data(Qt::ToolTipRole).toString();
+        if (event->type() != QEvent::ToolTip || tip.isEmpty()) {
+            return QStyledItemDelegate::helpEvent(event, view, option, index);
+        }
+        QToolTip::showText(event->globalPos(), asPlainText(tip), view, option.rect);
+        return true;
     }
 
 private:

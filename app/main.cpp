@@ -4,6 +4,7 @@
 #include "config_editor.h"
 #include "dialogs.h"
 #include "main_window.h"
+#include "platform.h"
 #include "termination_signals.h"
 
 #include <QApplication>
@@ -104,6 +105,9 @@ std::optional<int> readCommandLine(int argc, char** argv, StartUp& startUp) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before anything opens a file: a display connection that took the
+    // number of a closed standard error would receive Qt's warnings.
+    mx::platform::prepareStandardStreams();
     QCoreApplication::setApplicationName("MX_config");
     QCoreApplication::setApplicationVersion(mx::AppVersion);
     StartUp startUp;

@@ -439,32 +439,44 @@ void rawWrite(const std::string& path, const void* buffer, std::size_t size) {
     ::close(fd);
 }
 
-// LoadConfig then SaveConfig of one folder, against raw open/pread/pwrite/
-// fsync/close of the same two files in another.
+// LoadConfig then SaveConfig of one named unit, against raw open/pread/
+// pwrite/fsync/close of the same two files in another and a read of its
+// names file at each end, as the unit's load and save read names.txt.
 void loadAndSave(benchmark::State& state) {
     TempFolder ours;
     TempFolder raw;
     ChannelConfig config = alternatingChannels();
-    if (SaveConfig(ours.path(), config)) {
+    UnitNames names;
+    names.unit = "Studio A";
+    names.channels[2] = "Guest 2";
+    if (SaveConfig(ours.path(), config, &names)) {
         state.SkipWithError("cannot write the temporary folder");
         return;
     }
     const std::string switches = raw.path() + "/switches.mx";
     const std::string settings = raw.path() + "/settings.cmx";
+    const std::string namesFile = raw.path() + "/names.txt";
     SwitchBlock table = toBlock(config.Switches);
     RecallBlock recall = toBlock(config.Recall);
+    const std::string namesText = namesToText(names);
+    std::string namesRead(namesText.size(), '\0');
     rawWrite(switches, table.data(), table.size());
     rawWrite(settings, recall.data(), recall.size());
+    rawWrite(namesFile, namesText.data(), namesText.size());
 
     sideBySide(
         state, 1,
         [&] {
-            benchmark::DoNotOptimize(LoadConfig(ours.path(), MissingFile::Create, config));
-            benchmark::DoNotOptimize(SaveConfig(ours.path(), config));
+            SourceNames loaded;
+            benchmark::DoNotOptimize(
+                LoadConfig(ours.path(), MissingFile::Create, config, nullptr, &loaded));
+            benchmark::DoNotOptimize(SaveConfig(ours.path(), config, &loaded.names));
         },
         [&] {
             rawRead(switches, table.data(), table.size());
             rawRead(settings, recall.data(), recall.size());
+            rawRead(namesFile, namesRead.data(), namesRead.size());
+            rawRead(namesFile, namesRead.data(), namesRead.size());
             rawWrite(switches, table.data(), table.size());
             rawWrite(settings, recall.data(), recall.size());
         },

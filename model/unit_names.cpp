@@ -41,11 +41,23 @@ std::optional<char32_t> nextCharacter(std::string_view text, std::size_t& i) {
     return c;
 }
 
-// Controls, and the invisible marks that reorder or break what follows.
+// Controls, and the invisible marks that reorder or break what follows: the
+// line and paragraph separators and every bidirectional control.
 bool isControl(char32_t c) {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 ||
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 || c == 0x061C ||
            (c >= 0x200E && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) ||
            (c >= 0x2066 && c <= 0x2069);
+}
+
+// A character as "U+202E": quoted raw, a control would act on the message
+// that names it.
+std::string codePoint(char32_t c) {
+    constexpr std::string_view Digits = "0123456789ABCDEF";
+    std::string hex;
+    for (int shift = c > 0xFFFF ? 20 : 12; shift >= 0; shift -= 4) {
+        hex += Digits[(c >> shift) & 0xF];
+    }
+    return "U+" + hex;
 }
 
 bool isBlank(char c) {
@@ -87,8 +99,7 @@ CheckedName checkName(std::string_view typed) {
             return {{}, "it is not UTF-8 text (" + printable(name.substr(start, 1)) + ")"};
         }
         if (isControl(*c)) {
-            return {{},
-                    "it holds a control character, " + printable(name.substr(start, i - start))};
+            return {{}, "it holds a control character, " + codePoint(*c)};
         }
     }
     if (characters > LongestName) {

@@ -22,7 +22,7 @@ fi
 echo "lint: system headers are in the platform files alone"
 # Files are created, written, renamed and removed by storage/ alone, through
 # its few calls that keep them safe; tests and benchmarks make their own.
-file_calls='QSaveFile|QTemporaryFile|QLockFile|QSettings|mkpath|\.mkdir\(|removeRecursively|QFile::(remove|rename|link|copy|resize|setPermissions)|ofstream|fopen\(|std::filesystem::(create|remove|rename|copy|resize|permissions)|::(unlink|rename|mkdir|rmdir|creat)\('
+file_calls='QSaveFile|QTemporaryFile|QLockFile|QSettings|mkpath|\.mkdir\(|removeRecursively|QFile::(remove|rename|link|copy|resize|setPermissions)|ofstream|fopen\(|std::filesystem::(create|remove|rename|copy|resize|permissions)|(^|[^A-Za-z0-9_])::(unlink|rename|mkdir|rmdir|creat)\('
 if git ls-files '*.cpp' '*.h' | grep -vE '^(tests|bench|storage)/' | xargs grep -nE "$file_calls"; then
     echo "lint: the lines above make, write, rename or remove files outside storage/" >&2
     exit 1

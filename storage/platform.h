@@ -239,9 +239,10 @@ private:
 // The standard streams, for a command-line program.
 enum class Stream : std::uint8_t { Input, Output, Error };
 bool isTerminal(Stream stream);
-// Readies the standard streams for bytes as they are; returns whether
-// standard input was closed by whoever started the program, in which case
-// it now reads nothing, so that no file opened later stands in for it.
+// Readies the standard streams for bytes as they are. A stream closed by
+// whoever started the program is opened on the null device, so that no file
+// opened later stands in for it: input then reads nothing, and output still
+// fails. Returns whether standard input was closed.
 bool prepareStandardStreams();
 // The program's arguments as the bytes of their names: as given on POSIX,
 // UTF-8 on Windows, so that any file name reaches storage whole.

@@ -577,12 +577,18 @@ bool isTerminal(Stream stream) {
 }
 
 bool prepareStandardStreams() {
-    if (::fcntl(STDIN_FILENO, F_GETFD) == -1 && errno == EBADF) {
-        // Lands on descriptor 0, the lowest free one.
-        ::open("/dev/null", O_RDONLY);
-        return true;
+    // Each lands on the lowest free descriptor, the one that was closed,
+    // lowest first. Read-only: writing to a closed output still fails, as
+    // it did, but nothing opened later (a unit's file, the display's
+    // connection) can take its number and receive what was meant for it.
+    bool inputClosed = false;
+    for (const int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fcntl(stream, F_GETFD) == -1 && errno == EBADF) {
+            inputClosed = inputClosed || stream == STDIN_FILENO;
+            ::open("/dev/null", O_RDONLY);
+        }
     }
-    return false;
+    return inputClosed;
 }
 
 std::vector<std::string> commandLine(int argc, char** argv) {

@@ -1,5 +1,7 @@
 #include "channel_list.h"
 
+#include "plain_text.h"
+
 #include <QContextMenuEvent>
 #include <QHelpEvent>
 #include <QStyledItemDelegate>
@@ -131,7 +133,7 @@ bool ChannelList::viewportEvent(QEvent* event) {
         const QString tip =
             name.isEmpty() || difference.isEmpty() ? name + difference : name + "\n" + difference;
         if (!tip.isEmpty()) {
-            QToolTip::showText(help->globalPos(), tip, viewport(),
+            QToolTip::showText(help->globalPos(), asPlainText(tip), viewport(),
                                visualRect(indexAt(help->pos())));
             return true;
         }

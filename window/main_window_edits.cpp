@@ -6,6 +6,7 @@
 #include "channel_list.h"
 #include "difference_mark.h"
 #include "main_window.h"
+#include "plain_text.h"
 #include "window_actions.h"
 
 #include <QAction>
@@ -102,7 +103,7 @@ void MainWindow::setRecentUnits(const std::vector<RecentUnit>& units) {
     recent->clear();
     for (const RecentUnit& unit : units) {
         QAction* item = recent->addAction(QString(unit.name).replace('&', "&&"));
-        item->setToolTip(unit.folder);
+        item->setToolTip(asPlainText(unit.folder));
         item->setStatusTip(unit.folder);
         const QString folder = unit.folder;
         connect(item, &QAction::triggered, this, [this, folder] { emit recentUnitChosen(folder); });

@@ -1,3 +1,4 @@
+#include "channel_list.h"
 #include "config_document.h"
 #include "config_editor.h"
 #include "config_sheet.h"
@@ -17,8 +18,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPdfWriter>
 #include <QPrinter>
@@ -28,6 +31,7 @@
 #include <QTest>
 #include <QTextDocument>
 #include <QTimer>
+#include <QToolTip>
 #include <QUndoStack>
 #include <QWindow>
 #include <cerrno>
@@ -716,6 +720,81 @@ TEST_F(ConfigEditorTest, NamesAreSavedOnlyAfterTheUnitsFilesUnderTheSameLock) {
         EXPECT_EQ(document_.isModified(), !c.saved);
     }
     EXPECT_EQ(lockedAtNames, 1) << "the folder was locked while its names were written";
+}
+
+// What a tool tip shows of a text, as Qt decides: rich text rendered, else
+// the text itself.
+QString shownAsTip(const QString& tip) {
+    if (!Qt::mightBeRichText(tip)) {
+        return tip;
+    }
+    QTextDocument document;
+    document.setHtml(tip);
+    return document.toPlainText().replace(QChar::LineSeparator, '\n');
+}
+
+TEST_F(ConfigEditorTest, WhatUsersGiveIsShownAsTheTextItIs) {
+    const QString path = prepared("cfg", counting(112, 0), Bytes("\x00\x00", 2));
+    const std::vector<QString> hostile = {
+        "<img src=\"/dev/zero\">x",        "<b>bold</b> & <i>it</i>", "a & b <br> c",
+        "<p style=\"font-size:99px\">big", "<table><tr><td>",
+    };
+    start(path);
+    ChannelList* list = window_->channelList();
+    const QRect row = list->visualRect(list->model()->index(2, 0));
+    QHelpEvent help(QEvent::ToolTip, row.center(), list->viewport()->mapToGlobal(row.center()));
+    for (const QString& text : hostile) {
+        SCOPED_TRACE(text.toStdString());
+        const QString folder =
+            prepared(text.left(12).replace('/', '_'), counting(112, 0), Bytes("\x00\x00", 2));
+        // As a channel's name: its tip, what a screen reader hears, and the
+        // tip while compared with a unit named so too.
+        UnitNames names;
+        names.channels[2] = text.toStdString();
+        dialogs_.namesAnswers = {names};
+        window_->actions().names->trigger();
+        QApplication::processEvents();
+        QApplication::sendEvent(list->viewport(), &help);
+        EXPECT_EQ(shownAsTip(QToolTip::text()), text);
+        EXPECT_EQ(list->item(2)->data(Qt::AccessibleTextRole).toString(), "Channel 3, " + text);
+        ChannelConfig other;
+        other.Switches.Channels[2].Latching = SwitchPgm;
+        document_.compareWith(other, text);
+        QApplication::processEvents();
+        QApplication::sendEvent(list->viewport(), &help);
+        EXPECT_TRUE(shownAsTip(QToolTip::text()).startsWith(text + "\nUnnamed in " + text))
+            << QToolTip::text().toStdString();
+        EXPECT_TRUE(caption(*window_).endsWith(" — compared with " + text));
+        window_->actions().stopComparing->trigger();
+        QToolTip::hideText();
+        // As a folder's name: the recent units' menu and their tips.
+        window_->setRecentUnits({{text, folder}});
+        const QList<QAction*> recent = window_->actions().recentMenu()->actions();
+        ASSERT_EQ(recent.size(), 1);
+        EXPECT_EQ(recent[0]->text(), QString(text).replace("&", "&&"));
+        EXPECT_EQ(shownAsTip(recent[0]->toolTip()), folder);
+    }
+}
+
+TEST_F(ConfigEditorTest, TheEditorStartsWithItsStandardStreamsClosed) {
+    const QString path = prepared("cfg", counting(112, 0), Bytes("\x00\x00", 2));
+    const QString recent = root_.filePath("config/MX_config/recent-units.txt");
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("XDG_RUNTIME_DIR");
+    program.setProcessEnvironment(environment);
+    program.start(
+        "sh", {"-c", "exec \"$0\" -platform offscreen \"$1\" <&- >&- 2>&-", MX_CONFIG_PATH, path});
+    ASSERT_TRUE(program.waitForStarted());
+    // Up, with its window, once it lists the unit as recent.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return readFile(recent).contains("cfg"); }, 10'000));
+    program.terminate();
+    EXPECT_TRUE(program.waitForFinished(5000)) << "it ends when told to";
+    if (program.state() != QProcess::NotRunning) {
+        program.kill();
+        program.waitForFinished();
+    }
+    EXPECT_EQ(program.exitCode(), 0);
 }
 
 TEST_F(ConfigEditorTest, ASignalToEndKeepsTheEditsAndQuitsWithoutAsking) {
