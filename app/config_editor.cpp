@@ -7,8 +7,8 @@
 #include "main_window.h"
 #include "names_file.h"
 #include "output_file.h"
+#include "printable_qt.h"
 #include "sheet_pages.h"
-#include "shown_text.h"
 #include "storage_path.h"
 
 #include <QDir>
@@ -26,11 +26,11 @@ namespace mx {
 namespace {
 
 QString describe(const QString& what, const QString& folder, const FileError& error) {
-    return QString("%1 \"%2\".\n\n%3").arg(what, shown(folder), shown(error.message()));
+    return QString("%1 \"%2\".\n\n%3").arg(what, printable(folder), printable(error.message()));
 }
 
 QString describeSave(const SaveError& failure) {
-    return shown(failure.summary()) + "\n\n" + shown(failure.error.message());
+    return printable(failure.summary()) + "\n\n" + printable(failure.error.message());
 }
 
 // What the files hold after a save that failed: a file the save left as it
@@ -69,7 +69,7 @@ bool holdsOtherBytes(const std::vector<std::uint8_t>& stored,
 QString referenceName(const QString& path, const QString& current) {
     const QString name =
         QFileInfo(path).fileName().isEmpty() ? QDir(path).dirName() : QFileInfo(path).fileName();
-    return shown(name == QDir(current).dirName() ? path : name);
+    return printable(name == QDir(current).dirName() ? path : name);
 }
 
 bool sameFolder(const QString& a, const QString& b) {
@@ -82,12 +82,12 @@ bool sameFolder(const QString& a, const QString& b) {
 
 ConfigEditor::ConfigEditor(MainWindow& window, ConfigDocument& document, Dialogs& dialogs,
                            RecoveryStore recovery, RecentFolders recent)
-    : window_(window), document_(document), dialogs_(dialogs), recovery_(std::move(recovery)),
+    : window_(window), document_(document), ask_(dialogs), recovery_(std::move(recovery)),
       recent_(std::move(recent)) {
     QObject::connect(&document_, &ConfigDocument::changed, &window_,
                      [this] { keepUnsavedEdits(); });
     QObject::connect(&window_, &MainWindow::pasteRefused, &window_,
-                     [this](const QString& reason) { dialogs_.showError(&window_, reason); });
+                     [this](const QString& reason) { ask_.tell().showError(&window_, reason); });
     QObject::connect(&window_, &MainWindow::openClicked, &window_, [this] { OpenCommand_Click(); });
     QObject::connect(&window_, &MainWindow::saveClicked, &window_, [this] { SaveCommand_Click(); });
     QObject::connect(&window_, &MainWindow::saveAsClicked, &window_,
@@ -100,15 +100,16 @@ ConfigEditor::ConfigEditor(MainWindow& window, ConfigDocument& document, Dialogs
                      [this] { showCaption(); });
     QObject::connect(&window_, &MainWindow::recentUnitChosen, &window_,
                      [this](const QString& folder) { OpenCommand_Click(folder); });
-    QObject::connect(&window_, &MainWindow::keysHelpRequested, &window_,
-                     [this] { dialogs_.showPage(&window_, "Keyboard and mouse", keysHelpText()); });
+    QObject::connect(&window_, &MainWindow::keysHelpRequested, &window_, [this] {
+        ask_.tell().showPage(&window_, "Keyboard and mouse", keysHelpText());
+    });
     QObject::connect(&window_, &MainWindow::aboutRequested, &window_, [this] {
-        dialogs_.showPage(&window_, "About MX_config",
-                          aboutText(recovery_.directory(), recent_.file()));
+        ask_.tell().showPage(&window_, "About MX_config",
+                             aboutText(recovery_.directory(), recent_.file()));
     });
     QObject::connect(&window_, &MainWindow::namesRequested, &window_, [this] {
-        if (const auto chosen = dialogs_.askNames(&window_, document_.names());
-            chosen && !ending_) {
+        if (const auto chosen =
+                ask_([&](Dialogs& d) { return d.askNames(&window_, document_.names()); })) {
             window_.rename(*chosen);
         }
     });
@@ -124,39 +125,34 @@ void ConfigEditor::showRecentUnits() {
         UnitNames names;
         const bool named = !ReadNames(storagePath(folder), names, std::chrono::milliseconds(0)) &&
                            !names.unit.empty();
-        units.push_back({named ? QString::fromStdString(names.unit) : shown(QDir(folder).dirName()),
-                         shown(folder)});
+        units.push_back(
+            {named ? QString::fromStdString(names.unit) : printable(QDir(folder).dirName()),
+             printable(folder)});
     }
     window_.setRecentUnits(units);
 }
 
 bool ConfigEditor::Form_Load(const QString& firstFolder) {
     BaseCaption = window_.windowTitle();
-    if (!firstFolder.isEmpty() && usableFolder(firstFolder)) {
-        setConfigFolder(firstFolder);
-        if (LoadAndShow()) {
-            return !ending_;
-        }
-        setConfigFolder(QString());
+    showCaption();
+    if (!firstFolder.isEmpty() && checkFolderName(firstFolder) && LoadAndShow(firstFolder)) {
+        return !ask_.ending();
     }
     // A folder that cannot be loaded is not kept: the user is told and asked
     // again, until a folder loads or the browser is cancelled.
-    while (!ending_ && BrowseForConfigFolder(FolderPrompt)) {
-        if (LoadAndShow()) {
-            return !ending_;
+    while (const auto chosen = BrowseForConfigFolder(FolderPrompt)) {
+        if (LoadAndShow(*chosen)) {
+            return !ask_.ending();
         }
-        setConfigFolder(QString());
     }
     return false;
 }
 
 void ConfigEditor::OpenCommand_Click(const QString& folder) {
     if (document_.isModified()) {
-        const UnsavedChanges answer = dialogs_.askSaveBeforeOpen(&window_, ConfigFolder);
-        if (ending_) {
-            return;
-        }
-        switch (answer) {
+        const auto answer =
+            ask_([&](Dialogs& d) { return d.askSaveBeforeOpen(&window_, ConfigFolder); });
+        switch (answer.value_or(UnsavedChanges::Cancel)) {
         case UnsavedChanges::Cancel:
             return;
         case UnsavedChanges::Save:
@@ -169,59 +165,65 @@ void ConfigEditor::OpenCommand_Click(const QString& folder) {
             break;
         }
     }
-    const QString previous = ConfigFolder;
-    bool chosen = false;
-    if (folder.isEmpty()) {
-        chosen = BrowseForConfigFolder(FolderPrompt);
-    } else if (usableFolder(folder) && createdIfNew(folder)) {
-        setConfigFolder(folder);
-        chosen = true;
-    }
-    if (chosen && !LoadAndShow()) {
-        setConfigFolder(previous);
+    // A recent unit, or one the user chooses; a load that fails leaves the
+    // unit open as it was.
+    const std::optional<QString> chosen =
+        !folder.isEmpty()
+            ? (checkFolderName(folder) && createIfAgreed(folder) ? std::optional<QString>(folder)
+                                                                 : std::nullopt)
+            : BrowseForConfigFolder(FolderPrompt);
+    if (chosen) {
+        LoadAndShow(*chosen);
     }
 }
 
 bool ConfigEditor::SaveCommand_Click() {
+    return saveOverOwnFiles(ConfigFolder);
+}
+
+bool ConfigEditor::saveOverOwnFiles(const QString& target) {
     // Names that could not be read when loaded count as those on disk.
     const StoredUnit known{document_.storedBlocks(),
                            namesUnreadable_ ? std::nullopt
                                             : std::optional<UnitNames>(document_.savedNames())};
-    return saveAsked([&](const StoredUnit& onDisk) { return onDisk == known; },
-                     [&](const StoredUnit& onDisk) {
-                         switch (dialogs_.askOverwriteChanges(&window_, ConfigFolder)) {
-                         case ConflictAnswer::Overwrite:
-                             return true;
-                         case ConflictAnswer::Compare: {
-                             // What a load would show now: the other program's bytes
-                             // over the configuration as last loaded or saved.
-                             ChannelConfig theirs = document_.savedConfig();
-                             applyStoredBlocks(onDisk.blocks, theirs);
-                             // Short, as the caption names it beside the folder.
-                             document_.compareWith(theirs, "the files now");
-                             return false;
-                         }
-                         case ConflictAnswer::Cancel:
-                             break;
-                         }
-                         return false;
-                     });
+    return saveAsked(
+        target, [&](const StoredUnit& onDisk) { return onDisk == known; },
+        [&](const StoredUnit& onDisk) {
+            const auto answer =
+                ask_([&](Dialogs& d) { return d.askOverwriteChanges(&window_, ConfigFolder); });
+            switch (answer.value_or(ConflictAnswer::Cancel)) {
+            case ConflictAnswer::Overwrite:
+                return true;
+            case ConflictAnswer::Compare: {
+                // What a load would show now: the other program's bytes
+                // over the configuration as last loaded or saved.
+                ChannelConfig theirs = document_.savedConfig();
+                applyStoredBlocks(onDisk.blocks, theirs);
+                // Short, as the caption names it beside the folder.
+                document_.compareWith(theirs, "the files now");
+                return false;
+            }
+            case ConflictAnswer::Cancel:
+                break;
+            }
+            return false;
+        });
 }
 
 void ConfigEditor::SaveAsCommand_Click() {
-    const QString previous = ConfigFolder;
-    const StoredBlocks previousBlocks = document_.storedBlocks();
-    if (!BrowseForConfigFolder(FolderPrompt, FolderPurpose::Save) || ending_) {
+    const std::optional<QString> target = BrowseForConfigFolder(FolderPrompt, FolderPurpose::Save);
+    if (!target) {
         return;
     }
     // Saving as into the folder already in use is a Save, with its check for
     // changes made by another program.
-    if (sameFolder(previous, ConfigFolder)) {
-        SaveCommand_Click();
+    if (sameFolder(ConfigFolder, *target)) {
+        saveOverOwnFiles(*target);
         return;
     }
     const StoredBlocks written = blocksOf(document_.config());
-    const bool saved = saveAsked(
+    saveAsked(
+        *target,
         [&](const StoredUnit& there) {
             const bool otherNames =
                 there.names && !there.names->empty() && *there.names != document_.names();
@@ -229,16 +231,13 @@ void ConfigEditor::SaveAsCommand_Click() {
                    !holdsOtherBytes(there.blocks.settings, written.settings) && !otherNames;
         },
         [&](const StoredUnit&) {
-            return dialogs_.askReplaceConfiguration(&window_, ConfigFolder);
+            return ask_([&](Dialogs& d) { return d.askReplaceConfiguration(&window_, *target); })
+                .value_or(false);
         });
-    if (!saved) {
-        // Later Saves must not aim at a folder that was not written.
-        setConfigFolder(previous);
-        document_.setStoredBlocks(previousBlocks);
-    }
 }
 
-bool ConfigEditor::saveAsked(const std::function<bool(const StoredUnit&)>& holdsNothingToLose,
+bool ConfigEditor::saveAsked(const QString& target,
+                             const std::function<bool(const StoredUnit&)>& holdsNothingToLose,
                              const std::function<bool(const StoredUnit&)>& ask) {
     // The files are compared and written under one lock, so no other
     // program's save can come between the check and the write. The question
@@ -250,16 +249,16 @@ bool ConfigEditor::saveAsked(const std::function<bool(const StoredUnit&)>& holds
         StoredUnit onDisk;
         {
             LockedFolder folder;
-            if (const auto error = openAndRead(folder, onDisk)) {
-                dialogs_.showError(
-                    &window_, describe("The configuration was not saved to", ConfigFolder, *error));
+            if (const auto error = openAndRead(target, folder, onDisk)) {
+                ask_.tell().showError(
+                    &window_, describe("The configuration was not saved to", target, *error));
                 return false;
             }
             if (agreed ? onDisk == *agreed : holdsNothingToLose(onDisk)) {
-                return writeConfig(folder);
+                return writeConfig(target, folder);
             }
         }
-        if (ending_ || !ask(onDisk) || ending_) {
+        if (!ask(onDisk)) {
             return false;
         }
         agreed = onDisk;
@@ -267,15 +266,15 @@ bool ConfigEditor::saveAsked(const std::function<bool(const StoredUnit&)>& holds
 }
 
 bool ConfigEditor::Form_Terminate() {
-    const bool save = dialogs_.askSaveBeforeExit(&window_);
+    const auto save = ask_([&](Dialogs& d) { return d.askSaveBeforeExit(&window_); });
     // Told to end while the question was open: no answer was given, so the
     // edits stay for recovery.
-    if (ending_) {
+    if (!save) {
         return true;
     }
     // Either answer ends the run normally: the edits are saved, or let go.
-    if (!save || SaveCommand_Click()) {
-        recovery_.remove(documentFolder_);
+    if (!*save || SaveCommand_Click()) {
+        recovery_.remove(ConfigFolder);
         return true;
     }
     return false;
@@ -286,16 +285,18 @@ void ConfigEditor::CompareWith() {
     // comparison), or at the unit compared with last.
     const QString start =
         lastCompared_.isEmpty() ? QFileInfo(ConfigFolder).absolutePath() + "/" : lastCompared_;
-    const std::optional<QString> chosen = dialogs_.browseForFolder(
-        &window_, ComparePrompt, start, FolderPurpose::Compare, recent_.folders());
-    if (ending_ || !chosen || chosen->isEmpty() || !usableFolder(*chosen)) {
+    const std::optional<QString> chosen = ask_([&](Dialogs& d) {
+        return d.browseForFolder(&window_, ComparePrompt, start, FolderPurpose::Compare,
+                                 recent_.folders());
+    });
+    if (!chosen || chosen->isEmpty() || !checkFolderName(*chosen)) {
         return;
     }
     ChannelConfig reference;
     SourceNames names;
     if (const auto error = ReadConfigSource(storagePath(*chosen), reference, TextFiles::RegularOnly,
                                             nullptr, &names)) {
-        dialogs_.showError(&window_, describe("Nothing was compared with", *chosen, *error));
+        ask_.tell().showError(&window_, describe("Nothing was compared with", *chosen, *error));
         return;
     }
     document_.compareWith(reference, referenceName(*chosen, ConfigFolder), names.names);
@@ -303,14 +304,14 @@ void ConfigEditor::CompareWith() {
 }
 
 QString ConfigEditor::sheetHtml(bool printed) const {
-    return QString::fromStdString(configSheet(
-        document_.config(), {storagePath(documentFolder_), sheetTime(std::time(nullptr)),
-                             document_.isModified(), printed, document_.names()}));
+    return QString::fromStdString(
+        configSheet(document_.config(), {storagePath(ConfigFolder), sheetTime(std::time(nullptr)),
+                                         document_.isModified(), printed, document_.names()}));
 }
 
 QString ConfigEditor::suggestedSheetFile() const {
     // Beside the unit's folder, not in it: the folder holds what the unit loads.
-    const QFileInfo unit(documentFolder_);
+    const QFileInfo unit(ConfigFolder);
     return unit.absoluteDir().filePath(unit.fileName() + ".pdf");
 }
 
@@ -319,19 +320,23 @@ void ConfigEditor::PrintSheet() {
     printer.setPageLayout(sheetPageLayout());
     // The name the print system shows, and offers as a file name when it
     // prints to a file: the unit's folder name, without the path.
-    printer.setDocName(shown(QFileInfo(documentFolder_).fileName()));
-    if (!dialogs_.askPrint(&window_, printer, suggestedSheetFile()) || ending_) {
+    printer.setDocName(printable(QFileInfo(ConfigFolder).fileName()));
+    if (!ask_([&](Dialogs& d) {
+             return d.askPrint(&window_, printer, suggestedSheetFile());
+         }).value_or(false)) {
         return;
     }
     paintSheet(sheetHtml(true), printer);
     if (printer.printerState() == QPrinter::Error) {
-        dialogs_.showError(&window_, "The sheet was not printed: the printer reported an error.");
+        ask_.tell().showError(&window_,
+                              "The sheet was not printed: the printer reported an error.");
     }
 }
 
 void ConfigEditor::ExportSheet() {
-    std::optional<QString> chosen = dialogs_.askSheetFile(&window_, suggestedSheetFile());
-    if (!chosen || ending_) {
+    const std::optional<QString> chosen =
+        ask_([&](Dialogs& d) { return d.askSheetFile(&window_, suggestedSheetFile()); });
+    if (!chosen) {
         return;
     }
     QString path = *chosen;
@@ -339,8 +344,8 @@ void ConfigEditor::ExportSheet() {
         path += ".pdf";
     }
     const auto notSaved = [&](const FileError& error) {
-        dialogs_.showError(&window_, QString("The sheet was not saved to \"%1\".\n\n%2")
-                                         .arg(shown(path), shown(error.message())));
+        ask_.tell().showError(&window_, QString("The sheet was not saved to \"%1\".\n\n%2")
+                                            .arg(printable(path), printable(error.message())));
     };
     // A device, a pipe, a link or a unit's own file is refused before the
     // user is asked whether to replace it.
@@ -348,11 +353,12 @@ void ConfigEditor::ExportSheet() {
         notSaved(*refused);
         return;
     }
-    if (QFileInfo::exists(path) && (!dialogs_.askReplaceFile(&window_, path) || ending_)) {
+    if (QFileInfo::exists(path) &&
+        !ask_([&](Dialogs& d) { return d.askReplaceFile(&window_, path); }).value_or(false)) {
         return;
     }
     const QByteArray pdf =
-        sheetPdf({"Configuration of " + shown(documentFolder_), {{sheetHtml(false), {}}}, false},
+        sheetPdf({"Configuration of " + printable(ConfigFolder), {{sheetHtml(false), {}}}, false},
                  sheetPageLayout());
     // Written whole or not at all, so that a failure leaves no sheet that
     // looks complete and is not.
@@ -362,58 +368,53 @@ void ConfigEditor::ExportSheet() {
     }
 }
 
-bool ConfigEditor::BrowseForConfigFolder(const QString& prompt, FolderPurpose purpose) {
+std::optional<QString> ConfigEditor::BrowseForConfigFolder(const QString& prompt,
+                                                           FolderPurpose purpose) {
     // Beside the folder worked on last, where its neighbours are likely to be.
     const QStringList recent = recent_.folders();
     const QString start = !recent.isEmpty()         ? recent.first()
                           : !ConfigFolder.isEmpty() ? ConfigFolder
                                                     : QDir::homePath();
-    std::optional<QString> chosen;
     // A folder that cannot be used, or that is not to be created, is not
     // taken: the user chooses again.
-    do {
-        chosen = dialogs_.browseForFolder(&window_, prompt, start, purpose, recent);
-        if (ending_) {
-            chosen.reset();
+    while (const auto chosen = ask_([&](Dialogs& d) {
+               return d.browseForFolder(&window_, prompt, start, purpose, recent);
+           })) {
+        if (chosen->isEmpty()) {
+            break;
         }
-    } while (chosen && !chosen->isEmpty() && !(usableFolder(*chosen) && createdIfNew(*chosen)) &&
-             !ending_);
-    if (ending_) {
-        chosen.reset();
+        if (checkFolderName(*chosen) && createIfAgreed(*chosen)) {
+            return chosen;
+        }
     }
-    const bool obtained = chosen.has_value() && !chosen->isEmpty();
-    if (obtained) {
-        ConfigFolder = *chosen;
-    }
-    showCaption();
-    return obtained;
+    return std::nullopt;
 }
 
-bool ConfigEditor::createdIfNew(const QString& folder) {
+bool ConfigEditor::createIfAgreed(const QString& folder) {
     if (QFileInfo(folder).isDir()) {
         return true;
     }
-    if (!dialogs_.askCreateFolder(&window_, folder) || ending_) {
+    if (!ask_([&](Dialogs& d) { return d.askCreateFolder(&window_, folder); }).value_or(false)) {
         return false;
     }
     MadeFolders made;
     if (const auto error = made.make(storagePath(folder))) {
-        dialogs_.showError(&window_, QString("The folder \"%1\" could not be created.\n\n%2")
-                                         .arg(shown(folder), shown(error->message())));
+        ask_.tell().showError(&window_, QString("The folder \"%1\" could not be created.\n\n%2")
+                                            .arg(printable(folder), printable(error->message())));
         return false;
     }
     made.keep();
     return true;
 }
 
-bool ConfigEditor::LoadAndShow() {
+bool ConfigEditor::LoadAndShow(const QString& folder) {
     ChannelConfig config = document_.config();
     StoredBlocks loaded;
     SourceNames names;
     if (const auto error =
-            LoadConfig(storagePath(ConfigFolder), MissingFile::Create, config, &loaded, &names)) {
-        dialogs_.showError(&window_,
-                           describe("The configuration was not loaded from", ConfigFolder, *error));
+            LoadConfig(storagePath(folder), MissingFile::Create, config, &loaded, &names)) {
+        ask_.tell().showError(&window_,
+                              describe("The configuration was not loaded from", folder, *error));
         return false;
     }
     // Names that cannot be read are told of once and left out; the file
@@ -421,12 +422,12 @@ bool ConfigEditor::LoadAndShow() {
     const std::optional<FileError>& namesError = names.unreadable;
     namesUnreadable_ = namesError.has_value();
     document_.load(config, loaded, names.names);
-    documentMovedTo(ConfigFolder);
+    documentMovedTo(folder);
     if (namesError) {
-        dialogs_.showError(&window_, QString("The names of this unit could not be read, so they "
-                                             "are left out, and the file is not written over "
-                                             "unless you name the unit again.\n\n%1")
-                                         .arg(shown(namesError->message())));
+        ask_.tell().showError(&window_, QString("The names of this unit could not be read, so they "
+                                                "are left out, and the file is not written over "
+                                                "unless you name the unit again.\n\n%1")
+                                            .arg(printable(namesError->message())));
     }
     recent_.add(ConfigFolder);
     showRecentUnits();
@@ -439,8 +440,9 @@ bool ConfigEditor::LoadAndShow() {
     return true;
 }
 
-std::optional<FileError> ConfigEditor::openAndRead(LockedFolder& folder, StoredUnit& onDisk) const {
-    if (auto error = folder.open(storagePath(ConfigFolder))) {
+std::optional<FileError> ConfigEditor::openAndRead(const QString& target, LockedFolder& folder,
+                                                   StoredUnit& onDisk) const {
+    if (auto error = folder.open(storagePath(target))) {
         return error;
     }
     SourceNames names;
@@ -451,26 +453,30 @@ std::optional<FileError> ConfigEditor::openAndRead(LockedFolder& folder, StoredU
     return std::nullopt;
 }
 
-bool ConfigEditor::writeConfig(LockedFolder& folder) {
+bool ConfigEditor::writeConfig(const QString& target, LockedFolder& folder) {
     const StoredBlocks written = blocksOf(document_.config());
+    const bool here = sameFolder(ConfigFolder, target);
     // A names.txt that could not be read is left alone unless the names
     // changed; the names are saved with the unit's files, as one.
-    const bool keepNamesFile = namesUnreadable_ && sameFolder(ConfigFolder, documentFolder_) &&
-                               document_.names() == document_.savedNames();
+    const bool keepNamesFile =
+        namesUnreadable_ && here && document_.names() == document_.savedNames();
     std::optional<FileError> namesError;
     if (const auto failure = folder.save(
             document_.config(), keepNamesFile ? nullptr : &document_.names(), &namesError)) {
-        document_.setStoredBlocks(afterFailedSave(document_.storedBlocks(), written, *failure));
-        dialogs_.showError(&window_, describeSave(*failure));
+        // What the open unit's files hold now; another folder's are not its.
+        if (here) {
+            document_.setStoredBlocks(afterFailedSave(document_.storedBlocks(), written, *failure));
+        }
+        ask_.tell().showError(&window_, describeSave(*failure));
         return false;
     }
     document_.markSaved(written, !keepNamesFile && !namesError);
-    documentMovedTo(ConfigFolder);
-    recent_.add(ConfigFolder);
+    documentMovedTo(target);
+    recent_.add(target);
     showRecentUnits();
     if (namesError) {
-        dialogs_.showError(&window_, "The configuration was saved; its names were not: " +
-                                         shown(namesError->message()));
+        ask_.tell().showError(&window_, "The configuration was saved; its names were not: " +
+                                            printable(namesError->message()));
     } else if (!keepNamesFile) {
         namesUnreadable_ = false;
     }
@@ -478,21 +484,23 @@ bool ConfigEditor::writeConfig(LockedFolder& folder) {
 }
 
 void ConfigEditor::documentMovedTo(const QString& folder) {
-    if (documentFolder_ == folder) {
+    if (ConfigFolder == folder) {
         return;
     }
-    if (!documentFolder_.isEmpty()) {
-        recovery_.remove(documentFolder_);
+    if (!ConfigFolder.isEmpty()) {
+        recovery_.remove(ConfigFolder);
     }
-    documentFolder_ = folder;
+    // The one place where the current folder changes: once a load or save
+    // there succeeded.
+    ConfigFolder = folder;
     showCaption();
     recovery_.setOpenFolder(folder);
     if (recovery_.openElsewhere(folder)) {
-        dialogs_.showError(&window_,
-                           QString("\"%1\" is open in another MX_config window too. Whichever "
-                                   "saves last replaces what the other saved; make your changes "
-                                   "in one of them.")
-                               .arg(shown(folder)));
+        ask_.tell().showError(&window_,
+                              QString("\"%1\" is open in another MX_config window too. Whichever "
+                                      "saves last replaces what the other saved; make your changes "
+                                      "in one of them.")
+                                  .arg(printable(folder)));
     }
 }
 
@@ -501,10 +509,9 @@ void ConfigEditor::offerRecoveredEdits(const StoredBlocks& loaded) {
     // Left by editors that ended without saving, newest first: each is
     // offered until one is restored; one let go is deleted, and those not
     // asked about stay for the next time the folder is loaded.
-    const std::vector<RecoveryStore::Recovered> left =
-        recovery_.leftOver(documentFolder_, problems);
+    const std::vector<RecoveryStore::Recovered> left = recovery_.leftOver(ConfigFolder, problems);
     if (!problems.isEmpty()) {
-        dialogs_.showError(&window_, problems.join("\n\n"));
+        ask_.tell().showError(&window_, problems.join("\n\n"));
     }
     for (const RecoveryStore::Recovered& recovered : left) {
         const ConfigChanges changes = changesBetween(document_.config(), recovered.config);
@@ -512,15 +519,17 @@ void ConfigEditor::offerRecoveredEdits(const StoredBlocks& loaded) {
         const QString what = changes.any() ? QString::fromStdString(changes.describe())
                              : renamed     ? QString()
                                            : QString("nothing that the files do not already hold");
-        const bool restore = dialogs_.askRestoreRecovered(
-            &window_, documentFolder_, recovered.written, recovered.basedOn != loaded,
-            renamed ? (what.isEmpty() ? QString("new names") : what + " and new names") : what);
-        // A signal to end is no answer: the file stays for the next start.
-        if (ending_) {
+        const auto restore = ask_([&](Dialogs& d) {
+            return d.askRestoreRecovered(
+                &window_, ConfigFolder, recovered.written, recovered.basedOn != loaded,
+                renamed ? (what.isEmpty() ? QString("new names") : what + " and new names") : what);
+        });
+        // No answer: the file stays for the next start.
+        if (!restore) {
             return;
         }
-        if (restore) {
-            recovery_.adopt(recovered, documentFolder_);
+        if (*restore) {
+            recovery_.adopt(recovered, ConfigFolder);
             document_.restoreUnsaved(recovered.config, changes.firstChannel(), recovered.names);
             window_.selectChannel(changes.firstChannel());
             return;
@@ -530,49 +539,44 @@ void ConfigEditor::offerRecoveredEdits(const StoredBlocks& loaded) {
 }
 
 void ConfigEditor::endWithoutAsking() {
-    ending_ = true;
+    ask_.endRun();
     keepUnsavedEdits();
 }
 
 void ConfigEditor::keepUnsavedEdits() {
-    if (documentFolder_.isEmpty()) {
+    if (ConfigFolder.isEmpty()) {
         return;
     }
     if (!document_.isModified()) {
-        recovery_.remove(documentFolder_);
+        recovery_.remove(ConfigFolder);
         return;
     }
-    const auto failure = recovery_.write(documentFolder_, document_.config(),
-                                         document_.storedBlocks(), document_.names());
+    const auto failure = recovery_.write(ConfigFolder, document_.config(), document_.storedBlocks(),
+                                         document_.names());
     if (failure && !std::exchange(recoveryFailureShown_, true)) {
-        dialogs_.showError(&window_, *failure + " They are kept in this window until you save.");
+        ask_.tell().showError(&window_, *failure + " They are kept in this window until you save.");
     }
 }
 
-bool ConfigEditor::usableFolder(const QString& folder) {
+bool ConfigEditor::checkFolderName(const QString& folder) {
     // A name that is not valid text reaches Qt with U+FFFD in place of its
     // bytes, and those characters would be written back as other bytes: the
     // name of another folder, or of none.
     if (!folder.contains(QChar::ReplacementCharacter)) {
         return true;
     }
-    dialogs_.showError(&window_,
-                       QString("The folder \"%1\" cannot be used: its name is not valid text "
-                               "(UTF-8), so MX_config cannot be sure which folder it is. Rename "
-                               "the folder, or choose another.")
-                           .arg(shown(folder)));
+    ask_.tell().showError(&window_,
+                          QString("The folder \"%1\" cannot be used: its name is not valid text "
+                                  "(UTF-8), so MX_config cannot be sure which folder it is. Rename "
+                                  "the folder, or choose another.")
+                              .arg(printable(folder)));
     return false;
-}
-
-void ConfigEditor::setConfigFolder(const QString& folder) {
-    ConfigFolder = folder;
-    showCaption();
 }
 
 void ConfigEditor::showCaption() {
     // "[*]" is where the window puts its modified mark; one that is part of
     // the folder's name is doubled so that it is shown as it is.
-    QString folder = shown(documentFolder_);
+    QString folder = printable(ConfigFolder);
     folder.replace("[*]", "[*][*]");
     QString compared;
     if (const Reference* reference = document_.reference()) {

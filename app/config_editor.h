@@ -8,6 +8,7 @@
 
 #include "config_files.h"
 #include "dialogs.h"
+#include "questions.h"
 #include "recent_folders.h"
 #include "recovery_store.h"
 
@@ -69,10 +70,10 @@ public:
     QString suggestedSheetFile() const;
 
     // Asks for a folder to load from, or to save into, which may be created
-    // (a new unit's folder, typed in); on success it becomes the current
-    // folder. The caption shows the document's folder, which changes only
-    // once a load or save there succeeded.
-    bool BrowseForConfigFolder(const QString& prompt, FolderPurpose purpose = FolderPurpose::Open);
+    // (a new unit's folder, typed in); nothing when the user cancelled. The
+    // current folder changes only once a load or save there succeeded.
+    std::optional<QString> BrowseForConfigFolder(const QString& prompt,
+                                                 FolderPurpose purpose = FolderPurpose::Open);
 
     // Brings the recovery file up to date now.
     void keepUnsavedEdits();
@@ -80,50 +81,53 @@ public:
     // SIGINT, even while a question is open): the unsaved edits are kept for
     // recovery, and no question still open counts as answered.
     void endWithoutAsking();
-    bool isEnding() const { return ending_; }
 
 private:
-    // Loads the current folder and shows channel 1. On failure the user is
-    // told, and the model and view are as they were.
-    bool LoadAndShow();
-    // Opens and locks the current folder, and reads what its files hold.
-    std::optional<FileError> openAndRead(LockedFolder& folder, StoredUnit& onDisk) const;
-    // Saves into ConfigFolder if its files hold nothing to lose, or once the
-    // user agrees through ask, which is shown what they hold; false when
-    // nothing was saved.
-    bool saveAsked(const std::function<bool(const StoredUnit&)>& holdsNothingToLose,
+    // Loads the folder and shows channel 1; it becomes the current folder.
+    // On failure the user is told, and the model, the view and the current
+    // folder are as they were.
+    bool LoadAndShow(const QString& folder);
+    // Opens and locks the target folder, and reads what its files hold.
+    std::optional<FileError> openAndRead(const QString& target, LockedFolder& folder,
+                                         StoredUnit& onDisk) const;
+    // Saves into target if its files hold nothing to lose, or once the user
+    // agrees through ask, which is shown what they hold; false when nothing
+    // was saved. Saved, target becomes the current folder.
+    bool saveAsked(const QString& target,
+                   const std::function<bool(const StoredUnit&)>& holdsNothingToLose,
                    const std::function<bool(const StoredUnit&)>& ask);
-    // Writes both files into the locked folder and tells the user of a
+    // Saves into target, the open unit's own folder by this or another
+    // spelling, asking first if another program changed its files.
+    bool saveOverOwnFiles(const QString& target);
+    // Writes the unit into the locked target folder and tells the user of a
     // failure, a half-done one included.
-    bool writeConfig(LockedFolder& folder);
-    void setConfigFolder(const QString& folder);
+    bool writeConfig(const QString& target, LockedFolder& folder);
     void showCaption();
     // File → Recent units, from the recent list.
     void showRecentUnits();
-    // A folder chosen to save into that does not exist is created, when the
-    // user agrees; false when it is not there.
-    bool createdIfNew(const QString& folder);
-    // Whether a folder's name can be used: one that is not valid text could
-    // stand for another folder, and is refused with a message.
-    bool usableFolder(const QString& folder);
-    // The document now holds the configuration of ConfigFolder, freshly
-    // loaded or saved there: edits kept for the folder it held before are
-    // gone, saved or discarded.
+    // Creates a chosen folder that does not exist, once the user agrees;
+    // false when it is not there.
+    bool createIfAgreed(const QString& folder);
+    // Refuses, and tells the user, a folder's name that is not valid text:
+    // it could stand for another folder. True when the name can be used.
+    bool checkFolderName(const QString& folder);
+    // The document now holds the configuration of folder, freshly loaded or
+    // saved there, which becomes ConfigFolder: edits kept for the folder it
+    // held before are gone, saved or discarded.
     void documentMovedTo(const QString& folder);
     // After a load: offers the edits kept for the folder, if any.
     void offerRecoveredEdits(const StoredBlocks& loaded);
 
     MainWindow& window_;
     ConfigDocument& document_;
-    Dialogs& dialogs_;
+    // Every question goes through here, which knows when none is answered.
+    Questions ask_;
     RecoveryStore recovery_;
     RecentFolders recent_;
+    // The folder whose configuration the document holds, and whose unsaved
+    // edits recovery keeps; empty until the first load.
     QString ConfigFolder;
     QString BaseCaption;
-    // The folder whose configuration the document holds, and whose unsaved
-    // edits recovery keeps. ConfigFolder runs ahead of it while a folder is
-    // being chosen and loaded.
-    QString documentFolder_;
     // The unit or text compared with last, where the next comparison starts.
     QString lastCompared_;
     // A recovery file that cannot be written is reported once.
@@ -131,8 +135,6 @@ private:
     // The open unit's names.txt could not be read when it was loaded: it is
     // not written over unless the names are changed, and a save says so.
     bool namesUnreadable_ = false;
-    // Told to end: questions still open are no answers.
-    bool ending_ = false;
 };
 
 } // namespace mx

@@ -2,7 +2,7 @@
 
 #include "config_document.h"
 #include "plain_text.h"
-#include "shown_text.h"
+#include "printable_qt.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -164,7 +164,7 @@ constexpr int PlaceUrlRole = Qt::UserRole + 1;
 // its parent's, so that unit01 and unit10, or two unit01s, are told apart.
 QString placeLabel(const QString& folder) {
     const QFileInfo unit(folder);
-    return shown(QDir(unit.path()).dirName() + "/" + unit.fileName());
+    return printable(QDir(unit.path()).dirName() + "/" + unit.fileName());
 }
 
 // Draws the side panel's recent units by placeLabel. The panel's model
@@ -199,8 +199,15 @@ private:
     QStringList recent_;
 };
 
-// The side panel and the list's columns wide enough to read whole.
-void showWholeNames(QFileDialog& browser, const QStringList& recent) {
+} // namespace
+
+// The side panel and the list's columns wide enough to read whole. They are
+// the children of Qt's own file dialog, found by the object names Qt gives
+// them ("sidebar", "splitter", "treeView"), which no public API offers. A
+// chooser without them (a later Qt, or a desktop's native dialog) is used
+// as it comes: the recent units are still its places and its history,
+// only drawn by Qt's labels and in its own widths.
+void fitFolderChooser(QFileDialog& browser, const QStringList& recent) {
     auto* sidebar = browser.findChild<QListView*>("sidebar");
     auto* splitter = browser.findChild<QSplitter*>("splitter");
     if (sidebar != nullptr && sidebar->model() != nullptr) {
@@ -226,6 +233,8 @@ void showWholeNames(QFileDialog& browser, const QStringList& recent) {
         QSize(metrics.horizontalAdvance(QString(100, 'x')), metrics.lineSpacing() * 28)));
 }
 
+namespace {
+
 // Every box shows its text literally: a folder may be called "<h1>x", and
 // rich text would swallow the very name the message is about.
 void prepare(QMessageBox& box) {
@@ -246,25 +255,25 @@ bool askYesNo(QWidget* owner, const QString& text) {
 } // namespace
 
 QString QtDialogs::saveBeforeOpenText(const QString& folder) {
-    return QString("Save changes to \"%1\" before opening another folder?").arg(shown(folder));
+    return QString("Save changes to \"%1\" before opening another folder?").arg(printable(folder));
 }
 
 QString QtDialogs::replaceConfigurationText(const QString& folder) {
     return QString("\"%1\" already holds a different configuration. Replace it?")
-        .arg(shown(folder));
+        .arg(printable(folder));
 }
 
 QString QtDialogs::overwriteChangesText(const QString& folder) {
     return QString("The configuration in \"%1\" was changed by another program since it was "
                    "loaded. Overwrite it?")
-        .arg(shown(folder));
+        .arg(printable(folder));
 }
 
 QString QtDialogs::restoreRecoveredText(const QString& folder, const QDateTime& written,
                                         bool filesChangedSince, const QString& changes) {
     QString text =
         QString("Unsaved changes to \"%1\" from %2 were recovered: %3. Restore them?")
-            .arg(shown(folder), QLocale().toString(written.toLocalTime(), QLocale::LongFormat),
+            .arg(printable(folder), QLocale().toString(written.toLocalTime(), QLocale::LongFormat),
                  changes);
     if (filesChangedSince) {
         text += "\n\nThe folder's files have changed since then; saving the restored changes "
@@ -274,11 +283,11 @@ QString QtDialogs::restoreRecoveredText(const QString& folder, const QDateTime& 
 }
 
 QString QtDialogs::replaceFileText(const QString& path) {
-    return QString("\"%1\" already exists. Replace it?").arg(shown(path));
+    return QString("\"%1\" already exists. Replace it?").arg(printable(path));
 }
 
 QString QtDialogs::createFolderText(const QString& folder) {
-    return QString("Create the folder \"%1\"?").arg(shown(folder));
+    return QString("Create the folder \"%1\"?").arg(printable(folder));
 }
 
 std::optional<QString> QtDialogs::browseForFolder(QWidget* owner, const QString& prompt,
@@ -295,7 +304,7 @@ std::optional<QString> QtDialogs::browseForFolder(QWidget* owner, const QString&
         places << QUrl::fromLocalFile(folder);
     }
     browser.setSidebarUrls(places);
-    showWholeNames(browser, recent);
+    fitFolderChooser(browser, recent);
     if (browser.exec() != QDialog::Accepted || browser.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
@@ -456,7 +465,7 @@ std::optional<UnitNames> QtDialogs::askNames(QWidget* owner, const UnitNames& cu
                 QMessageBox box(QMessageBox::Warning, QString(),
                                 QString("The name of %1 cannot be used: %2.")
                                     .arg(i == 0 ? QString("the unit") : channelName(int(i) - 1),
-                                         shown(checked.problem)),
+                                         printable(checked.problem)),
                                 QMessageBox::Ok, &dialog);
                 prepare(box);
                 box.exec();

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <optional>
 
+class QFileDialog;
 class QPrinter;
 class QWidget;
 
@@ -71,6 +72,11 @@ public:
     // checked; nothing when the user cancels.
     virtual std::optional<UnitNames> askNames(QWidget* owner, const UnitNames& current) = 0;
 };
+
+// Sizes Qt's folder chooser so that the recent units' names in its side
+// panel and its list's columns read whole; a chooser without those parts
+// is left as it is.
+void fitFolderChooser(QFileDialog& browser, const QStringList& recent);
 
 class QtDialogs : public Dialogs {
 public:

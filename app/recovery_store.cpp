@@ -3,7 +3,7 @@
 #include "claim_file.h"
 #include "config_text.h"
 #include "files.h"
-#include "shown_text.h"
+#include "printable_qt.h"
 #include "storage_path.h"
 
 #include <QCryptographicHash>
@@ -176,7 +176,7 @@ std::optional<QString> RecoveryStore::write(const QString& folder, const Channel
     const QString path = fileFor(folder);
     const auto failed = [&](const QString& what) {
         return QString("Unsaved changes could not be kept for recovery in \"%1\": %2.")
-            .arg(shown(path), what);
+            .arg(printable(path), what);
     };
     if (!claimed()) {
         return failed("the folder cannot be created or used");
@@ -193,7 +193,7 @@ QStringList RecoveryStore::filesFor(const QString& folder) const {
     const QDir directory(directory_);
     QStringList paths;
     for (const QString& name : directory.entryList(
-             {prefix + ".txt", prefix + "-*.txt"},
+             {prefix + "-*.txt"},
              QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name)) {
         paths << directory.filePath(name);
     }
@@ -211,11 +211,10 @@ std::vector<RecoveryStore::Recovered> RecoveryStore::leftOver(const QString& fol
     const QString prefix = directory_ + "/unsaved-" + folderKey(folder);
     const QDir directory(directory_);
     for (const QString& path : filesFor(folder)) {
-        // "unsaved-<key>-<editor>.txt", or "unsaved-<key>.txt" as written
-        // before each editor had its own.
+        // "unsaved-<key>-<editor>.txt", offered once its editor let go.
         const QString editor = path.mid(prefix.size() + 1).chopped(4);
         if (path == fileFor(folder) ||
-            (!editor.isEmpty() && claimHeld(directory.filePath("editor-" + editor + ".lock")))) {
+            claimHeld(directory.filePath("editor-" + editor + ".lock"))) {
             continue;
         }
         QString why;
@@ -250,7 +249,7 @@ std::vector<RecoveryStore::Recovered> RecoveryStore::leftOver(const QString& fol
         renameFile(path, aside);
         problems << QString("The unsaved changes kept for \"%1\" cannot be read (%2). They were "
                             "set aside in \"%3\".")
-                        .arg(shown(folder), shown(why), shown(aside));
+                        .arg(printable(folder), printable(why), printable(aside));
     }
     std::sort(found.begin(), found.end(),
               [](const Recovered& a, const Recovered& b) { return a.written > b.written; });

@@ -42,8 +42,8 @@ public:
     RecoveryStore(RecoveryStore&&) noexcept;
     RecoveryStore& operator=(RecoveryStore&&) noexcept;
 
-    // This editor's file for the edits to folder.
     const QString& directory() const { return directory_; }
+    // This editor's file for the edits to folder.
     QString fileFor(const QString& folder) const;
     // Every editor's files for the edits to folder, whatever they are.
     QStringList filesFor(const QString& folder) const;

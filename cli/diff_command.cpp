@@ -97,10 +97,17 @@ int printSummary(const Sides& sides, bool withNames) {
                    (renamed == 1 ? " name" : " names");
         }
         same += how.empty() ? 1 : 0;
-        text +=
-            sides.names[other] +
-            (how.empty() ? " is the same as " + first : " differs from " + first + " in " + how) +
-            ".\n";
+        text += sides.names[other];
+        if (how.empty()) {
+            text += " is the same as ";
+            text += first;
+        } else {
+            text += " differs from ";
+            text += first;
+            text += " in ";
+            text += how;
+        }
+        text += ".\n";
     }
     text += std::to_string(same) + " of " + std::to_string(configs.size()) +
             (same == 1 ? " is" : " are") + " the same as " + first + ".\n";

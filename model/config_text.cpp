@@ -1,5 +1,6 @@
 #include "config_text.h"
 
+#include "text_words.h"
 #include "unit_names.h"
 
 #include <array>
@@ -37,29 +38,8 @@ std::string quoted(std::string_view text) {
     return "\"" + std::string(text) + "\"";
 }
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-char lowerCase(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// Equal texts; in any case of ASCII letters when anyCase is set.
-bool sameText(std::string_view a, std::string_view b, bool anyCase) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i] != b[i] && !(anyCase && lowerCase(a[i]) == lowerCase(b[i]))) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // A part of one line, with the column where it starts.
@@ -73,15 +53,8 @@ struct Span {
 };
 
 Span trimmed(Span span) {
-    std::size_t begin = 0;
-    std::size_t end = span.text.size();
-    while (begin < end && isBlank(span.text[begin])) {
-        ++begin;
-    }
-    while (end > begin && isBlank(span.text[end - 1])) {
-        --end;
-    }
-    return {span.text.substr(begin, end - begin), span.column + static_cast<int>(begin)};
+    const std::string_view text = mx::trimmed(span.text);
+    return {text, span.column + static_cast<int>(text.data() - span.text.data())};
 }
 
 struct Block {

@@ -1,6 +1,7 @@
 #include "unit_names.h"
 
 #include "printable_text.h"
+#include "text_words.h"
 
 #include <algorithm>
 
@@ -60,26 +61,8 @@ std::string codePoint(char32_t c) {
     return "U+" + hex;
 }
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && isBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && isBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 bool startsWithWord(std::string_view line, std::string_view word) {
-    return line.size() >= word.size() &&
-           std::equal(word.begin(), word.end(), line.begin(), [](char written, char read) {
-               return read == written ||
-                      (written >= 'A' && written <= 'Z' && read == written - 'A' + 'a');
-           });
+    return sameText(line.substr(0, word.size()), word, true);
 }
 
 } // namespace

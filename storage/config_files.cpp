@@ -255,9 +255,7 @@ private:
 
 namespace {
 
-using Folder = OpenFolder;
-
-std::optional<FileError> readFile(const Folder& folder, const char* name, std::size_t limit,
+std::optional<FileError> readFile(const OpenFolder& folder, const char* name, std::size_t limit,
                                   MissingFile missing, std::vector<std::uint8_t>& bytes) {
     const std::string path = folder.pathOf(name);
     File file;
@@ -290,8 +288,8 @@ std::optional<FileError> readFile(const Folder& folder, const char* name, std::s
     return std::nullopt;
 }
 
-std::optional<FileError> readUnit(const Folder& folder, MissingFile missing, StoredBlocks& blocks,
-                                  SourceNames* names) {
+std::optional<FileError> readUnit(const OpenFolder& folder, MissingFile missing,
+                                  StoredBlocks& blocks, SourceNames* names) {
     StoredBlocks read;
     if (auto error = readFile(folder, SwitchFileName, SwitchBlockSize, missing, read.switches)) {
         return error;
@@ -557,7 +555,7 @@ std::optional<SaveError> LockedFolder::save(const ChannelConfig& config, const U
 std::optional<FileError> ReadStoredBlocks(const std::string& folder, MissingFile missing,
                                           StoredBlocks& blocks, std::chrono::milliseconds wait,
                                           SourceNames* names) {
-    Folder dir;
+    OpenFolder dir;
     // Creating files is writing: it waits for, and keeps out, other writers.
     if (auto error = dir.open(
             folder, missing == MissingFile::Create ? LockKind::Exclusive : LockKind::Shared,
@@ -585,7 +583,7 @@ std::optional<FileError> LoadConfig(const std::string& folder, MissingFile missi
 
 std::optional<FileError> ReadNames(const std::string& folder, UnitNames& names,
                                    std::chrono::milliseconds wait) {
-    Folder dir;
+    OpenFolder dir;
     if (auto error = dir.open(folder, LockKind::Shared, wait)) {
         return error;
     }

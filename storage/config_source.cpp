@@ -58,7 +58,7 @@ std::optional<FileError> ReadConfigFromInput(const std::string& name, ChannelCon
 }
 
 std::optional<FileError> ReadConfigSource(const std::string& path, ChannelConfig& config,
-                                          TextFiles files, StoredBlocks* loaded,
+                                          TextFiles textFiles, StoredBlocks* loaded,
                                           SourceNames* names) {
     platform::FileStatus status;
     if (!platform::statusOf(path, platform::Links::Follow, status) &&
@@ -73,10 +73,10 @@ std::optional<FileError> ReadConfigSource(const std::string& path, ChannelConfig
     // Opened without waiting, so that a named pipe with no writer is found
     // out rather than waited on; a regular file never waits anyway.
     platform::File file;
-    if (auto error = platform::openToRead(path, files == TextFiles::RegularOnly, file)) {
+    if (auto error = platform::openToRead(path, textFiles == TextFiles::RegularOnly, file)) {
         return error;
     }
-    if (files == TextFiles::RegularOnly) {
+    if (textFiles == TextFiles::RegularOnly) {
         if (auto error = file.status(status)) {
             return error;
         }

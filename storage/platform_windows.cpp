@@ -780,6 +780,7 @@ std::vector<std::string> commandLine(int argc, char** argv) {
         return {argv, argv + argc};
     }
     std::vector<std::string> converted;
+    converted.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         converted.push_back(narrow(arguments[i]));
     }

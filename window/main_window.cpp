@@ -218,6 +218,12 @@ void MainWindow::buildSwitchGroups() {
 }
 
 void MainWindow::buildRightColumn() {
+    buildShowFrame();
+    buildFilesFrame();
+    buildRecallFrame();
+}
+
+void MainWindow::buildShowFrame() {
     auto* showFrame = new QGroupBox("Show", client_);
     showFrame->setObjectName("Frame16");
     place(showFrame, twipsRect(5880, 120, 1215, 2055));
@@ -242,7 +248,9 @@ void MainWindow::buildRightColumn() {
     // current-row signals, so the refresh reads the new channel.
     connect(showList_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MainWindow::ShowList_Click);
+}
 
+void MainWindow::buildFilesFrame() {
     auto* filesFrame = new QGroupBox("Files", client_);
     filesFrame->setObjectName("Frame2");
     place(filesFrame, twipsRect(5880, 2280, 1215, 1695));
@@ -271,7 +279,9 @@ void MainWindow::buildRightColumn() {
     connect(openCommand_, &QPushButton::clicked, this, &MainWindow::openClicked);
     connect(saveCommand_, &QPushButton::clicked, this, &MainWindow::saveClicked);
     connect(saveAsCommand_, &QPushButton::clicked, this, &MainWindow::saveAsClicked);
+}
 
+void MainWindow::buildRecallFrame() {
     auto* recallFrame = new SwitchGroup(RecallCaption, client_);
     recallFrame->setObjectName("Frame17");
     place(recallFrame, twipsRect(5880, 4080, 1215, 975));

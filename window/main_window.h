@@ -64,17 +64,6 @@ public:
     // compareRequested; Print… and Export sheet as PDF… ask through
     // printRequested and exportSheetRequested.
     const WindowActions& actions() const { return *actions_; }
-    QAction* pasteAction() const { return actions_->paste; }
-    QAction* pasteToAllAction() const { return actions_->pasteToAll; }
-    QAction* undoAction() const { return actions_->undo; }
-    QAction* redoAction() const { return actions_->redo; }
-    QAction* revertAction() const { return actions_->revert; }
-    QAction* namesAction() const { return actions_->names; }
-    QAction* compareAction() const { return actions_->compare; }
-    QAction* compareSavedAction() const { return actions_->compareSaved; }
-    QAction* stopComparingAction() const { return actions_->stopComparing; }
-    QAction* printAction() const { return actions_->print; }
-    QAction* exportSheetAction() const { return actions_->exportSheet; }
 
     // Comparing with another configuration, the document's reference:
     // whether a box or a channel is marked as differing from it.
@@ -147,6 +136,9 @@ protected:
 private:
     void buildSwitchGroups();
     void buildRightColumn();
+    void buildShowFrame();
+    void buildFilesFrame();
+    void buildRecallFrame();
     // What each of the window's commands does.
     void connectActions();
     void applyFocusOrder();

@@ -121,7 +121,7 @@ WindowActions::WindowActions(QWidget& window) : window_(window) {
     buildMenuBar();
 }
 
-void WindowActions::buildMenuBar() {
+void WindowActions::addMenuBarActions() {
     openUnit = addShown("OpenUnit", standardShortcuts(QKeySequence::Open),
                         "Open another unit's folder", "&Open…");
     save = addShown("SaveUnit", standardShortcuts(QKeySequence::Save),
@@ -135,52 +135,40 @@ void WindowActions::buildMenuBar() {
                    "Every key, and what the boxes' marks mean", "&Keyboard and mouse");
     about = addShown("About", {}, "The version, the licence, and where MX_config keeps its files",
                      "&About MX_config");
+}
 
+QMenu* WindowActions::addBarMenu(const QString& title, const char* name,
+                                 std::initializer_list<QAction*> items) {
+    QMenu* menu = menuBar_->addMenu(title);
+    menu->setObjectName(name);
+    for (QAction* item : items) {
+        if (item != nullptr) {
+            menu->addAction(item);
+        } else {
+            menu->addSeparator();
+        }
+    }
+    return menu;
+}
+
+void WindowActions::buildMenuBar() {
+    addMenuBarActions();
     menuBar_ = new QMenuBar(&window_);
     menuBar_->setObjectName("MenuBar");
-    fileMenu_ = menuBar_->addMenu("&File");
-    fileMenu_->setObjectName("FileMenu");
-    fileMenu_->addAction(openUnit);
-    fileMenu_->addAction(save);
-    fileMenu_->addAction(saveAs);
-    recentMenu_ = fileMenu_->addMenu("&Recent units");
+    fileMenu_ = addBarMenu("&File", "FileMenu",
+                           {openUnit, save, saveAs, nullptr, print, exportSheet, nullptr, quit});
+    // Recent units follow Save As.
+    recentMenu_ = new QMenu("&Recent units", fileMenu_);
     recentMenu_->setObjectName("RecentMenu");
-    fileMenu_->addSeparator();
-    fileMenu_->addAction(print);
-    fileMenu_->addAction(exportSheet);
-    fileMenu_->addSeparator();
-    fileMenu_->addAction(quit);
-
-    editMenu_ = menuBar_->addMenu("&Edit");
-    editMenu_->setObjectName("EditMenuBarMenu");
-    for (QAction* action : {undo, redo}) {
-        editMenu_->addAction(action);
-    }
-    editMenu_->addSeparator();
-    for (QAction* action : {copyChannel, paste, pasteToAll}) {
-        editMenu_->addAction(action);
-    }
-    editMenu_->addSeparator();
-    editMenu_->addAction(names);
-    editMenu_->addAction(revert);
-
-    compareMenu_ = menuBar_->addMenu("&Compare");
-    compareMenu_->setObjectName("CompareMenu");
-    for (QAction* action : {compare, compareSaved, stopComparing}) {
-        compareMenu_->addAction(action);
-    }
-    compareMenu_->addSeparator();
-    for (QAction* action : {takeValue, takeChannel, takeEverything}) {
-        compareMenu_->addAction(action);
-    }
-    compareMenu_->addSeparator();
-    compareMenu_->addAction(nextDifference);
-    compareMenu_->addAction(previousDifference);
-
-    QMenu* help = menuBar_->addMenu("&Help");
-    help->setObjectName("HelpMenu");
-    help->addAction(keysHelp);
-    help->addAction(about);
+    fileMenu_->insertMenu(fileMenu_->actions().at(3), recentMenu_);
+    editMenu_ =
+        addBarMenu("&Edit", "EditMenuBarMenu",
+                   {undo, redo, nullptr, copyChannel, paste, pasteToAll, nullptr, names, revert});
+    compareMenu_ =
+        addBarMenu("&Compare", "CompareMenu",
+                   {compare, compareSaved, stopComparing, nullptr, takeValue, takeChannel,
+                    takeEverything, nullptr, nextDifference, previousDifference});
+    addBarMenu("&Help", "HelpMenu", {keysHelp, about});
     for (QMenu* menu : {fileMenu_, editMenu_, compareMenu_}) {
         enableAllOnHide(menu);
     }

@@ -81,6 +81,10 @@ private:
     QAction* addShown(const char* name, const QList<QKeySequence>& keys, const char* description,
                       const QString& text);
     void buildMenuBar();
+    void addMenuBarActions();
+    // A menu of the bar: its items in order, nullptr for a separator.
+    QMenu* addBarMenu(const QString& title, const char* name,
+                      std::initializer_list<QAction*> items);
     // Once a menu hides, every command it held is enabled again.
     void enableAllOnHide(QMenu* menu) const;
 

@@ -621,7 +621,7 @@ TEST_F(ConfigEditorTest, NamesAreOneStepSavedBesideTheUnitAndKeptThroughAKill) {
     names.unit = "Studio A";
     names.channels[2] = "Guest 2";
     dialogs_.namesAnswers = {names};
-    window_->namesAction()->trigger();
+    window_->actions().names->trigger();
     EXPECT_EQ(document_.undoText(), "naming the unit and its channels");
     QApplication::processEvents();
     EXPECT_EQ(caption(*window_), Base + path + "*");
@@ -643,14 +643,14 @@ TEST_F(ConfigEditorTest, NamesAreOneStepSavedBesideTheUnitAndKeptThroughAKill) {
     // A channel renamed, then taken back by Revert to saved.
     names.channels[2] = "Guest 3";
     dialogs_.namesAnswers = {names};
-    window_->namesAction()->trigger();
+    window_->actions().names->trigger();
     EXPECT_EQ(document_.undoText(), "naming channel 3");
-    window_->compareSavedAction()->trigger();
+    window_->actions().compareSaved->trigger();
     QApplication::processEvents();
     EXPECT_EQ(window_->findChild<QListWidget*>()->item(2)->toolTip(),
               "Guest 3\n\"Guest 2\" in the saved files");
-    window_->stopComparingAction()->trigger();
-    window_->revertAction()->trigger();
+    window_->actions().stopComparing->trigger();
+    window_->actions().revert->trigger();
     EXPECT_EQ(document_.names().channels[2], "Guest 2");
     EXPECT_FALSE(document_.isModified());
 
@@ -669,7 +669,7 @@ TEST_F(ConfigEditorTest, NamesAreOneStepSavedBesideTheUnitAndKeptThroughAKill) {
     QFile::remove(namesFile);
     QDir().mkpath(namesFile);
     dialogs_.namesAnswers = {names};
-    window_->namesAction()->trigger();
+    window_->actions().names->trigger();
     box(SwitchField::Momentary, SwitchTb3)->click();
     ASSERT_TRUE(editor_->SaveCommand_Click());
     ASSERT_EQ(dialogs_.errors.size(), 2U);
@@ -1324,7 +1324,7 @@ TEST_F(ConfigEditorTest, ComparesWithAFolderATextOrTheSavedFilesAndReportsOneTha
         SCOPED_TRACE(c.chosen.toStdString());
         dialogs_.errors.clear();
         dialogs_.folders.push_back(c.chosen);
-        window_->compareAction()->trigger();
+        window_->actions().compare->trigger();
         EXPECT_EQ(dialogs_.purposes.back(), FolderPurpose::Compare);
         EXPECT_EQ(dialogs_.starts.back(), lastCompared);
         if (c.error.isEmpty()) {
@@ -1341,14 +1341,14 @@ TEST_F(ConfigEditorTest, ComparesWithAFolderATextOrTheSavedFilesAndReportsOneTha
     EXPECT_FALSE(QFile::exists(half + "/settings.cmx")) << "a reference is only read";
 
     // The saved files, through every edit and save.
-    window_->compareSavedAction()->trigger();
+    window_->actions().compareSaved->trigger();
     EXPECT_EQ(caption(*window_), Base + path + " — compared with the saved files");
     box(SwitchField::AlwaysOn, SwitchTb3)->click();
     EXPECT_EQ(caption(*window_), Base + path + "* — compared with the saved files");
     EXPECT_TRUE(window_->isChannelMarked(0));
     ASSERT_TRUE(editor_->SaveCommand_Click());
     EXPECT_FALSE(window_->isChannelMarked(0));
-    window_->stopComparingAction()->trigger();
+    window_->actions().stopComparing->trigger();
     EXPECT_EQ(caption(*window_), Base + path);
 }
 
@@ -1377,13 +1377,13 @@ TEST_F(ConfigEditorTest, TheSheetIsPrintedOrSavedAsPdfWholeAndOnOnePage) {
     dialogs_.sheetFiles = {root_.filePath("sheet"), pdf, root_.filePath("none/sheet.pdf")};
     dialogs_.replaceFileAnswers = {false, true};
     for (int i = 0; i < 3; ++i) {
-        window_->exportSheetAction()->trigger();
+        window_->actions().exportSheet->trigger();
         EXPECT_EQ(readFile(pdf).startsWith("%PDF"), i > 0);
     }
     EXPECT_TRUE(dialogs_.errors.size() == 1 &&
                 dialogs_.errors[0].startsWith("The sheet was not saved to"));
     dialogs_.printTo = root_.filePath("printed.pdf");
-    window_->printAction()->trigger();
+    window_->actions().print->trigger();
     ASSERT_EQ(dialogs_.printSuggestions.size(), 1U);
     EXPECT_EQ("sheet " + dialogs_.printSuggestions[0], dialogs_.questions.front())
         << "Print to file and Export suggest one place";
@@ -1641,6 +1641,21 @@ void whenModal(const std::function<void(QWidget*)>& answer) {
         }
     });
     timer->start();
+}
+
+TEST_F(ConfigEditorTest, AChooserWithoutQtsOwnPartsIsUsedAsItComes) {
+    QFileDialog chooser;
+    chooser.setOption(QFileDialog::DontUseNativeDialog);
+    // As a native dialog, or a later Qt, would have it: none of the parts
+    // found by name.
+    for (const char* name : {"sidebar", "splitter", "treeView", "fileNameEdit", "buttonBox"}) {
+        for (QObject* part : chooser.findChildren<QObject*>(name)) {
+            part->setObjectName("elsewhere");
+        }
+    }
+    const QSize before = chooser.size();
+    fitFolderChooser(chooser, {folder("site/unit01"), folder("site/unit02")});
+    EXPECT_TRUE(chooser.size().width() >= before.width()) << "still sized to read";
 }
 
 TEST_F(ConfigEditorTest, TheRealBrowserAndMessageBoxesDriveTheEditor) {

@@ -714,17 +714,17 @@ TEST_F(MainWindowTest, UndoingAClickShowsItsChannelAndEndsTheModifiedState) {
     EXPECT_EQ(document_.undoStack()->count(), 2) << "each click is a step, a recall click too";
     window().selectChannel(6);
 
-    window().undoAction()->trigger();
+    window().actions().undo->trigger();
     EXPECT_EQ(window().selectedChannel(), 2);
     EXPECT_FALSE(window().recallBox(RecallField::Fader)->isChecked());
     EXPECT_TRUE(box(SwitchField::Tb3Delatches, SwitchTb4)->isChecked());
-    window().undoAction()->trigger();
+    window().actions().undo->trigger();
     EXPECT_FALSE(box(SwitchField::Tb3Delatches, SwitchTb4)->isChecked());
     EXPECT_FALSE(document_.isModified());
     EXPECT_FALSE(window().isWindowModified());
     EXPECT_FALSE(document_.undoStack()->canUndo());
 
-    window().redoAction()->trigger();
+    window().actions().redo->trigger();
     EXPECT_TRUE(box(SwitchField::Tb3Delatches, SwitchTb4)->isChecked());
     EXPECT_EQ(config().Switches.Channels[2].Tb3Delatches, SwitchTb4);
 }
@@ -844,7 +844,7 @@ TEST_F(MainWindowTest, TheChannelListOffersTheEditsInAMenu) {
         items,
         QStringList({"Copy channel 4 [Ctrl+C]", "Paste to channel 4 (off) [Ctrl+V]",
                      "Paste to all channels (off) [Ctrl+Shift+V]", "Undo (off) [Ctrl+Z]",
-                     "Redo (off) [" + window().redoAction()->shortcut().toString() + "]",
+                     "Redo (off) [" + window().actions().redo->shortcut().toString() + "]",
                      "Revert to saved (off) []", "Print… [Ctrl+P]", "Export sheet as PDF… [Ctrl+E]",
                      "Compare with… [Ctrl+D]", "Compare with saved []", "Stop comparing (off) []",
                      "Next difference (off) [F8]", "Previous difference (off) [Shift+F8]"}));
@@ -880,15 +880,16 @@ TEST_F(MainWindowTest, TheChannelListOffersTheEditsInAMenu) {
     member->setFocus();
     EXPECT_EQ(openMenu([&] { QTest::keyClick(member, Qt::Key_F10, Qt::ShiftModifier); }),
               fromMenuKey);
-    window().revertAction()->trigger();
+    window().actions().revert->trigger();
     EXPECT_FALSE(box(SwitchField::Latching, SwitchTb2)->isChecked()) << "reverted, as one step";
-    window().undoAction()->trigger();
+    window().actions().undo->trigger();
     EXPECT_TRUE(box(SwitchField::Latching, SwitchTb2)->isChecked());
     // Pasting a channel onto itself changes nothing, so it is no step.
     const int steps = document_.undoStack()->index();
     window().pasteToShownChannel();
     EXPECT_EQ(document_.undoStack()->index(), steps);
-    EXPECT_TRUE(window().undoAction()->isEnabled()) << "the keys work again once the menu is gone";
+    EXPECT_TRUE(window().actions().undo->isEnabled())
+        << "the keys work again once the menu is gone";
 }
 
 TEST_F(MainWindowTest, TheMenuBarOffersEveryCommandFromTheSameActions) {
@@ -1008,7 +1009,7 @@ TEST_F(MainWindowTest, ComparingMarksExactlyWhatDiffersAndFollowsEveryChange) {
     // An edit, its undo and a take move the marks at once.
     clickIndicator(latching);
     EXPECT_EQ(marked(), (std::set<const QCheckBox*>{greyed, fader}));
-    window().undoAction()->trigger();
+    window().actions().undo->trigger();
     EXPECT_EQ(marked(), (std::set<const QCheckBox*>{latching, greyed, fader}));
     // The menu opened on a greyed box offers its value, and takes only it.
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(4, 4),
@@ -1042,8 +1043,8 @@ TEST_F(MainWindowTest, ComparingMarksExactlyWhatDiffersAndFollowsEveryChange) {
     window().takeEverything();
     EXPECT_EQ(config(), theirs);
     EXPECT_TRUE(markedChannels().empty());
-    window().undoAction()->trigger();
-    window().stopComparingAction()->trigger();
+    window().actions().undo->trigger();
+    window().actions().stopComparing->trigger();
     EXPECT_TRUE(marked().empty());
     EXPECT_TRUE(markedChannels().empty());
     EXPECT_EQ(description(greyed), "Shown as loaded from the file; not changed here");
@@ -1245,8 +1246,8 @@ TEST_F(MainWindowTest, EveryKindOfEditMarksTheWindowAsTheDocumentIs) {
     const std::vector<Case> cases = {
         {"a click", [&] { clickIndicator(box(SwitchField::Disabled, SwitchTb3)); }},
         {"a recall click", [&] { clickIndicator(window().recallBox(RecallField::MicGain)); }},
-        {"a paste", [&] { window().pasteAction()->trigger(); }},
-        {"a paste to all", [&] { window().pasteToAllAction()->trigger(); }},
+        {"a paste", [&] { window().actions().paste->trigger(); }},
+        {"a paste to all", [&] { window().actions().pasteToAll->trigger(); }},
         {"a take of one value", [&] { window().takeValue(box(SwitchField::Latching, SwitchTb1)); }},
         {"a take of the channel", [&] { window().takeChannel(); }},
         {"a take of everything", [&] { window().takeEverything(); }},
@@ -1264,10 +1265,10 @@ TEST_F(MainWindowTest, EveryKindOfEditMarksTheWindowAsTheDocumentIs) {
         c.edit();
         EXPECT_TRUE(document_.isModified());
         EXPECT_TRUE(window().isWindowModified());
-        window().revertAction()->trigger();
+        window().actions().revert->trigger();
         EXPECT_FALSE(document_.isModified());
         EXPECT_FALSE(window().isWindowModified()) << "after Revert to saved";
-        window().undoAction()->trigger();
+        window().actions().undo->trigger();
         EXPECT_TRUE(window().isWindowModified()) << "after undoing the revert";
     }
 }
