@@ -1,8 +1,11 @@
 // Loaded into mxcfg by the tests (LD_PRELOAD) to see from outside whether a
 // unit's names.txt is put in place or removed while its folder is locked:
 // each time, the probe tries the folder's lock on an open of its own, and
-// notes in $MX_LOCK_PROBE_LOG when it could have it.
+// notes in $MX_LOCK_PROBE_LOG when it could have it. With
+// $MX_PROBE_FAIL_WRITES naming a file, every write to it fails, as on a
+// disk that takes no more.
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
@@ -35,9 +38,34 @@ template <typename Call> Call real(const char* name) {
     return reinterpret_cast<Call>(::dlsym(RTLD_NEXT, name));
 }
 
+// Whether writes to the file open as fd are to fail.
+bool failing(int fd) {
+    const char* name = std::getenv("MX_PROBE_FAIL_WRITES");
+    if (name == nullptr) {
+        return false;
+    }
+    char path[4096] = {};
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    const ssize_t length = ::readlink(link.c_str(), path, sizeof path - 1);
+    const char* slash = length > 0 ? std::strrchr(path, '/') : nullptr;
+    return slash != nullptr && std::strcmp(slash + 1, name) == 0;
+}
+
 } // namespace
 
 extern "C" {
+
+ssize_t pwrite(int fd, const void* bytes, size_t count, off_t offset) {
+    if (failing(fd)) {
+        errno = ENOSPC;
+        return -1;
+    }
+    return real<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite")(fd, bytes, count, offset);
+}
+
+ssize_t pwrite64(int fd, const void* bytes, size_t count, off_t offset) {
+    return pwrite(fd, bytes, count, offset);
+}
 
 int rename(const char* from, const char* to) {
     check(AT_FDCWD, to);

@@ -284,6 +284,12 @@ TEST_F(MxcfgTest, AnImportChangesNamesOnlyWhileItHoldsTheFoldersLock) {
         EXPECT_EQ(readFile(log), "(absent)");
     }
     EXPECT_FALSE(QFileInfo::exists(unit + "/names.txt"));
+    // A unit's write that fails leaves its names as they were.
+    environment.insert("MX_PROBE_FAIL_WRITES", "switches.mx");
+    const Result failed =
+        run(MXCFG_PATH, {"import", "-", unit}, imports[0].second, root_.path(), environment);
+    EXPECT_EQ(failed.status, 2);
+    EXPECT_FALSE(QFileInfo::exists(unit + "/names.txt")) << "names only with the unit";
 }
 
 TEST_F(MxcfgTest, ShowAndDiffNoteAUnitsShortFiles) {
