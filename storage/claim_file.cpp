@@ -1,6 +1,7 @@
 #include "claim_file.h"
 
 #include "file_errors.h"
+#include "folder_files.h"
 
 #include <span>
 
@@ -46,13 +47,8 @@ std::optional<FileError> ClaimFile::say(std::string_view text) {
     if (auto error = file_.setLength(0)) {
         return failed(*error);
     }
-    const std::span all(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-    for (std::size_t written = 0; written < all.size();) {
-        std::size_t put = 0;
-        if (auto error = file_.writeAt(written, all.subspan(written), put)) {
-            return failed(*error);
-        }
-        written += put;
+    if (auto error = files::writeAll(file_, text)) {
+        return failed(*error);
     }
     return std::nullopt;
 }

@@ -1,6 +1,7 @@
 #include "config_files.h"
 
 #include "file_errors.h"
+#include "folder_files.h"
 #include "names_file.h"
 #include "names_in_folder.h"
 #include "platform.h"
@@ -44,20 +45,6 @@ std::optional<FileError> readPrefix(const File& file, const std::string& path, s
     return std::nullopt;
 }
 
-// Writes all of bytes at offset 0; written counts the bytes that reached
-// the file either way.
-Status writeAll(const File& file, std::span<const std::uint8_t> bytes, std::size_t& written) {
-    written = 0;
-    while (written < bytes.size()) {
-        std::size_t put = 0;
-        if (auto error = file.writeAt(written, bytes.subspan(written), put)) {
-            return error;
-        }
-        written += put;
-    }
-    return std::nullopt;
-}
-
 // One of the two files, opened for a save.
 struct SaveTarget {
     const char* name;
@@ -96,10 +83,11 @@ struct WriteJob {
 void writeJob(void* argument) {
     auto& job = *static_cast<WriteJob*>(argument);
     job.stage = 1;
-    job.errors[0] = writeAll(job.switches.file, job.switches.block, job.switches.written);
+    job.errors[0] = files::writeAll(job.switches.file, job.switches.block, job.switches.written);
     if (!job.errors[0]) {
         job.stage = 2;
-        job.errors[1] = writeAll(job.settings.file, job.settings.block, job.settings.written);
+        job.errors[1] =
+            files::writeAll(job.settings.file, job.settings.block, job.settings.written);
     }
     if (!job.errors[0] && !job.errors[1]) {
         job.stage = 3;
@@ -315,7 +303,8 @@ bool undoWrite(SaveTarget& target) {
     // no more room than the write took.
     std::size_t restored = 0;
     const std::span<const std::uint8_t> before(target.before);
-    if (writeAll(target.file, before.first(std::min(target.written, before.size())), restored)) {
+    if (files::writeAll(target.file, before.first(std::min(target.written, before.size())),
+                        restored)) {
         return false;
     }
     platform::FileStatus status;

@@ -14,6 +14,26 @@ namespace files {
 
 using platform::failure;
 
+platform::Status writeAll(const platform::File& file, std::span<const std::uint8_t> bytes,
+                          std::size_t& written) {
+    written = 0;
+    while (written < bytes.size()) {
+        std::size_t put = 0;
+        if (auto error = file.writeAt(written, bytes.subspan(written), put)) {
+            return error;
+        }
+        written += put;
+    }
+    return std::nullopt;
+}
+
+platform::Status writeAll(const platform::File& file, std::string_view bytes) {
+    std::size_t written = 0;
+    return writeAll(file,
+                    std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
+                    written);
+}
+
 std::optional<FileError> readWhole(const platform::File& file, const std::string& path,
                                    std::size_t longest, std::string& bytes) {
     platform::FileStatus status;
@@ -76,13 +96,8 @@ std::optional<FileError> writeScratch(const platform::Folder& folder, const std:
         folder.removeFile(scratch);
         return about(path, why);
     };
-    const std::span all(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-    for (std::size_t written = 0; written < all.size();) {
-        std::size_t put = 0;
-        if (auto why = file.writeAt(written, all.subspan(written), put)) {
-            return failed(*why);
-        }
-        written += put;
+    if (auto why = writeAll(file, bytes)) {
+        return failed(*why);
     }
     if (auto why = synced ? file.sync() : platform::Status()) {
         return failed(*why);

@@ -8,10 +8,17 @@
 #include "platform.h"
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
 namespace mx::files {
+
+// Writes all of bytes at offset 0; written counts the bytes that reached
+// the file either way.
+platform::Status writeAll(const platform::File& file, std::span<const std::uint8_t> bytes,
+                          std::size_t& written);
+platform::Status writeAll(const platform::File& file, std::string_view bytes);
 
 // Reads an open file whole from its start; more than `longest` bytes is an
 // error that says how long the file is.
