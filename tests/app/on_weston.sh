@@ -38,6 +38,11 @@ if [ ! -S "$runtime/mx-weston" ]; then
     exit 1
 fi
 export WAYLAND_DISPLAY=mx-weston QT_QPA_PLATFORM=wayland
+# Mesa's EGL and libwayland-client are built without frame pointers: a leak
+# they hold shows, with the fast unwinder, as frames of no module, which no
+# suppression matches. The slow unwinder names them, and tests/lsan.supp
+# then does, for the editor and the suite alike.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}fast_unwind_on_malloc=0"
 
 # The editor itself, on a unit: it starts, stays up, and ends on SIGTERM
 # with status 0, as on a logout.
@@ -45,11 +50,7 @@ unit="$runtime/unit"
 mkdir "$unit"
 head -c 112 /dev/zero >"$unit/switches.mx"
 head -c 2 /dev/zero >"$unit/settings.cmx"
-# libwayland-client is built without frame pointers: a leak it holds shows,
-# with the fast unwinder, as a frame of no module, which no suppression
-# matches. The slow unwinder names it, and tests/lsan.supp then does.
-ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}fast_unwind_on_malloc=0" \
-    "$editor" "$unit" 2>"$runtime/editor.log" &
+"$editor" "$unit" 2>"$runtime/editor.log" &
 pid=$!
 sleep 2
 if ! kill -0 "$pid" 2>/dev/null; then
