@@ -9,12 +9,30 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <cstdio>
 #include <map>
 #include <optional>
 
 namespace {
 
 using namespace mx::cli;
+
+// --help and --version print to standard output as text; Qt's own would
+// show a message box on Windows whenever mxcfg runs without a console, as
+// it does when another program or a script runs it.
+std::optional<int> helpOrVersion(const QCommandLineParser& parser) {
+    QString text;
+    if (parser.isSet("help")) {
+        text = parser.helpText();
+    } else if (parser.isSet("version")) {
+        text = QCoreApplication::applicationName() + " " + QCoreApplication::applicationVersion() +
+               "\n";
+    } else {
+        return std::nullopt;
+    }
+    std::fputs(text.toUtf8().constData(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 2;
+}
 
 std::map<QString, Command> commands() {
     return {{"show", showCommand()},   {"diff", diffCommand()},     {"export", exportCommand()},
@@ -45,11 +63,8 @@ std::optional<int> parseCommandLine(const QStringList& arguments, QStringList& r
     if (!top.parse(arguments)) {
         return usageError(top.errorText());
     }
-    if (top.isSet("help")) {
-        top.showHelp(0);
-    }
-    if (top.isSet("version")) {
-        top.showVersion();
+    if (const auto status = helpOrVersion(top)) {
+        return status;
     }
     rest = top.positionalArguments();
     if (rest.isEmpty()) {
@@ -92,11 +107,8 @@ int run(const QString& program, const QStringList& rest, const Command& command,
     if (!parser.parse(QStringList{program} + rest)) {
         return usageError(parser.errorText(), name);
     }
-    if (parser.isSet("help")) {
-        parser.showHelp(0);
-    }
-    if (parser.isSet("version")) {
-        parser.showVersion();
+    if (const auto status = helpOrVersion(parser)) {
+        return *status;
     }
     const QStringList arguments = parser.positionalArguments().mid(1);
     const auto expected = static_cast<qsizetype>(command.arguments.size());

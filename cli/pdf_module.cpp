@@ -26,8 +26,13 @@ extern "C" Q_DECL_EXPORT void mxcfgRenderPdfs(const std::vector<mx::SheetDocumen
     const QtMessageHandler previous = qInstallMessageHandler(quietMessages);
     {
         // Drawing needs fonts, not a display: mxcfg runs in scripts, over
-        // ssh and where no desktop is.
+        // ssh and where no desktop is. Windows' own platform opens no window
+        // and has the system's fonts, which the offscreen one lacks there.
+#if defined(Q_OS_WIN)
+        std::array<std::string, 3> words = {"mxcfg", "-platform", "windows"};
+#else
         std::array<std::string, 3> words = {"mxcfg", "-platform", "offscreen"};
+#endif
         std::array<char*, 4> arguments = {words[0].data(), words[1].data(), words[2].data(),
                                           nullptr};
         int count = static_cast<int>(words.size());

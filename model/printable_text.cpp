@@ -7,6 +7,15 @@ namespace mx {
 
 namespace {
 
+// A backslash is doubled, so that no text can fake an escape; on Windows,
+// where it separates a path's folders and no name holds one, it is shown as
+// it is, so that "C:\units\u1" reads as the user wrote it.
+#if defined(_WIN32)
+constexpr std::string_view BackslashShown = "\\";
+#else
+constexpr std::string_view BackslashShown = "\\\\";
+#endif
+
 std::string hexEscape(unsigned char byte) {
     constexpr std::array<char, 16> Digits = {'0', '1', '2', '3', '4', '5', '6', '7',
                                              '8', '9', 'a', 'b', 'c', 'd', 'e', 'f'};
@@ -78,7 +87,7 @@ std::string printable(std::string_view bytes) {
             text += "\\t";
             break;
         case '\\':
-            text += "\\\\";
+            text += BackslashShown;
             break;
         default:
             if (byte < 0x20 || byte == 0x7F) {

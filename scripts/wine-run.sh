@@ -15,4 +15,9 @@ fi
 if [ "${1:-}" = --init ]; then
     exit 0
 fi
+# Wine keeps Qt's variables (QT_*) of Linux from Windows programs, and gives
+# them WINEQT_* by their own names: the suites' platform and scale reach Qt.
+while IFS= read -r name; do
+    export "WINE$name=${!name}"
+done < <(compgen -e | grep '^QT_' || true)
 exec /usr/lib/wine/wine64 "$@"

@@ -286,7 +286,9 @@ std::string describe(ErrorNumber error) {
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     if (length == 0 || text == nullptr) {
-        return "unknown error";
+        // Wine's message table lacks this one, which its CreateFileW gives.
+        return error == DirectoryNotSupported ? "An operation is not supported on a directory"
+                                              : "unknown error";
     }
     std::string described = narrow(text, static_cast<int>(length));
     ::LocalFree(text);
@@ -467,8 +469,12 @@ Status Folder::open(const std::string& path, const std::string& lockName) {
     }());
 }
 
+// Joined as the folder was spelled: "C:/units/u1" (as Qt and most programs
+// give it) names "C:/units/u1/switches.mx" in a message, not a mixture.
 std::string Folder::pathOf(const std::string& name) const {
-    return path_ + "\\" + name;
+    const bool forward =
+        path_.find('/') != std::string::npos && path_.find('\\') == std::string::npos;
+    return path_ + (forward ? "/" : "\\") + name;
 }
 
 Status Folder::status(FileStatus& status) const {
@@ -544,8 +550,8 @@ Status Folder::openFile(const std::string& name, Access access, File& file, File
         }
         // A folder cannot be opened as a file: say what it is.
         const DWORD attributes = ::GetFileAttributesW(path.c_str());
-        if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
-            (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        if ((error == ERROR_ACCESS_DENIED || error == DirectoryNotSupported) &&
+            attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             status.kind = FileKind::Directory;
             return notRegular(named, status.kind);
         }
@@ -767,6 +773,8 @@ bool isTerminal(Stream stream) {
 bool prepareStandardStreams() {
     ::_setmode(::_fileno(stdin), _O_BINARY);
     ::_setmode(::_fileno(stdout), _O_BINARY);
+    // Messages end their lines as everywhere else, as scripts compare them.
+    ::_setmode(::_fileno(stderr), _O_BINARY);
     const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
     return input == nullptr || input == INVALID_HANDLE_VALUE;
 }
