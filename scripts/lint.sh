@@ -40,15 +40,15 @@ echo "lint: clang-tidy finds nothing"
 # The Windows platform file, which the Linux build never compiles, through
 # the Windows preset's compile database and MinGW-w64's C++ headers.
 scripts/install-deps.sh g++-mingw-w64-x86-64-posix >/dev/null
-cmake --preset windows >/dev/null
+cmake --preset windows-core >/dev/null
 mingw="$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")"
 windows_sources=$(git ls-files '*_windows.cpp' | grep -E '^storage/')
-if ! clang-tidy -p build-windows --quiet \
+if ! clang-tidy -p build-windows-core --quiet \
     --extra-arg="-isystem$mingw/include/c++" \
     --extra-arg="-isystem$mingw/include/c++/x86_64-w64-mingw32" \
     --extra-arg="-isystem$mingw/include/c++/backward" \
-    $windows_sources >build-windows/clang-tidy.log 2>&1; then
-    grep -E "(error|warning): " build-windows/clang-tidy.log | sort -u >&2
+    $windows_sources >build-windows-core/clang-tidy.log 2>&1; then
+    grep -E "(error|warning): " build-windows-core/clang-tidy.log | sort -u >&2
     echo "lint: clang-tidy found the above in the Windows files" >&2
     exit 1
 fi
