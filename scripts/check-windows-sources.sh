@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Compiles, without linking, every source of the Qt parts (app/, window/, sheet/,
 # document/, cli/) for Windows with MinGW-w64, against Debian's Qt headers:
-# Qt for Windows is not in Debian, so this is as far as a Windows build of
-# the editor and mxcfg can be checked here. It catches POSIX calls and
-# headers, and Windows-only code that does not compile; it cannot catch what
-# only Qt for Windows itself would refuse, nor anything at link or run time.
+# what a machine that has not built Qt for Windows (scripts/qt-windows.sh)
+# can check of the editor and mxcfg. It catches POSIX calls and headers, and
+# Windows-only code that does not compile; not what only Qt for Windows
+# itself would refuse, nor anything at link or run time.
 # Needs build/ (for the generated headers), as scripts/test.sh makes it.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -57,8 +57,8 @@ else
     (cd "$work/source" && sha256sum --quiet -c "$work/sums") >&2
     (cd "$work/source" && dpkg-source --no-check -x "$(basename "$dsc")" qtbase >&2)
 
-    # The project's MinGW-w64 toolchain, less its static linking: Qt is DLLs.
-    sed '/CMAKE_EXE_LINKER_FLAGS_INIT/d; /CROSSCOMPILING_EMULATOR/d' cmake/mingw-w64.cmake \
+    # The project's MinGW-w64 toolchain; Qt's own build runs nothing under wine.
+    sed '/CROSSCOMPILING_EMULATOR/d' cmake/mingw-w64.cmake \
         >"$work/toolchain.cmake"
     mkdir -p "$work/build"
     cd "$work/build"
