@@ -1,5 +1,6 @@
 #include "config_text.h"
 
+#include "group_line.h"
 #include "text_words.h"
 #include "unit_names.h"
 
@@ -12,16 +13,11 @@ namespace mx {
 
 namespace {
 
-constexpr std::string_view NoBits = "none";
 constexpr std::string_view HeaderWord = "Channel";
 constexpr std::string_view Indent = "  ";
 constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view HeaderExpected = "expected \"[Channel 1]\" to \"[Channel 8]\"";
 constexpr const char* NulByte = "a NUL byte, which no configuration text holds";
-
-// The fourteen masks and the recall line of a block.
-constexpr std::size_t LinesPerBlock = SwitchFieldCount + 1;
-constexpr std::size_t RecallLine = SwitchFieldCount;
 
 std::string namesOf(std::uint8_t value, std::span<const BitName> names) {
     std::string text;
@@ -212,34 +208,18 @@ private:
             }
             return at(line.column, "a group line must follow a \"Channel N\" line");
         }
-        const Span caption = trimmed({line.text.substr(0, colon), line.column});
-        const Span list = trimmed(line.from(colon + 1));
+        GroupLine read;
+        if (auto problem = readGroupLine(line.text, line.column, forgiving_, read)) {
+            return at(problem->column, problem->message);
+        }
         Block& block = blocks_.back();
-        std::size_t index = 0;
-        while (index < SwitchFieldCount &&
-               !sameText(caption.text, fieldCaption(AllSwitchFields[index]), forgiving_)) {
-            ++index;
+        if (block.seen.test(read.index)) {
+            const std::string caption(trimmed(line.text.substr(0, colon)));
+            return at(line.column, quoted(caption) + " is given twice for channel " +
+                                       std::to_string(block.channel + 1));
         }
-        if (index == SwitchFieldCount && !sameText(caption.text, RecallCaption, forgiving_)) {
-            return at(caption.column, "unknown group " + quoted(caption.text));
-        }
-        if (block.seen.test(index)) {
-            return at(caption.column, quoted(caption.text) + " is given twice for channel " +
-                                          std::to_string(block.channel + 1));
-        }
-        block.seen.set(index);
-        std::uint8_t value = 0;
-        if (index == RecallLine) {
-            if (auto error = parseList(list, RecallFlagNames, "recall flag", value)) {
-                return error;
-            }
-            setRecallFlags(block.settings, value);
-        } else {
-            if (auto error = parseList(list, MaskBitNames, "switch", value)) {
-                return error;
-            }
-            fieldOf(block.settings.Switches, AllSwitchFields[index]) = value;
-        }
+        block.seen.set(read.index);
+        setLine(block.settings, read);
         // What follows a complete channel in a mail is not part of it.
         if (forgiving_ && block.seen.all()) {
             inBlock_ = false;
@@ -313,46 +293,6 @@ private:
         return std::nullopt;
     }
 
-    std::optional<TextError> parseList(Span list, std::span<const BitName> names, const char* what,
-                                       std::uint8_t& value) const {
-        value = 0;
-        if (list.text.empty()) {
-            return at(list.column,
-                      std::string("no ") + what + " is named; write \"none\" for none");
-        }
-        if (sameText(list.text, NoBits, forgiving_)) {
-            return std::nullopt;
-        }
-        std::size_t start = 0;
-        while (true) {
-            const std::size_t comma = list.text.find(',', start);
-            const Span item = trimmed(
-                {list.text.substr(start, comma == std::string_view::npos ? std::string_view::npos
-                                                                         : comma - start),
-                 list.column + static_cast<int>(start)});
-            if (item.text.empty()) {
-                return at(item.column, std::string("a ") + what + " is missing here");
-            }
-            const BitName* found = nullptr;
-            for (const BitName& name : names) {
-                if (sameText(item.text, name.name, forgiving_)) {
-                    found = &name;
-                }
-            }
-            if (found == nullptr) {
-                return at(item.column, std::string("unknown ") + what + " " + quoted(item.text));
-            }
-            if ((value & found->bit) != 0) {
-                return at(item.column, quoted(item.text) + " is named twice");
-            }
-            value = static_cast<std::uint8_t>(value | found->bit);
-            if (comma == std::string_view::npos) {
-                return std::nullopt;
-            }
-            start = comma + 1;
-        }
-    }
-
     // A block ends at the next header or at the end of the text; it must
     // have every line by then.
     std::optional<TextError> finishBlock() {
@@ -372,11 +312,6 @@ private:
             }
         }
         return std::nullopt;
-    }
-
-    static std::string lineCaption(std::size_t index) {
-        return index == RecallLine ? std::string(RecallCaption)
-                                   : std::string(fieldCaption(AllSwitchFields[index]));
     }
 
     // "channel 8 lacks 12 of its 15 lines: Disabled (MX only), …", at the
