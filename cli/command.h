@@ -32,6 +32,8 @@ struct Context {
     // mxcfg's own application object, which the PDF module's takes the
     // place of.
     std::optional<QCoreApplication>* application = nullptr;
+    // The command's arguments as given, after its name.
+    QStringList words;
 };
 
 struct Argument {
@@ -55,6 +57,8 @@ Command diffCommand();
 Command importCommand();
 Command sheetCommand();
 Command binderCommand();
+Command applyCommand();
+Command nameCommand();
 
 // What --help says of a SOURCE argument.
 QString sourceText();
@@ -80,5 +84,10 @@ bool colourWanted();
 // Makes the folders missing on the way to folder when asked to; false, with
 // the reason said, when it is missing and not to be made, or cannot be.
 bool madeIfAsked(MadeFolders& made, const std::string& folder, bool create);
+// Applies edit to the unit of each folder (unit_change.h): every unit is
+// read and checked first, then each saved, a line each; dryRun prints the
+// lines and writes nothing. 0 when every unit was saved.
+int changeUnits(const QStringList& folders, bool dryRun,
+                const std::function<void(ChannelConfig&, UnitNames&)>& edit);
 
 } // namespace mx::cli

@@ -28,8 +28,9 @@ int import(const QCommandLineParser& parser, const QStringList& arguments, const
         }
         std::optional<FileError> namesKept;
         const std::optional<FolderIdentity> madeFolder = made.innermost();
-        if (const auto failure = SaveConfig(folder, config, named ? &names : nullptr, &namesKept,
-                                            madeFolder ? &*madeFolder : nullptr)) {
+        const bool withNames = named && !parser.isSet("keep-names");
+        if (const auto failure = SaveConfig(folder, config, withNames ? &names : nullptr,
+                                            &namesKept, madeFolder ? &*madeFolder : nullptr)) {
             printError(failure->summary() + " " + failure->error.message());
             status = Trouble;
             continue;
@@ -64,7 +65,9 @@ Command importCommand() {
             true,
             {QCommandLineOption("create",
                                 "Create each FOLDER that does not exist yet, with its parents; a "
-                                "folder made for a save that fails is removed again.")},
+                                "folder made for a save that fails is removed again."),
+             QCommandLineOption("keep-names",
+                                "Keep each unit's names, whatever names the text gives.")},
             import};
 }
 

@@ -36,7 +36,8 @@ std::optional<int> helpOrVersion(const QCommandLineParser& parser) {
 
 std::map<QString, Command> commands() {
     return {{"show", showCommand()},   {"diff", diffCommand()},     {"export", exportCommand()},
-            {"sheet", sheetCommand()}, {"binder", binderCommand()}, {"import", importCommand()}};
+            {"sheet", sheetCommand()}, {"binder", binderCommand()}, {"import", importCommand()},
+            {"apply", applyCommand()}, {"name", nameCommand()}};
 }
 
 // The first parse: the command's name, and the arguments that follow it;
@@ -51,12 +52,15 @@ std::optional<int> parseCommandLine(const QStringList& arguments, QStringList& r
         "  export SOURCE            the configuration as text\n"
         "  sheet SOURCE... [-o OUT] the sheet to print, HTML (--pdf: PDF)\n"
         "  binder SOURCE... -o FILE one PDF: the units listed, then their sheets\n"
-        "  import FILE FOLDER...    write a configuration into folders (--create: new ones)\n\n"
+        "  import FILE FOLDER...    write a configuration into folders (--create: new ones)\n"
+        "  apply PART FOLDER...     set some lines of each unit (--dry-run: only say what)\n"
+        "  name FOLDER... --unit NAME --channel N NAME   name units and their channels\n\n"
         "A SOURCE is a unit's folder, or a text file as export writes it; - is standard input.\n"
         "'mxcfg COMMAND --help' tells more of each.");
     top.addHelpOption();
     top.addVersionOption();
-    top.addPositionalArgument("command", "show, diff, export, sheet, binder or import.",
+    top.addPositionalArgument("command",
+                              "show, diff, export, sheet, binder, import, apply or name.",
                               "COMMAND [ARGUMENTS]");
     // Everything after the command belongs to the command.
     top.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
@@ -120,7 +124,9 @@ int run(const QString& program, const QStringList& rest, const Command& command,
                                        : QString("%1 arguments").arg(arguments.size())),
                           name);
     }
-    return command.run(parser, arguments, context);
+    Context own = context;
+    own.words = rest.mid(1);
+    return command.run(parser, arguments, own);
 }
 
 } // namespace

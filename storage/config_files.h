@@ -13,6 +13,7 @@
 // is bounded; a file system that cannot lock a folder is used unlocked.
 
 #include "channel_config.h"
+#include "config_part.h"
 #include "file_error.h"
 #include "files.h"
 #include "unit_names.h"
@@ -170,5 +171,11 @@ std::optional<FileError> ReadConfigSource(const std::string& path, ChannelConfig
                                           TextFiles files = TextFiles::RegularOnly,
                                           StoredBlocks* loaded = nullptr,
                                           SourceNames* names = nullptr);
+
+// Reads a part of the text form (config_part.h) from the file at path (a
+// pipe too), or from standard input when path is empty; `name` is what
+// errors call it. On failure part is left as it was.
+std::optional<FileError> ReadConfigPart(const std::string& path, const std::string& name,
+                                        ConfigPart& part);
 
 } // namespace mx

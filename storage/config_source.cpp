@@ -1,4 +1,5 @@
 #include "config_files.h"
+#include "config_part.h"
 #include "config_text.h"
 #include "file_errors.h"
 #include "platform.h"
@@ -85,6 +86,37 @@ std::optional<FileError> ReadConfigSource(const std::string& path, ChannelConfig
         }
     }
     return readText(file, path, config, names);
+}
+
+std::optional<FileError> ReadConfigPart(const std::string& path, const std::string& name,
+                                        ConfigPart& part) {
+    platform::File file;
+    if (path.empty()) {
+        file = platform::File::standardInput(name);
+    } else if (auto error = platform::openToRead(path, false, file)) {
+        return error;
+    }
+    // A part is read whole before it is read as a part: it is small, and
+    // nothing is written before all of it has been checked.
+    std::string text;
+    std::vector<char> piece(ReadPiece);
+    while (true) {
+        std::size_t got = 0;
+        if (auto error = file.readOn(piece, got)) {
+            return files::about(name, *error);
+        }
+        if (got == 0) {
+            break;
+        }
+        text.append(piece.data(), got);
+        if (text.size() > LongestConfigText) {
+            return notText(name, "longer than 1 MiB; no part of a configuration is that long");
+        }
+    }
+    if (const auto error = partFromText(text, part)) {
+        return notText(name, error->describe());
+    }
+    return std::nullopt;
 }
 
 } // namespace mx

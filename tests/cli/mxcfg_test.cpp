@@ -447,3 +447,82 @@ TEST(ConfigTable, ShowsEveryChannelInEightyColumns) {
 
 } // namespace
 } // namespace mx
+
+namespace mx {
+namespace {
+
+TEST_F(MxcfgTest, NameApplyAndKeepNamesChangeOnlyWhatTheyAreGiven) {
+    const ChannelConfig base = distinctConfig();
+    const QString text = root_.filePath("template.txt");
+    {
+        QFile file(text);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray::fromStdString("Unit: Template\n" + configToText(base)));
+    }
+    QStringList units;
+    for (int i = 1; i <= 4; ++i) {
+        units << saved(QString("unit0%1").arg(i), base);
+        ASSERT_EQ(mxcfg({"name", units.last(), "--unit", QString("Unit %1").arg(i), "--channel",
+                         "3", "Guest"})
+                      .status,
+                  0);
+    }
+    // A template imported again leaves each unit's own names with --keep-names.
+    ASSERT_EQ(mxcfg({"import", "--keep-names", text, units[0]}).status, 0);
+    EXPECT_TRUE(readFile(units[0] + "/names.txt").contains("Unit: Unit 1\nChannel 3: Guest"));
+
+    const QString part = root_.filePath("part.txt");
+    {
+        QFile file(part);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("Channel 3\n  Latching: PGM\n  Recall: Fader\n");
+    }
+    const auto bytesOf = [&] {
+        QByteArray all;
+        for (const QString& unit : units) {
+            all += readFile(unit + "/switches.mx") + readFile(unit + "/settings.cmx") +
+                   readFile(unit + "/names.txt");
+        }
+        return all;
+    };
+    const QByteArray before = bytesOf();
+    const Result preview = mxcfg(QStringList{"apply", "--dry-run", part} + units);
+    EXPECT_EQ(preview.status, 0);
+    EXPECT_EQ(preview.out.count(" on channel 3 changed\n"), 4) << preview.out.toStdString();
+    EXPECT_EQ(bytesOf(), before) << "a dry run writes nothing";
+
+    // Refused before anything is written: a misspelt group, a folder without a unit.
+    const Result misspelt = mxcfg(QStringList{"apply", "-"} + units, "Channel 3\n  Latchin: PGM\n");
+    EXPECT_EQ(misspelt.status, 2);
+    EXPECT_TRUE(misspelt.err.contains("line 2, column 3: unknown group \"Latchin\""));
+    EXPECT_EQ(mxcfg(QStringList{"apply", part} + units + QStringList{folder("empty")}).status, 2);
+    EXPECT_EQ(bytesOf(), before);
+
+    const Result applied = mxcfg(QStringList{"apply", part} + units);
+    EXPECT_EQ(applied.status, 0);
+    EXPECT_TRUE(applied.out.startsWith(units[0].toUtf8() + ": ")) << applied.out.toStdString();
+    EXPECT_EQ(applied.out.count(" on channel 3 changed\n"), 4);
+    for (const QString& unit : units) {
+        ChannelConfig expected = base;
+        expected.Switches.Channels[2].Latching = SwitchPgm;
+        expected.Recall.MicGainRecall &= static_cast<std::uint8_t>(~4U);
+        expected.Recall.FaderRecall |= 4U;
+        ChannelConfig read;
+        ASSERT_FALSE(LoadConfig(unit.toStdString(), MissingFile::IsAnError, read));
+        EXPECT_EQ(read, expected) << "exactly channel 3's Latching and recall flags";
+        EXPECT_TRUE(readFile(unit + "/names.txt").contains("Channel 3: Guest"));
+    }
+    EXPECT_TRUE(mxcfg(QStringList{"apply", part} + units).out.endsWith(": unchanged\n"));
+
+    // Names that cannot be used, or a channel that is not there, write nothing.
+    const QByteArray named = bytesOf();
+    for (const QStringList& bad : {QStringList{"--channel", "9", "x"},
+                                   QStringList{"--unit", "a\x1b"}, QStringList{units[0]}}) {
+        EXPECT_EQ(mxcfg(QStringList{"name"} + bad + units).status, 2)
+            << bad.join(' ').toStdString();
+    }
+    EXPECT_EQ(bytesOf(), named);
+}
+
+} // namespace
+} // namespace mx
