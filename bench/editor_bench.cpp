@@ -578,6 +578,47 @@ void importCreateProcess(benchmark::State& state) {
         state, 1, [&] { runProcess(import); }, [&] { runProcess(floor); }, removeFolders);
 }
 
+// "mxcfg apply" of a two-line part to 1,000 units, each of which it changes
+// and saves, against "mxcfg import --create" into 1,000 new folders.
+void applyProcess(benchmark::State& state) {
+    constexpr int Units = 1000;
+    TempFolder site;
+    const std::string text = site.path() + "/master.txt";
+    std::ofstream(text) << configToText(alternatingChannels());
+    // Two parts, used in turn, so that every run changes every unit.
+    const std::array<std::string, 2> parts = {site.path() + "/on.txt", site.path() + "/off.txt"};
+    std::ofstream(parts[0]) << "Channel 3\n  Latching: PGM, TB 4\n  Recall: Fader\n";
+    std::ofstream(parts[1]) << "Channel 3\n  Latching: none\n  Recall: none\n";
+    std::vector<std::string> units;
+    std::vector<std::string> fresh;
+    for (int unit = 0; unit < Units; ++unit) {
+        units.push_back(site.path() + "/unit" + std::to_string(unit));
+        std::filesystem::create_directory(units.back());
+        SaveConfig(units.back(), alternatingChannels());
+        fresh.push_back(site.path() + "/new" + std::to_string(unit));
+    }
+    std::size_t turn = 0;
+    std::vector<const char*> apply = {MXCFG_PATH, "apply", parts[0].c_str()};
+    std::vector<const char*> import = {MXCFG_PATH, "import", "--create", text.c_str()};
+    for (int unit = 0; unit < Units; ++unit) {
+        apply.push_back(units[static_cast<std::size_t>(unit)].c_str());
+        import.push_back(fresh[static_cast<std::size_t>(unit)].c_str());
+    }
+    const auto prepare = [&](bool, int) {
+        apply[2] = parts[turn++ % 2].c_str();
+        for (const std::string& folder : fresh) {
+            std::filesystem::remove_all(folder);
+        }
+    };
+    prepare(true, 0);
+    if (!runProcess(apply) || !runProcess(import)) {
+        state.SkipWithError("the programs do not run");
+        return;
+    }
+    sideBySide(
+        state, 1, [&] { runProcess(apply); }, [&] { runProcess(import); }, prepare);
+}
+
 // The text size the binder lays a sheet out at, which the floor is given.
 double sheetPoints(const ChannelConfig& config, const std::string& folder) {
     QByteArray pdf;
@@ -724,6 +765,7 @@ BENCHMARK(buildAndShowWindowAt12pt)->UseManualTime()->Unit(benchmark::kMicroseco
 BENCHMARK(showProcess)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(summaryProcess)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(importCreateProcess)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(applyProcess)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(binderProcess)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {

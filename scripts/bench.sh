@@ -52,6 +52,7 @@ cases = [
     ("mxcfg show, as a whole process", "showProcess", 1.3),
     ("mxcfg diff --summary of 1,000 units, as a whole process", "summaryProcess", 1.5),
     ("mxcfg import --create into 100 folders, as a whole process", "importCreateProcess", 1.5),
+    ("mxcfg apply to 1,000 units, against import --create", "applyProcess", 1.5),
     ("mxcfg binder of 100 units, as a whole process", "binderProcess", 1.2),
 ]
 rows = []
