@@ -299,8 +299,16 @@ void ConfigEditor::CompareWith() {
         ask_.tell().showError(&window_, describe("Nothing was compared with", *chosen, *error));
         return;
     }
-    document_.compareWith(reference, referenceName(*chosen, ConfigFolder), names.names);
+    const QString name = referenceName(*chosen, ConfigFolder);
+    document_.compareWith(reference, name, names.names);
     lastCompared_ = *chosen;
+    // No marks would say nothing: a comparison that finds nothing says so.
+    if (changesBetween(document_.config(), reference).describe().empty()) {
+        ask_.tell().showNote(&window_,
+                             QString("\"%1\" is the same as the unit shown: no switch and "
+                                     "no recall flag differs.")
+                                 .arg(name));
+    }
 }
 
 QString ConfigEditor::sheetHtml(bool printed) const {

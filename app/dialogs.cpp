@@ -5,6 +5,7 @@
 #include "printable_qt.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -27,12 +28,15 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStyle>
 #include <QStyledItemDelegate>
+#include <QTextDocument>
 #include <QToolTip>
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <algorithm>
 
 namespace mx {
 
@@ -105,6 +109,11 @@ public:
                                                                               : "Open");
         if (purpose == FolderPurpose::Compare) {
             setLabelText(QFileDialog::FileName, "Folder or file:");
+            // Qt names what a folder chooser lists "Directories"; this one
+            // lists text files too, and either may be chosen.
+            if (auto* types = findChild<QComboBox*>("fileTypeCombo"); types != nullptr) {
+                types->setItemText(0, "Units' folders and text files");
+            }
         }
         fileName_ = findChild<QLineEdit*>("fileNameEdit");
         if (auto* buttons = findChild<QDialogButtonBox*>("buttonBox");
@@ -406,6 +415,13 @@ void QtDialogs::showError(QWidget* owner, const QString& message) {
     box.exec();
 }
 
+void QtDialogs::showNote(QWidget* owner, const QString& message) {
+    QMessageBox box(QMessageBox::Information, QString(), message, QMessageBox::Ok,
+                    visibleOwner(owner));
+    prepare(box);
+    box.exec();
+}
+
 void QtDialogs::showPage(QWidget* owner, const QString& title, const QString& text) {
     QDialog page(visibleOwner(owner));
     page.setWindowTitle(title);
@@ -416,8 +432,18 @@ void QtDialogs::showPage(QWidget* owner, const QString& title, const QString& te
     body->setAccessibleName(title);
     // The page lines up keys and their meaning in columns.
     body->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // Wide enough for the longest line of the key columns, so that none
+    // wraps mid-sentence; prose wraps at 100 characters.
     const QFontMetrics metrics(body->font());
-    body->setMinimumSize(metrics.horizontalAdvance(QString(72, 'x')), metrics.lineSpacing() * 24);
+    qsizetype longest = 72;
+    for (const QString& line : text.split('\n')) {
+        longest = std::max(longest, std::min<qsizetype>(line.size(), 100));
+    }
+    const int frame = 2 * body->frameWidth() +
+                      2 * static_cast<int>(body->document()->documentMargin()) +
+                      body->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    body->setMinimumSize(metrics.horizontalAdvance(QString(longest, 'x')) + frame,
+                         metrics.lineSpacing() * 24);
     layout->addWidget(body);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &page);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &page, &QDialog::reject);

@@ -66,6 +66,8 @@ public:
     // The file exists: true to replace it.
     virtual bool askReplaceFile(QWidget* owner, const QString& path) = 0;
     virtual void showError(QWidget* owner, const QString& message) = 0;
+    // What the user should know, which is no error.
+    virtual void showNote(QWidget* owner, const QString& message) = 0;
     // A page to read, such as help: a title and plain text.
     virtual void showPage(QWidget* owner, const QString& title, const QString& text) = 0;
     // The names of the unit and its channels, beginning at current, each one
@@ -105,6 +107,7 @@ public:
     std::optional<QString> askSheetFile(QWidget* owner, const QString& suggested) override;
     bool askReplaceFile(QWidget* owner, const QString& path) override;
     void showError(QWidget* owner, const QString& message) override;
+    void showNote(QWidget* owner, const QString& message) override;
     void showPage(QWidget* owner, const QString& title, const QString& text) override;
     std::optional<UnitNames> askNames(QWidget* owner, const UnitNames& current) override;
 };

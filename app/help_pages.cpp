@@ -15,7 +15,7 @@ QString keysHelpText() {
            "  Ctrl+C                Copy the shown channel\n"
            "  Ctrl+V                Paste it to the shown channel\n"
            "  Ctrl+Shift+V          Paste to all channels\n"
-           "  Ctrl+Z, Ctrl+Shift+Z  Undo, Redo\n"
+           "  Ctrl+Z, Ctrl+Shift+Z  Undo, Redo (Ctrl+Y too)\n"
            "  Ctrl+P                Print the sheet\n"
            "  Ctrl+E                Export the sheet as PDF\n"
            "  Ctrl+D                Compare with another unit or a text file\n"

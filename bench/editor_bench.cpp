@@ -130,6 +130,7 @@ public:
     std::optional<QString> askSheetFile(QWidget*, const QString&) override { return {}; }
     bool askReplaceFile(QWidget*, const QString&) override { return false; }
     void showError(QWidget*, const QString&) override {}
+    void showNote(QWidget*, const QString&) override {}
     void showPage(QWidget*, const QString&, const QString&) override {}
     std::optional<UnitNames> askNames(QWidget*, const UnitNames&) override { return {}; }
 

@@ -294,7 +294,13 @@ int binder(const QCommandLineParser& parser, const QStringList& arguments, const
     if (!pdfs) {
         return Trouble;
     }
-    return writeOutput(output, bytesOfPdf(pdfs->front()), true);
+    if (const int status = writeOutput(output, bytesOfPdf(pdfs->front()), true);
+        status != 0 || output == "-") {
+        return status;
+    }
+    // A line, as sheet prints one for each file.
+    return printed("The binder of " + std::to_string(units->size()) + " units was written to \"" +
+                   printable(bytesOf(output)) + "\".\n");
 }
 
 } // namespace

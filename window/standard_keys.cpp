@@ -4,14 +4,17 @@ namespace mx {
 
 QList<QKeySequence> standardShortcuts(QKeySequence::StandardKey key) {
     QList<QKeySequence> sequences = QKeySequence::keyBindings(key);
-    QKeySequence expected;
+    QList<QKeySequence> expected;
     if (key == QKeySequence::SaveAs) {
-        expected = QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
+        expected = {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)};
     } else if (key == QKeySequence::Redo) {
-        expected = QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
+        expected = {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
+                    QKeySequence(Qt::CTRL | Qt::Key_Y)};
     }
-    if (!expected.isEmpty() && !sequences.contains(expected)) {
-        sequences.append(expected);
+    for (const QKeySequence& sequence : expected) {
+        if (!sequences.contains(sequence)) {
+            sequences.append(sequence);
+        }
     }
     return sequences;
 }

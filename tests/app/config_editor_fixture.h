@@ -94,6 +94,7 @@ public:
     std::vector<QStringList> recents;
     std::vector<QString> prompts;
     std::vector<QString> errors;
+    std::vector<QString> notes;
     // The folder questions asked, as "open", "replace" or "overwrite" and the folder.
     std::vector<QString> questions;
     int exitQuestions = 0;
@@ -186,6 +187,7 @@ public:
         return next(replaceFileAnswers, "replace file " + path, false);
     }
     void showError(QWidget*, const QString& message) override { errors.push_back(message); }
+    void showNote(QWidget*, const QString& message) override { notes.push_back(message); }
     void showPage(QWidget*, const QString& title, const QString&) override {
         pages.push_back(title);
     }

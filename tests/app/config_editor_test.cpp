@@ -805,6 +805,7 @@ TEST_F(ConfigEditorTest, ComparesWithAFolderATextOrTheSavedFilesAndReportsOneTha
     writeFile(root_.filePath("bad.txt"), "Channel 1\n");
     const QString half = folder("half");
     writeFile(half + "/switches.mx", other);
+    const QString twin = prepared("twin", counting(112, 0), Bytes("\x00\x00", 2));
     struct Case {
         QString chosen;
         QString compared; // the caption's end
@@ -821,6 +822,8 @@ TEST_F(ConfigEditorTest, ComparesWithAFolderATextOrTheSavedFilesAndReportsOneTha
         {root_.filePath("bad.txt"), " — compared with unitC.txt", 0x01,
          "Nothing was compared with \"" + root_.filePath("bad.txt") + "\".\n\n" +
              root_.filePath("bad.txt") + ": line 1"},
+        // Nothing to mark: the comparison says so.
+        {twin, " — compared with twin", 0x00, ""},
     };
     // The first chooser starts beside the unit with nothing chosen, the
     // next ones at the unit compared with last.
@@ -837,6 +840,12 @@ TEST_F(ConfigEditorTest, ComparesWithAFolderATextOrTheSavedFilesAndReportsOneTha
         }
         EXPECT_EQ(caption(*window_), Base + path + c.compared);
         EXPECT_EQ(document_.channelsDiffering(), c.differing);
+        EXPECT_EQ(dialogs_.notes.size(), c.chosen == twin ? 1U : 0U);
+        if (c.chosen == twin && !dialogs_.notes.empty()) {
+            EXPECT_EQ(dialogs_.notes.back(),
+                      "\"twin\" is the same as the unit shown: no switch and "
+                      "no recall flag differs.");
+        }
         ASSERT_EQ(dialogs_.errors.size(), c.error.isEmpty() ? 0U : 1U);
         if (!c.error.isEmpty()) {
             EXPECT_TRUE(dialogs_.errors.front().startsWith(c.error))
