@@ -592,6 +592,7 @@ void ConfigEditor::showCaption() {
         compared.replace("[*]", "[*][*]");
     }
     window_.setWindowTitle(BaseCaption + folder + "[*]" + compared);
+    window_.setUnitFolder(printable(ConfigFolder));
 }
 
 } // namespace mx

@@ -6,6 +6,7 @@
 #include "design_geometry.h"
 #include "difference_mark.h"
 #include "difference_marks.h"
+#include "plain_text.h"
 #include "scaled_layout.h"
 #include "standard_keys.h"
 #include "window_actions.h"
@@ -15,6 +16,7 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QIcon>
+#include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
 #include <QScrollArea>
@@ -125,6 +127,12 @@ MainWindow::MainWindow(ConfigDocument& document, QWidget* parent)
     actions_ = std::make_unique<WindowActions>(*this);
     // Above the content, which keeps its designed place within itself.
     frame->setMenuBar(actions_->menuBar());
+    // Which unit is open, where the caption cannot say it: its name, at the
+    // menu bar's right end.
+    unitName_ = new QLabel(actions_->menuBar());
+    unitName_->setTextFormat(Qt::PlainText);
+    unitName_->setContentsMargins(0, 0, fontMetrics().averageCharWidth(), 0);
+    actions_->menuBar()->setCornerWidget(unitName_, Qt::TopRightCorner);
     connectActions();
     marks_ = std::make_unique<DifferenceMarks>(document_, members_, *recallMicGain_, *recallFader_,
                                                *showList_);
@@ -410,7 +418,22 @@ void MainWindow::Recall_Click(RecallField field) {
     }
 }
 
+void MainWindow::setUnitFolder(const QString& folder) {
+    unitFolder_ = folder;
+    showUnitName();
+}
+
+// At most a third of the window's width, so that the menus never wrap.
+void MainWindow::showUnitName() {
+    const QString name = QString::fromStdString(document_.names().unit);
+    const int room = std::max(client_->width() / 3, fontMetrics().averageCharWidth() * 8);
+    unitName_->setText(unitName_->fontMetrics().elidedText(name, Qt::ElideMiddle, room));
+    unitName_->setToolTip(name.isEmpty() ? QString() : asPlainText(name + "\n" + unitFolder_));
+    unitName_->setAccessibleName(name.isEmpty() ? QString() : "Unit " + name);
+}
+
 void MainWindow::showChannelNames() {
+    showUnitName();
     const Reference* reference = document_.reference();
     for (int channel = 0; channel < ChannelCount; ++channel) {
         const auto index = static_cast<std::size_t>(channel);

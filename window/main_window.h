@@ -21,6 +21,7 @@
 class QAction;
 class QCheckBox;
 class QGroupBox;
+class QLabel;
 class QPushButton;
 class QScrollArea;
 
@@ -102,6 +103,11 @@ public:
     void setRecentUnits(const std::vector<RecentUnit>& units);
     // Gives the unit and its channels these names, as one edit, and shows it.
     void rename(const UnitNames& names);
+    // The folder of the unit shown, the tip of the unit's name at the right
+    // end of the menu bar.
+    void setUnitFolder(const QString& folder);
+    // The unit's name as the menu bar shows it; empty when it has none.
+    QLabel* unitNameLabel() const { return unitName_; }
 
     // Asked when the window is about to close; returning false keeps it open.
     void setCloseGuard(std::function<bool()> guard) { closeGuard_ = std::move(guard); }
@@ -157,6 +163,7 @@ private:
     // Each channel's name in its tip, and the name it has in what it is
     // compared with, when that differs.
     void showChannelNames();
+    void showUnitName();
     // Shows the shown channel anew after an edit that may have changed any
     // channel (a paste, a revert, a take), when it changed something.
     void showEdit(bool edited);
@@ -187,6 +194,8 @@ private:
     // The controls in the order the Tab key visits them.
     std::vector<QWidget*> focusOrder_;
     std::unique_ptr<WindowActions> actions_;
+    QLabel* unitName_ = nullptr;
+    QString unitFolder_;
     // The marked box the menu was last opened on, for its Take command.
     const QCheckBox* menuBox_ = nullptr;
     std::unique_ptr<DifferenceMarks> marks_;

@@ -22,6 +22,7 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHelpEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>

@@ -1260,3 +1260,38 @@ TEST_F(ConfigEditorTest, TheRealBrowserAndMessageBoxesDriveTheEditor) {
 
 } // namespace
 } // namespace mx
+
+namespace mx {
+namespace {
+
+TEST_F(ConfigEditorTest, TheMenuBarNamesTheUnitOpenThroughNamesOpenAndSaveAs) {
+    const QString path = prepared("cfg", counting(112, 0), Bytes("\x00\x00", 2));
+    const QString other = prepared("other", counting(112, 3), Bytes("\x00\x00", 2));
+    start(path);
+    QLabel* shown = window_->unitNameLabel();
+    const auto settle = [] { QApplication::processEvents(); };
+    EXPECT_EQ(shown->text(), "") << "a unit without a name";
+    UnitNames names;
+    names.unit = "<b>Studio A</b>";
+    dialogs_.namesAnswers = {names};
+    window_->actions().names->trigger();
+    settle();
+    EXPECT_EQ(shown->text(), "<b>Studio A</b>");
+    EXPECT_EQ(shown->textFormat(), Qt::PlainText);
+    EXPECT_EQ(shownAsTip(shown->toolTip()), "<b>Studio A</b>\n" + path);
+    // Save As takes the name to the new folder, which the tip then names.
+    const QString copy = folder("copy");
+    dialogs_.folders = {copy};
+    editor_->SaveAsCommand_Click();
+    settle();
+    EXPECT_EQ(shownAsTip(shown->toolTip()), "<b>Studio A</b>\n" + copy);
+    // Another unit, without a name.
+    dialogs_.folders = {other};
+    editor_->OpenCommand_Click();
+    settle();
+    EXPECT_EQ(shown->text(), "");
+    EXPECT_EQ(caption(*window_), Base + other) << "the caption stays as designed";
+}
+
+} // namespace
+} // namespace mx

@@ -190,7 +190,7 @@ TEST_F(MainWindowTest, StandsWithTheDesignedCaptionSizeAndIcon) {
     EXPECT_EQ(icon.format(), QImage::Format_Indexed8);
     EXPECT_LE(icon.colorCount(), 256);
 
-    EXPECT_TRUE(window().findChildren<QLabel*>().isEmpty());
+    EXPECT_TRUE(window().client()->findChildren<QLabel*>().isEmpty()) << "the design has no label";
     for (const QWidget* child : window().findChildren<QWidget*>()) {
         if (child->objectName() != "RecallMicGain") {
             EXPECT_TRUE(child->toolTip().isEmpty()) << child->objectName().toStdString();
