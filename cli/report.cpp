@@ -89,6 +89,32 @@ std::string quotedName(const std::string& name) {
     return name.empty() ? "none" : "\"" + name + "\"";
 }
 
+// The channels' names under their numbers, each as long as the cells up to
+// the next name allow (the last up to the 80th column), cut only where it
+// does not fit.
+std::string namesRow(const UnitNames& names) {
+    std::string row = padded("", CaptionWidth);
+    std::size_t used = CaptionWidth;
+    for (std::size_t channel = 0; channel < names.channels.size(); ++channel) {
+        if (names.channels[channel].empty()) {
+            continue;
+        }
+        std::size_t next = channel + 1;
+        while (next < names.channels.size() && names.channels[next].empty()) {
+            ++next;
+        }
+        const std::size_t start = CaptionWidth + channel * CellWidth;
+        const std::size_t end = next < names.channels.size()
+                                    ? CaptionWidth + next * CellWidth - 1
+                                    : CaptionWidth + ChannelCount * CellWidth - 1;
+        row += std::string(start - used, ' ');
+        const std::string cell = shortenedName(printable(names.channels[channel]), end - start);
+        row += cell;
+        used = start + nameLength(cell);
+    }
+    return row + "\n";
+}
+
 } // namespace
 
 std::string configTable(const ChannelConfig& config, bool colour, const UnitNames& names) {
@@ -100,12 +126,7 @@ std::string configTable(const ChannelConfig& config, bool colour, const UnitName
     table += "\n";
     if (std::any_of(names.channels.begin(), names.channels.end(),
                     [](const std::string& name) { return !name.empty(); })) {
-        table += padded("", CaptionWidth);
-        for (const std::string& name : names.channels) {
-            const std::string cell = shortenedName(printable(name), CellWidth - 1);
-            table += cell + std::string(CellWidth - nameLength(cell), ' ');
-        }
-        table += "\n";
+        table += namesRow(names);
     }
     for (const Row& row : Rows) {
         if (row.section != nullptr) {

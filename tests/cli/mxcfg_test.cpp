@@ -443,6 +443,17 @@ TEST(ConfigTable, ShowsEveryChannelInEightyColumns) {
     EXPECT_TRUE(named.starts_with("Unit: Studio \\x1b]0;owned\\x07\n")) << named;
     EXPECT_EQ(named.find("\xC2\x9B"), std::string::npos) << named;
     EXPECT_NE(named.find("  \\xc2\\x"), std::string::npos) << named;
+
+    // A name runs on over the cells of unnamed channels after it, and is cut
+    // only where the next name, or the 80th column, begins.
+    UnitNames wide;
+    wide.channels = {"Presenter left",      "", "Guest with a long name", "Guest 3", "", "", "",
+                     "Far right, at length"};
+    const std::string spread = configTable(ChannelConfig{}, false, wide);
+    const std::size_t namesLine = spread.find('\n') + 1;
+    EXPECT_EQ(spread.substr(namesLine, spread.find('\n', namesLine) - namesLine),
+              std::string(17, ' ') + "Presenter left  Guest … Guest 3" + std::string(25, ' ') +
+                  "Far ri…");
 }
 
 } // namespace
