@@ -176,6 +176,20 @@ QString placeLabel(const QString& folder) {
     return printable(QDir(unit.path()).dirName() + "/" + unit.fileName());
 }
 
+// The same label in at most `room` pixels: a parent too long is cut in its
+// middle, so that the unit's own name stays whole.
+QString placeLabel(const QString& folder, const QFontMetrics& metrics, int room) {
+    const QString whole = placeLabel(folder);
+    if (metrics.horizontalAdvance(whole) <= room) {
+        return whole;
+    }
+    const QFileInfo unit(folder);
+    const QString name = "/" + printable(unit.fileName());
+    const QString parent = printable(QDir(unit.path()).dirName());
+    const int left = std::max(room - metrics.horizontalAdvance(name), 0);
+    return metrics.elidedText(parent, Qt::ElideMiddle, left) + name;
+}
+
 // Draws the side panel's recent units by placeLabel. The panel's model
 // renames its places whenever the file system changes, so the label is
 // given as each is drawn.
@@ -189,7 +203,9 @@ protected:
         QStyledItemDelegate::initStyleOption(option, index);
         const QString folder = index.data(PlaceUrlRole).toUrl().toLocalFile();
         if (recent_.contains(folder)) {
-            option->text = placeLabel(folder);
+            const int room = option->rect.width() - option->decorationSize.width() -
+                             3 * option->fontMetrics.averageCharWidth();
+            option->text = placeLabel(folder, option->fontMetrics, room);
         }
     }
 
