@@ -2,7 +2,9 @@
 # Ten units from the command line, as a technician sets up a rack: made with
 # import --create from one text, one changed afterwards and found by the
 # summary, a PDF sheet for each and one binder, their text read back with
-# pdftotext, and bad sources refused with nothing written.
+# pdftotext, bad sources refused with nothing written; then every unit
+# named, one change applied to all with a preview first, and a misspelt part
+# refused with nothing written.
 # Usage: ten_units.sh MXCFG. Exits 77 (skipped) without poppler-utils.
 set -euo pipefail
 mxcfg="$1"
@@ -71,4 +73,28 @@ for command in "binder rack/unit01 rack/unit11 -o bad.pdf" \
 done
 [ ! -e bad.pdf ] && [ ! -e bad ] || fail "a refused command left a file"
 cmp -s master/switches.mx rack/unit01/switches.mx || fail "a unit's file was written over"
+# Fleet work: each unit named, one change to all, previewed first.
+for unit in "${units[@]}"; do
+    "$mxcfg" name "rack/$unit" --unit "Rack A ${unit#unit}" --channel 1 Presenter >/dev/null
+done
+grep -qx "Unit: Rack A 07" rack/unit07/names.txt || fail "unit07 was not named"
+printf 'Channels 1-8\n  Momentary: TB 3\n' >part.txt
+before="$(cat rack/*/* | md5sum)"
+preview="$("$mxcfg" apply --dry-run part.txt "${units[@]/#/rack/}")"
+each=': 8 switches on channels 1, 2, 3, 4, 5, 6, 7 and 8 changed$'
+[ "$(grep -c "$each" <<<"$preview")" = 10 ] || fail "the preview: $preview"
+[ "$(cat rack/*/* | md5sum)" = "$before" ] || fail "the preview wrote"
+status=0
+printf 'Channels 1-8\n  Momentry: TB 3\n' | "$mxcfg" apply - "${units[@]/#/rack/}" 2>reason ||
+    status=$?
+[ "$status" = 2 ] && grep -q 'line 2, column 3: unknown group "Momentry"' reason ||
+    fail "a misspelt part: status $status, $(cat reason)"
+[ "$(cat rack/*/* | md5sum)" = "$before" ] || fail "a misspelt part wrote"
+"$mxcfg" apply part.txt "${units[@]/#/rack/}" >applied
+[ "$(diff applied - <<<"$preview" && echo same)" = same ] || fail "apply said other than its preview"
+shown="$("$mxcfg" show rack/unit04)"
+[ "$(grep '^Momentary' <<<"$shown" | grep -o -- '---3--' | wc -l)" = 8 ] || fail "$shown"
+summary="$(cd rack && "$mxcfg" diff --summary "${units[@]}" || true)"
+grep -qx "9 of 10 are the same as unit01." <<<"$summary" || fail "after apply: $summary"
+grep -qx "Unit: Rack A 07" rack/unit07/names.txt || fail "apply changed unit07's names"
 echo "ten units checked"
