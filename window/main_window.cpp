@@ -127,12 +127,7 @@ MainWindow::MainWindow(ConfigDocument& document, QWidget* parent)
     actions_ = std::make_unique<WindowActions>(*this);
     // Above the content, which keeps its designed place within itself.
     frame->setMenuBar(actions_->menuBar());
-    // Which unit is open, where the caption cannot say it: its name, at the
-    // menu bar's right end.
-    unitName_ = new QLabel(actions_->menuBar());
-    unitName_->setTextFormat(Qt::PlainText);
-    unitName_->setContentsMargins(0, 0, fontMetrics().averageCharWidth(), 0);
-    actions_->menuBar()->setCornerWidget(unitName_, Qt::TopRightCorner);
+    buildUnitName();
     connectActions();
     marks_ = std::make_unique<DifferenceMarks>(document_, members_, *recallMicGain_, *recallFader_,
                                                *showList_);
@@ -416,6 +411,15 @@ void MainWindow::Recall_Click(RecallField field) {
         showModified();
         marks_->show(shownChannel_);
     }
+}
+
+// Which unit is open, where the caption cannot say it: its name, at the menu
+// bar's right end.
+void MainWindow::buildUnitName() {
+    unitName_ = new QLabel(actions_->menuBar());
+    unitName_->setTextFormat(Qt::PlainText);
+    unitName_->setContentsMargins(0, 0, fontMetrics().averageCharWidth(), 0);
+    actions_->menuBar()->setCornerWidget(unitName_, Qt::TopRightCorner);
 }
 
 void MainWindow::setUnitFolder(const QString& folder) {

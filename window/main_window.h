@@ -163,6 +163,7 @@ private:
     // Each channel's name in its tip, and the name it has in what it is
     // compared with, when that differs.
     void showChannelNames();
+    void buildUnitName();
     void showUnitName();
     // Shows the shown channel anew after an edit that may have changed any
     // channel (a paste, a revert, a take), when it changed something.
