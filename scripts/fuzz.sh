@@ -19,7 +19,7 @@ out="build-fuzz"
 mkdir -p "$out/corpus"
 clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
     -I model -I tests/fuzz model/channel_config.cpp model/config_text.cpp model/printable_text.cpp \
-    model/unit_names.cpp \
+    model/unit_names.cpp model/group_line.cpp \
     tests/fuzz/config_text_fuzzer.cpp \
     -o "$out/config_text_fuzzer"
 # New inputs go to the scratch corpus; the committed seeds stay as they are.
