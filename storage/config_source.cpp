@@ -4,6 +4,8 @@
 #include "file_errors.h"
 #include "platform.h"
 
+#include <functional>
+#include <string_view>
 #include <vector>
 
 namespace mx {
@@ -16,11 +18,12 @@ FileError notText(const std::string& name, std::string why) {
     return FileError{name, FileOperation::Parse, 0, std::move(why)};
 }
 
-// Reads a configuration in the text form from an open file, as far as its
-// first error and never past LongestConfigText.
-std::optional<FileError> readText(const platform::File& file, const std::string& name,
-                                  ChannelConfig& config, SourceNames* names) {
-    ConfigTextReader reader;
+// Reads an open file piece by piece into take, which may stop the reading
+// with an error, and never past LongestConfigText; `what` is what no text
+// that long is.
+std::optional<FileError>
+readPieces(const platform::File& file, const std::string& name, const std::string& what,
+           const std::function<std::optional<FileError>(std::string_view)>& take) {
     std::vector<char> piece(ReadPiece);
     std::size_t total = 0;
     while (true) {
@@ -29,15 +32,31 @@ std::optional<FileError> readText(const platform::File& file, const std::string&
             return files::about(name, *error);
         }
         if (got == 0) {
-            break;
+            return std::nullopt;
         }
-        if (const auto error = reader.feed({piece.data(), got})) {
-            return notText(name, error->describe());
+        if (auto error = take({piece.data(), got})) {
+            return error;
         }
         total += got;
         if (total > LongestConfigText) {
-            return notText(name, "longer than 1 MiB; no configuration is that long");
+            return notText(name, "longer than 1 MiB; no " + what + " is that long");
         }
+    }
+}
+
+// Reads a configuration in the text form from an open file, as far as its
+// first error and never past LongestConfigText.
+std::optional<FileError> readText(const platform::File& file, const std::string& name,
+                                  ChannelConfig& config, SourceNames* names) {
+    ConfigTextReader reader;
+    if (auto error = readPieces(file, name, "configuration",
+                                [&](std::string_view piece) -> std::optional<FileError> {
+                                    if (const auto wrong = reader.feed(piece)) {
+                                        return notText(name, wrong->describe());
+                                    }
+                                    return std::nullopt;
+                                })) {
+        return error;
     }
     if (!reader.sawText()) {
         return notText(name, "no configuration in it");
@@ -99,19 +118,12 @@ std::optional<FileError> ReadConfigPart(const std::string& path, const std::stri
     // A part is read whole before it is read as a part: it is small, and
     // nothing is written before all of it has been checked.
     std::string text;
-    std::vector<char> piece(ReadPiece);
-    while (true) {
-        std::size_t got = 0;
-        if (auto error = file.readOn(piece, got)) {
-            return files::about(name, *error);
-        }
-        if (got == 0) {
-            break;
-        }
-        text.append(piece.data(), got);
-        if (text.size() > LongestConfigText) {
-            return notText(name, "longer than 1 MiB; no part of a configuration is that long");
-        }
+    if (auto error = readPieces(file, name, "part of a configuration",
+                                [&](std::string_view piece) -> std::optional<FileError> {
+                                    text.append(piece);
+                                    return std::nullopt;
+                                })) {
+        return error;
     }
     if (const auto error = partFromText(text, part)) {
         return notText(name, error->describe());
