@@ -311,10 +311,14 @@ void ConfigEditor::CompareWith() {
     }
 }
 
-QString ConfigEditor::sheetHtml(bool printed) const {
-    return QString::fromStdString(
-        configSheet(document_.config(), {storagePath(ConfigFolder), sheetTime(std::time(nullptr)),
-                                         document_.isModified(), printed, document_.names()}));
+Sheet ConfigEditor::sheet(bool printed) const {
+    SheetHeading heading{storagePath(ConfigFolder), sheetTime(std::time(nullptr)),
+                         document_.isModified(), printed, document_.names()};
+    if (const Reference* reference = document_.reference()) {
+        heading.reference = &reference->config;
+        heading.referenceName = reference->name.toStdString();
+    }
+    return configSheet(document_.config(), heading);
 }
 
 QString ConfigEditor::suggestedSheetFile() const {
@@ -334,7 +338,8 @@ void ConfigEditor::PrintSheet() {
          }).value_or(false)) {
         return;
     }
-    paintSheet(sheetHtml(true), printer);
+    const Sheet printed = sheet(true);
+    paintSheets({printed.title, 1, [&printed](std::size_t) { return printed; }}, printer);
     if (printer.printerState() == QPrinter::Error) {
         ask_.tell().showError(&window_,
                               "The sheet was not printed: the printer reported an error.");
@@ -365,9 +370,9 @@ void ConfigEditor::ExportSheet() {
         !ask_([&](Dialogs& d) { return d.askReplaceFile(&window_, path); }).value_or(false)) {
         return;
     }
+    const Sheet made = sheet(false);
     const QByteArray pdf =
-        sheetPdf({"Configuration of " + printable(ConfigFolder), {{sheetHtml(false), {}}}, false},
-                 sheetPageLayout());
+        sheetPdf({made.title, 1, [&made](std::size_t) { return made; }}, sheetPageLayout());
     // Written whole or not at all, so that a failure leaves no sheet that
     // looks complete and is not.
     if (const auto error =

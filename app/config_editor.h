@@ -11,6 +11,7 @@
 #include "questions.h"
 #include "recent_folders.h"
 #include "recovery_store.h"
+#include "sheet.h"
 
 #include <QString>
 #include <functional>
@@ -65,7 +66,9 @@ public:
     void PrintSheet();
     void ExportSheet();
     // printed: for a printer ("Printed …"), else for a file ("Made …").
-    QString sheetHtml(bool printed = true) const;
+    // While the window compares, what differs is framed, as it is marked
+    // there.
+    Sheet sheet(bool printed = true) const;
     // Where a sheet of the unit goes as a file: Export and Print to file.
     QString suggestedSheetFile() const;
 

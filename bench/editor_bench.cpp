@@ -20,12 +20,15 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPdfWriter>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QTextDocument>
 #include <QUndoStack>
+#include <QVBoxLayout>
 #include <array>
 #include <benchmark/benchmark.h>
 #include <chrono>
@@ -36,6 +39,7 @@
 #include <fstream>
 #include <spawn.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -170,17 +174,73 @@ struct ControlShape {
     QString text;
 };
 
+// One of the menu bar's menus: its title and its items, in order.
+struct MenuShape {
+    struct Item {
+        enum class Kind { Action, Separator, Submenu } kind;
+        QString text;
+        QList<QKeySequence> shortcuts;
+    };
+    QString title;
+    std::vector<Item> items;
+};
+
 struct WindowShape {
     QSize clientSize;
     std::vector<ControlShape> controls;
+    std::vector<MenuShape> menus;
+    // What stands at the menu bar's right end: the unit's name.
+    QString corner;
 };
+
+std::vector<MenuShape> menuShapes(const QMenuBar& bar) {
+    std::vector<MenuShape> menus;
+    for (const QAction* title : bar.actions()) {
+        MenuShape& menu = menus.emplace_back(MenuShape{title->text(), {}});
+        for (const QAction* item : title->menu()->actions()) {
+            using Kind = MenuShape::Item::Kind;
+            menu.items.push_back({item->isSeparator() ? Kind::Separator
+                                  : item->menu()      ? Kind::Submenu
+                                                      : Kind::Action,
+                                  item->text(), item->shortcuts()});
+        }
+    }
+    return menus;
+}
+
+// A plain menu bar with the same menus and items.
+QMenuBar* plainMenuBar(QWidget& window, const WindowShape& shape) {
+    auto* bar = new QMenuBar(&window);
+    for (const MenuShape& menuShape : shape.menus) {
+        QMenu* menu = bar->addMenu(menuShape.title);
+        for (const MenuShape::Item& item : menuShape.items) {
+            switch (item.kind) {
+            case MenuShape::Item::Kind::Separator:
+                menu->addSeparator();
+                break;
+            case MenuShape::Item::Kind::Submenu:
+                menu->addMenu(item.text);
+                break;
+            case MenuShape::Item::Kind::Action:
+                menu->addAction(item.text)->setShortcuts(item.shortcuts);
+                break;
+            }
+        }
+    }
+    bar->setCornerWidget(new QLabel(shape.corner, bar));
+    return bar;
+}
 
 // Read at the application's font, so at a larger font the plain window has
 // the editor's scaled geometry.
 WindowShape editorShapes() {
     ConfigDocument document;
     MainWindow window(document);
-    WindowShape shape{window.client()->size(), {}};
+    const auto* bar = window.findChild<QMenuBar*>();
+    WindowShape shape{window.client()->size(),
+                      {},
+                      menuShapes(*bar),
+                      qobject_cast<QLabel*>(bar->cornerWidget())->text()};
     std::vector<ControlShape>& shapes = shape.controls;
     const auto groups = window.client()->findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly);
     for (QGroupBox* group : groups) {
@@ -200,10 +260,18 @@ WindowShape editorShapes() {
     return shape;
 }
 
+// The menu bar above, the controls in a plain widget under it, as the
+// editor's window has them.
 void buildPlainWindow(QWidget& window, const WindowShape& windowShape) {
+    auto* layout = new QVBoxLayout(&window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setMenuBar(plainMenuBar(window, windowShape));
+    auto* client = new QWidget(&window);
+    client->setFixedSize(windowShape.clientSize);
+    layout->addWidget(client);
     std::vector<QWidget*> made;
     for (const ControlShape& shape : windowShape.controls) {
-        QWidget* parent = shape.parent < 0 ? &window : made[static_cast<std::size_t>(shape.parent)];
+        QWidget* parent = shape.parent < 0 ? client : made[static_cast<std::size_t>(shape.parent)];
         QWidget* widget = nullptr;
         switch (shape.kind) {
         case ControlShape::Kind::Group:
@@ -227,7 +295,6 @@ void buildPlainWindow(QWidget& window, const WindowShape& windowShape) {
         widget->setGeometry(shape.geometry);
         made.push_back(widget);
     }
-    window.resize(windowShape.clientSize);
 }
 
 void showAndPaint(QWidget& window) {
@@ -620,34 +687,37 @@ void applyProcess(benchmark::State& state) {
         state, 1, [&] { runProcess(apply); }, [&] { runProcess(import); }, prepare);
 }
 
-// The text size the binder lays a sheet out at, which the floor is given.
+// The text size the binder draws a sheet at, which the floor is given.
 double sheetPoints(const ChannelConfig& config, const std::string& folder) {
     QByteArray pdf;
     QBuffer buffer(&pdf);
     buffer.open(QIODevice::WriteOnly);
     QPdfWriter writer(&buffer);
     writer.setPageLayout(sheetPageLayout());
-    QTextDocument sheet;
-    layOutSheet(sheet, QString::fromStdString(configSheet(config, {folder, "now", false, false})),
-                writer);
-    return sheet.defaultFont().pointSizeF();
+    return fitSheet(configSheet(config, {folder, "now", false, false}), writer).points;
 }
 
 // "mxcfg binder" of 100 units as a whole process, against a process that
-// reads the same files and prints the same 100 sheets, at the same size, with
-// QTextDocument into one QPdfWriter. One unit in ten is empty, the rest have
-// bits 32 and 64 and so a column more. Each side takes seconds, so
+// reads the same files and draws the same cells of 100 sheets, at the same
+// size, with QPainter into one QPdfWriter. One unit in ten is empty, the
+// rest have bits 32 and 64 and so a column more. Each side takes seconds, so
 // scripts/bench.sh repeats it fewer times than the rest.
-void binderProcess(benchmark::State& state) {
-    constexpr int Units = 100;
-    TempFolder rack;
+// A rack of units in a folder: one in ten empty, and so differing from the
+// first in many bits, the rest alike with bits 32 and 64 set.
+std::vector<std::string> rackOf(const TempFolder& rack, int units) {
     std::vector<std::string> folders;
-    folders.reserve(Units);
-    for (int unit = 0; unit < Units; ++unit) {
+    folders.reserve(static_cast<std::size_t>(units));
+    for (int unit = 0; unit < units; ++unit) {
         folders.push_back(rack.path() + "/unit" + std::to_string(unit));
         std::filesystem::create_directory(folders.back());
         SaveConfig(folders.back(), unit % 10 == 9 ? ChannelConfig{} : alternatingChannels());
     }
+    return folders;
+}
+
+void binderProcess(benchmark::State& state) {
+    TempFolder rack;
+    const std::vector<std::string> folders = rackOf(rack, 100);
     const std::string points = std::to_string(sheetPoints(alternatingChannels(), folders[0]));
     const std::string out = rack.path() + "/binder.pdf";
     std::vector<const char*> binder = {MXCFG_PATH, "binder", "-o", out.c_str()};
@@ -700,6 +770,7 @@ void buildAndShowWindowAt12pt(benchmark::State& state) {
 // Peak resident memory is a whole-process figure, so each side gets its own
 // process: "--peak-rss=editor" starts the editor on a prepared folder,
 // "--peak-rss=plain" shows the plain window; both print VmHWM in KiB.
+// "--peak-rss=binder" runs mxcfg binder of 1,000 units.
 long peakResidentKiB() {
     std::ifstream status("/proc/self/status");
     std::string line;
@@ -711,7 +782,29 @@ long peakResidentKiB() {
     return -1;
 }
 
+// "mxcfg binder" of 1,000 units, its peak in KiB: the pages are drawn as
+// they go, so it must not grow with the rack.
+int measureBinderPeak() {
+    TempFolder rack;
+    const std::vector<std::string> folders = rackOf(rack, 1000);
+    const std::string out = rack.path() + "/binder.pdf";
+    std::vector<const char*> binder = {MXCFG_PATH, "binder", "-o", out.c_str()};
+    for (const std::string& folder : folders) {
+        binder.push_back(folder.c_str());
+    }
+    if (!runProcess(binder)) {
+        return 1;
+    }
+    rusage usage{};
+    ::getrusage(RUSAGE_CHILDREN, &usage);
+    std::printf("%ld\n", usage.ru_maxrss);
+    return 0;
+}
+
 int measurePeakMemory(const std::string& which) {
+    if (which == "binder") {
+        return measureBinderPeak();
+    }
     if (which == "editor") {
         TempFolder folder;
         SaveConfig(folder.path(), alternatingChannels());

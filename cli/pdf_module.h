@@ -4,7 +4,7 @@
 // object that mxcfg loads only for the commands that write PDF, so that
 // every other command starts without QtGui.
 
-#include "sheet_document.h"
+#include "sheet.h"
 
 #include <QByteArray>
 #include <vector>

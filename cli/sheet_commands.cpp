@@ -4,6 +4,7 @@
 #include "pdf_module.h"
 #include "platform.h"
 #include "printable_text.h"
+#include "sheet_html.h"
 
 #include <QLibrary>
 #include <algorithm>
@@ -47,15 +48,9 @@ std::optional<std::vector<QByteArray>> renderPdfs(const Context& context,
     return pdfs;
 }
 
-// The sheet's HTML, as the editor makes it for a file.
-std::string sheetOf(const BinderUnit& unit) {
-    return configSheet(unit.config,
-                       {unit.source, sheetTime(std::time(nullptr)), false, false, unit.names});
-}
-
-SheetPart sheetPart(const BinderUnit& unit) {
-    return {QString::fromStdString(sheetOf(unit)),
-            QString::fromStdString(printable(unitName(unit.source, unit.names)))};
+// The sheet, as the editor makes it for a file.
+Sheet sheetOf(const BinderUnit& unit, const std::string& madeAt) {
+    return configSheet(unit.config, {unit.source, madeAt, false, false, unit.names});
 }
 
 // The parts of a source's path that can name its sheet, innermost first: a
@@ -217,7 +212,7 @@ std::optional<std::vector<BinderUnit>> readAll(const QStringList& arguments,
     return units;
 }
 
-std::string bytesOfPdf(const QByteArray& pdf) {
+std::string_view bytesOfPdf(const QByteArray& pdf) {
     return {pdf.constData(), static_cast<std::size_t>(pdf.size())};
 }
 
@@ -240,23 +235,24 @@ int sheet(const QCommandLineParser& parser, const QStringList& arguments, const 
     if (!units) {
         return Trouble;
     }
+    const std::string madeAt = sheetTime(std::time(nullptr));
     std::vector<std::string> contents;
     if (pdf) {
         std::vector<SheetDocument> documents;
         for (const BinderUnit& unit : *units) {
-            const SheetPart part = sheetPart(unit);
-            documents.push_back({"Configuration of " + part.label, {part}, false});
+            documents.push_back({sheetOf(unit, madeAt).title, 1,
+                                 [&unit, &madeAt](std::size_t) { return sheetOf(unit, madeAt); }});
         }
         const auto pdfs = renderPdfs(context, documents);
         if (!pdfs) {
             return Trouble;
         }
         for (const QByteArray& file : *pdfs) {
-            contents.push_back(bytesOfPdf(file));
+            contents.emplace_back(bytesOfPdf(file));
         }
     } else {
         for (const BinderUnit& unit : *units) {
-            contents.push_back(sheetOf(unit));
+            contents.push_back(sheetHtml(sheetOf(unit, madeAt)));
         }
     }
     if (several) {
@@ -280,17 +276,7 @@ int binder(const QCommandLineParser& parser, const QStringList& arguments, const
     if (!units) {
         return Trouble;
     }
-    SheetDocument document{{}, {{}}, true};
-    for (const BinderUnit& unit : *units) {
-        document.parts.push_back(sheetPart(unit));
-        // One text size through the binder, the first sheet's, smaller only
-        // where a sheet needs it.
-        document.parts.back().previousSize = document.parts.size() > 2;
-    }
-    document.parts.front() = {
-        QString::fromStdString(binderContents(*units, sheetTime(std::time(nullptr)))), "Contents"};
-    document.title = QString("Binder of %1 units").arg(units->size());
-    const auto pdfs = renderPdfs(context, {document});
+    const auto pdfs = renderPdfs(context, {binderDocument(*units, sheetTime(std::time(nullptr)))});
     if (!pdfs) {
         return Trouble;
     }

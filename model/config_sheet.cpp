@@ -3,6 +3,7 @@
 #include "printable_text.h"
 #include "unit_names.h"
 
+#include <algorithm>
 #include <ctime>
 #include <string_view>
 #include <vector>
@@ -11,51 +12,9 @@ namespace mx {
 
 namespace {
 
-// Text for an element or an attribute: markup characters as entities, and
-// whatever cannot be shown as escapes first, so that a folder named
-// "<b>&\x1b" is printed as it is named.
-std::string escaped(std::string_view text) {
-    std::string out;
-    for (const char c : printable(text)) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
 std::string channelName(int channel) {
     return "Channel " + std::to_string(channel + 1);
 }
-
-// Kept to what Qt's rich text understands, which is what prints. The text
-// size is left to whoever shows the sheet: the editor picks the largest that
-// fits the page.
-constexpr std::string_view Style = R"(
-body { font-family: 'DejaVu Sans', sans-serif; }
-h1 { font-size: xx-large; margin-bottom: 0pt; }
-p { margin-top: 2pt; margin-bottom: 2pt; }
-p.path { font-size: small; }
-table { border-collapse: collapse; margin-top: 8pt; margin-bottom: 6pt; }
-th, td { border: 1px solid #000000; text-align: center; padding-top: 4px; padding-bottom: 4px; }
-th.group { text-align: left; white-space: nowrap; }
-td.greyed { background-color: #d0d0d0; }
-td.unnamed { text-align: left; white-space: nowrap; }
-.unsaved { font-weight: bold; }
-)";
 
 // Whether any mask has bit 32 or 64 set: only then has the table a column
 // for them.
@@ -70,31 +29,26 @@ bool hasUnnamedBits(const ChannelConfig& config) {
     return false;
 }
 
-// The start of a page, up to its body; title is escaped already.
-std::string documentHead(const std::string& title) {
-    return "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" "
-           "lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n<title>" +
-           title + "</title>\n<style>" + std::string(Style) + "</style>\n</head>\n<body>\n";
-}
-
-void appendHeader(std::string& html, bool unnamedColumn, const UnitNames& names) {
-    html += "<thead>\n<tr><th rowspan=\"2\" scope=\"col\" class=\"group\">Group</th>";
+// The table's two header rows: the channels, each over its six switches.
+std::vector<SheetRow> headRows(bool unnamedColumn, const UnitNames& names) {
+    SheetRow channels{{.text = "Group", .rows = 2, .heading = true, .left = true}};
+    SheetRow switches;
     for (int channel = 0; channel < ChannelCount; ++channel) {
         const std::string& name = names.channels[static_cast<std::size_t>(channel)];
-        html += "<th colspan=\"" + std::to_string(AllSwitches.size()) + "\" scope=\"colgroup\">" +
-                channelName(channel) + (name.empty() ? "" : "<br/>" + escaped(name)) + "</th>";
-    }
-    if (unnamedColumn) {
-        html += "<th rowspan=\"2\" scope=\"col\" class=\"group\">Bits 32, 64: channels</th>";
-    }
-    html += "</tr>\n<tr>";
-    for (int channel = 0; channel < ChannelCount; ++channel) {
+        channels.push_back(
+            {.text = channelName(channel) + (name.empty() ? "" : "\n" + printable(name)),
+             .columns = static_cast<int>(AllSwitches.size()),
+             .heading = true,
+             .wraps = true});
         for (std::size_t i = 0; i < AllSwitches.size(); ++i) {
-            html += std::string("<th scope=\"col\" abbr=\"") + MaskBitNames[i].name + "\">" +
-                    MaskBitSymbols[i] + "</th>";
+            switches.push_back({.text = std::string(1, MaskBitSymbols[i]), .heading = true});
         }
     }
-    html += "</tr>\n</thead>\n";
+    if (unnamedColumn) {
+        channels.push_back(
+            {.text = "Bits 32, 64: channels", .rows = 2, .heading = true, .left = true});
+    }
+    return {channels, switches};
 }
 
 // The channels of a set, as "1, 3–5, 8".
@@ -136,40 +90,81 @@ std::string unnamedCell(const ChannelConfig& config, SwitchField field) {
     return cell;
 }
 
-void appendSwitchRow(std::string& html, const ChannelConfig& config, SwitchField field,
-                     bool unnamedColumn) {
+// The bits of one mask that differ from the reference; none without one.
+SwitchMask differingBits(const SheetHeading& heading, const ChannelConfig& config, int channel,
+                         SwitchField field) {
+    if (heading.reference == nullptr) {
+        return 0;
+    }
+    const auto index = static_cast<std::size_t>(channel);
+    return fieldOf(config.Switches.Channels[index], field) ^
+           fieldOf(heading.reference->Switches.Channels[index], field);
+}
+
+SheetRow switchRow(const ChannelConfig& config, SwitchField field, bool unnamedColumn,
+                   const SheetHeading& heading) {
     const SwitchMask editable = editableSwitches(field);
-    html += std::string("<tr><th scope=\"row\" class=\"group\">") + escaped(fieldCaption(field)) +
-            "</th>";
-    for (const ChannelSwitches& record : config.Switches.Channels) {
-        const SwitchMask mask = fieldOf(record, field);
+    SheetRow row{{.text = fieldCaption(field), .heading = true, .left = true}};
+    bool unnamedDiffers = false;
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        const SwitchMask mask =
+            fieldOf(config.Switches.Channels[static_cast<std::size_t>(channel)], field);
+        const SwitchMask differs = differingBits(heading, config, channel, field);
+        unnamedDiffers = unnamedDiffers || (differs & UnnamedBits) != 0;
         for (const SwitchMask bit : AllSwitches) {
             const bool on = (mask & bit) != 0;
-            html += (editable & bit) != 0 ? std::string("<td>") + (on ? SheetOn : SheetOff)
-                                          : std::string("<td class=\"greyed\">") +
-                                                (on ? SheetGreyedOn : SheetGreyedOff);
-            html += "</td>";
+            const bool greyed = (editable & bit) == 0;
+            row.push_back(
+                {.text = greyed ? (on ? SheetGreyedOn : SheetGreyedOff) : (on ? SheetOn : SheetOff),
+                 .shaded = greyed,
+                 .differs = (differs & bit) != 0});
         }
     }
     if (unnamedColumn) {
-        html += "<td class=\"unnamed\">" + unnamedCell(config, field) + "</td>";
+        row.push_back({.text = unnamedCell(config, field),
+                       .left = true,
+                       .shaded = true,
+                       .differs = unnamedDiffers});
     }
-    html += "</tr>\n";
+    return row;
 }
 
-void appendRecallRow(std::string& html, const ChannelConfig& config, RecallField field,
-                     bool unnamedColumn) {
-    html += std::string("<tr><th scope=\"row\" class=\"group\">") + RecallCaption + ": " +
-            recallCaption(field) + "</th>";
+SheetRow recallRow(const ChannelConfig& config, RecallField field, bool unnamedColumn,
+                   const SheetHeading& heading) {
+    SheetRow row{{.text = std::string(RecallCaption) + ": " + recallCaption(field),
+                  .heading = true,
+                  .left = true}};
     for (int channel = 0; channel < ChannelCount; ++channel) {
         const bool on = testRecall(config.Recall, channel, field).value();
-        html += "<td colspan=\"" + std::to_string(AllSwitches.size()) + "\">" +
-                (on ? SheetOn : SheetOff) + "</td>";
+        const bool differs = heading.reference != nullptr &&
+                             on != testRecall(heading.reference->Recall, channel, field).value();
+        row.push_back({.text = on ? SheetOn : SheetOff,
+                       .columns = static_cast<int>(AllSwitches.size()),
+                       .differs = differs});
     }
     if (unnamedColumn) {
-        html += "<td class=\"unnamed\"></td>";
+        row.push_back({});
     }
-    html += "</tr>\n";
+    return row;
+}
+
+// What the sheet says under the table: bits 32 and 64, and what the frames
+// mean.
+std::vector<SheetLine> notes(const ChannelConfig& config, bool unnamedColumn,
+                             const SheetHeading& heading) {
+    std::vector<SheetLine> lines{
+        {unnamedColumn ? "Bits 32 and 64 name no switch; the editor keeps them as loaded. The "
+                         "last column lists the channels that have them set."
+                       : "No bit 32 or 64 is set."}};
+    if (heading.reference != nullptr) {
+        const std::string reference = printable(heading.referenceName);
+        const ConfigChanges changes = changesBetween(*heading.reference, config);
+        lines.push_back({changes.any() ? "Cells framed in a heavy line differ from " + reference +
+                                             ": " + changes.describe() + "."
+                                       : "Nothing differs from " + reference +
+                                             ": no switch and no recall flag."});
+    }
+    return lines;
 }
 
 } // namespace
@@ -187,66 +182,116 @@ std::string unitName(std::string_view source, const UnitNames& names) {
     return names.unit.empty() ? unitName(source) : names.unit;
 }
 
-std::string configSheet(const ChannelConfig& config, const SheetHeading& heading) {
-    const std::string name = escaped(unitName(heading.unit, heading.names));
-    std::string html = documentHead("Configuration of " + name);
+Sheet configSheet(const ChannelConfig& config, const SheetHeading& heading) {
+    const std::string name = printable(unitName(heading.unit, heading.names));
+    Sheet sheet{.title = "Configuration of " + name, .foot = name};
     // A unit's page: its name first and largest, where it is kept beneath.
-    html += "<h1>" + name + "</h1>\n";
-    html += "<p class=\"path\">" + escaped(heading.unit) + "</p>\n";
-    html += std::string("<p>") + (heading.printed ? "Printed " : "Made ") +
-            escaped(heading.printedAt) + ".</p>\n";
+    sheet.above = {{name, SheetLineStyle::Title},
+                   {printable(heading.unit), SheetLineStyle::Path},
+                   {(heading.printed ? "Printed " : "Made ") + printable(heading.printedAt) + "."}};
     if (heading.unsaved) {
-        html += "<p class=\"unsaved\">Not saved: this sheet shows changes that are not saved to "
-                "the unit's files.</p>\n";
+        sheet.above.push_back({"Not saved: this sheet shows changes that are not saved to the "
+                               "unit's files.",
+                               SheetLineStyle::Strong});
     }
-    html += "<table cellspacing=\"0\" cellpadding=\"1\" border=\"1\">\n<caption>Switches of each "
-            "channel: P PGM, 1 to 4 TB 1 to TB 4, H PH PWR. ";
-    html += std::string(SheetOn) + " on, " + SheetOff +
-            " off; shaded, greyed in the editor "
-            "(shown as loaded, not changed there): " +
-            SheetGreyedOn + " on, " + SheetGreyedOff + " off.</caption>\n";
+    sheet.table.caption = std::string("Switches of each channel: P PGM, 1 to 4 TB 1 to TB 4, H "
+                                      "PH PWR. ") +
+                          SheetOn + " on, " + SheetOff +
+                          " off; shaded, greyed in the editor (shown as loaded, not changed "
+                          "there): " +
+                          SheetGreyedOn + " on, " + SheetGreyedOff + " off.";
     const bool unnamed = hasUnnamedBits(config);
-    appendHeader(html, unnamed, heading.names);
-    html += "<tbody>\n";
+    sheet.table.head = headRows(unnamed, heading.names);
     for (const SwitchField field : AllSwitchFields) {
-        appendSwitchRow(html, config, field, unnamed);
+        sheet.table.body.push_back(switchRow(config, field, unnamed, heading));
     }
     for (const RecallField field : AllRecallFields) {
-        appendRecallRow(html, config, field, unnamed);
+        sheet.table.body.push_back(recallRow(config, field, unnamed, heading));
     }
-    html += "</tbody>\n</table>\n";
-    html += unnamed ? "<p>Bits 32 and 64 name no switch; the editor keeps them as loaded. The "
-                      "last column lists the channels that have them set.</p>\n"
-                    : "<p>No bit 32 or 64 is set.</p>\n";
-    html += "</body>\n</html>\n";
-    return html;
+    sheet.below = notes(config, unnamed, heading);
+    return sheet;
 }
 
-std::string binderContents(const std::vector<BinderUnit>& units, const std::string& madeAt) {
-    const std::string count =
-        std::to_string(units.size()) + (units.size() == 1 ? " unit" : " units");
-    std::string html = documentHead("Binder of " + count);
-    html += "<h1>Binder of " + count + "</h1>\n";
-    html += "<p>Made " + escaped(madeAt) + ". A sheet for each unit follows, in this order.</p>\n";
+namespace {
+
+std::string unitCount(std::size_t units) {
+    return std::to_string(units) + (units == 1 ? " unit" : " units");
+}
+
+// At most this many of a unit's differing groups are named in the list.
+constexpr std::size_t NamedGroups = 3;
+
+// How a unit compares with the reference, naming the first groups that
+// differ: "… on channels 3 and 5: channel 3 Latching: PGM, TB 1; channel 5
+// Momentary: TB 2".
+std::string comparison(const ChannelConfig& reference, const ChannelConfig& config,
+                       const std::string& referenceName) {
+    const ConfigChanges changes = changesBetween(reference, config);
+    if (!changes.any()) {
+        return "The same as " + referenceName;
+    }
+    std::vector<std::string> groups;
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        for (const std::string& group :
+             describeDifference(channelDifference(reference, config, channel))) {
+            groups.push_back("channel " + std::to_string(channel + 1) + " " + group);
+        }
+    }
+    std::string text = "Differs from " + referenceName + " in " + changes.describe() + ": ";
+    for (std::size_t i = 0; i < std::min(groups.size(), NamedGroups); ++i) {
+        text += (i == 0 ? "" : "; ") + groups[i];
+    }
+    if (groups.size() > NamedGroups) {
+        text += "; and " + std::to_string(groups.size() - NamedGroups) + " more";
+    }
+    return text;
+}
+
+} // namespace
+
+Sheet binderContents(const std::vector<BinderUnit>& units, const std::string& madeAt) {
+    const std::string count = unitCount(units.size());
+    Sheet contents{.title = "Binder of " + count, .foot = "Contents", .onePage = false};
+    contents.above = {
+        {"Binder of " + count, SheetLineStyle::Title},
+        {"Made " + printable(madeAt) + ". A sheet for each unit follows, in this order."}};
     if (units.empty()) {
-        return html + "</body>\n</html>\n";
+        return contents;
     }
-    const std::string reference = escaped(unitName(units.front().source, units.front().names));
-    html += "<table cellspacing=\"0\" cellpadding=\"1\" border=\"1\">\n<thead>\n<tr><th "
-            "scope=\"col\" class=\"group\">Unit</th><th scope=\"col\" class=\"group\">Folder "
-            "or file</th><th scope=\"col\" class=\"group\">Compared with " +
-            reference + "</th></tr>\n</thead>\n<tbody>\n";
+    const std::string reference = printable(unitName(units.front().source, units.front().names));
+    const auto heading = [](std::string text, bool wraps) {
+        return SheetCell{.text = std::move(text), .heading = true, .left = true, .wraps = wraps};
+    };
+    const auto cell = [](std::string text) {
+        return SheetCell{.text = std::move(text), .left = true, .wraps = true};
+    };
+    contents.table.head = {{heading("Unit", false), heading("Folder or file", false),
+                            heading("Compared with " + reference, true)}};
     for (std::size_t i = 0; i < units.size(); ++i) {
-        const ConfigChanges changes = changesBetween(units.front().config, units[i].config);
-        const std::string comparison =
-            i == 0          ? "The reference"
-            : changes.any() ? "Differs from " + reference + " in " + changes.describe()
-                            : "The same as " + reference;
-        html += "<tr><td class=\"unnamed\">" + escaped(unitName(units[i].source, units[i].names)) +
-                "</td><td class=\"unnamed\">" + escaped(units[i].source) +
-                "</td><td class=\"unnamed\">" + comparison + "</td></tr>\n";
+        contents.table.body.push_back(
+            {cell(printable(unitName(units[i].source, units[i].names))),
+             cell(printable(units[i].source)),
+             cell(i == 0 ? "The reference"
+                         : comparison(units.front().config, units[i].config, reference))});
     }
-    return html + "</tbody>\n</table>\n</body>\n</html>\n";
+    return contents;
+}
+
+SheetDocument binderDocument(const std::vector<BinderUnit>& units, const std::string& madeAt) {
+    const auto sheetAt = [&units, madeAt](std::size_t i) {
+        if (i == 0) {
+            return binderContents(units, madeAt);
+        }
+        const BinderUnit& unit = units[i - 1];
+        SheetHeading heading{unit.source, madeAt, false, false, unit.names};
+        // The first unit is the reference itself, as the contents say.
+        if (i > 1) {
+            heading.reference = &units.front().config;
+            heading.referenceName = unitName(units.front().source, units.front().names);
+        }
+        return configSheet(unit.config, heading);
+    };
+    return {"Binder of " + unitCount(units.size()), units.size() + 1, sheetAt, true, true};
 }
 
 namespace {

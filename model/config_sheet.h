@@ -1,13 +1,13 @@
 #pragma once
 
 // The configuration sheet: one unit's whole configuration on one landscape
-// page, for the binder kept with the rack. It is HTML, made here from the
-// model and nowhere else, so that the printout, the PDF and `mxcfg sheet`
-// cannot drift apart. It is well-formed XML (XHTML), real table markup with
-// header cells, and reads in black and white: a set switch, a clear one and
-// the window's greyed combinations each have their own symbol.
+// page, for the binder kept with the rack, made here from the model and
+// nowhere else. It reads in black and white: a set switch, a clear one and
+// the window's greyed combinations each have their own symbol, and what
+// differs from another unit is framed.
 
 #include "channel_config.h"
+#include "sheet.h"
 #include "unit_names.h"
 
 #include <ctime>
@@ -32,6 +32,10 @@ struct SheetHeading {
     // The unit's name titles the sheet, the folder beneath it; each channel's
     // name stands under its header.
     UnitNames names{};
+    // What the cells are compared with, framing each one that differs, and
+    // what the reader calls it; nothing is framed without one.
+    const ChannelConfig* reference = nullptr;
+    std::string referenceName{};
 };
 
 // The symbols of the sheet's cells.
@@ -40,7 +44,7 @@ inline constexpr const char* SheetOff = "\u00B7";       // · a clear one
 inline constexpr const char* SheetGreyedOn = "\u25A0";  // ■ set, greyed in the window
 inline constexpr const char* SheetGreyedOff = "\u2013"; // – clear, greyed in the window
 
-std::string configSheet(const ChannelConfig& config, const SheetHeading& heading);
+Sheet configSheet(const ChannelConfig& config, const SheetHeading& heading);
 
 // A unit's own name: the last part of its folder's or file's path.
 std::string unitName(std::string_view source);
@@ -55,9 +59,13 @@ struct BinderUnit {
     UnitNames names{};
 };
 
-// The binder's first page: every unit by name and folder or file, and how
+// The binder's first pages: every unit by name and folder or file, and how
 // each compares with the first, the reference.
-std::string binderContents(const std::vector<BinderUnit>& units, const std::string& madeAt);
+Sheet binderContents(const std::vector<BinderUnit>& units, const std::string& madeAt);
+
+// The binder: its contents, then each unit's sheet with what differs from
+// the first framed. It refers to the units, which must outlive it.
+SheetDocument binderDocument(const std::vector<BinderUnit>& units, const std::string& madeAt);
 
 // A time as the sheet states it, in local time: "2026-12-08 14:05", which
 // reads the same in every country.

@@ -12,8 +12,7 @@ export QT_QPA_PLATFORM="offscreen:configfile=$(pwd)/bench/desktop_screen.json"
 out="$(mktemp)"
 export XDG_RUNTIME_DIR="$(mktemp -d)"
 trap 'rm -rf "$out" "$out.binder" "$XDG_RUNTIME_DIR"' EXIT
-# The binder takes seconds a side, so it runs three times where the rest
-# run 21.
+# The binder's goal is a median of three runs; the rest run 21.
 run() {
     build/bench/mx_bench --benchmark_filter="$1" --benchmark_repetitions="$2" \
         --benchmark_min_time="${MX_BENCH_MIN_TIME:-0.2}" \
@@ -29,8 +28,9 @@ peak() {
 }
 editor_kib="$(peak editor | tr '\n' ' ')"
 plain_kib="$(peak plain | tr '\n' ' ')"
+binder_kib="$(for _ in 1 2 3; do build/bench/mx_bench --peak-rss=binder; done | tr '\n' ' ')"
 
-python3 - "$out" "$editor_kib" "$plain_kib" <<'PY'
+python3 - "$out" "$editor_kib" "$plain_kib" "$binder_kib" <<'PY'
 import json, statistics, sys
 
 runs = json.load(open(sys.argv[1]))["benchmarks"]
@@ -53,7 +53,7 @@ cases = [
     ("mxcfg diff --summary of 1,000 units, as a whole process", "summaryProcess", 1.5),
     ("mxcfg import --create into 100 folders, as a whole process", "importCreateProcess", 1.5),
     ("mxcfg apply to 1,000 units, against import --create", "applyProcess", 1.5),
-    ("mxcfg binder of 100 units, as a whole process", "binderProcess", 1.2),
+    ("mxcfg binder of 100 units, as a whole process", "binderProcess", 1.5),
 ]
 rows = []
 for title, name, goal in cases:
@@ -64,6 +64,10 @@ editor = statistics.median(int(v) for v in sys.argv[2].split()) / 1024
 plain = statistics.median(int(v) for v in sys.argv[3].split()) / 1024
 rows.append(("peak resident memory after start-up", f"{editor:.1f} MiB", f"{plain:.1f} MiB",
              editor / plain, 1.1))
+# Against its budget, not a floor: the binder draws its pages as it goes.
+binder = statistics.median(int(v) for v in sys.argv[4].split()) / 1024
+rows.append(("peak memory of mxcfg binder of 1,000 units", f"{binder:.1f} MiB", "150 MiB",
+             binder / 150, 1.0))
 
 print(f"{'case':40} {'median':>12} {'floor':>12} {'ratio':>6} {'goal':>5}")
 for title, ours, floor, ratio, goal in rows:

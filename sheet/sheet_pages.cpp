@@ -1,38 +1,35 @@
 #include "sheet_pages.h"
 
-#include <QAbstractTextDocumentLayout>
+#include "sheet_layout.h"
+
 #include <QBuffer>
 #include <QLocale>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QTextDocument>
-#include <memory>
 
 namespace mx {
 
 namespace {
 
 constexpr double MarginMillimetres = 12;
-// The sheet's text is as large as fits across the page, down to this.
-constexpr double SmallestPoints = 6;
-constexpr double PointStep = 0.5;
 // A numbered page's foot: small text, with a gap of half a line above it.
 constexpr double FootPoints = 8;
 constexpr double FootLines = 1.5;
 
-// Paints one laid-out page of a part, as QTextDocument::print does.
-void paintPage(QPainter& painter, const QTextDocument& part, int page) {
-    const QSizeF size = part.pageSize();
-    const QRectF view(0, page * size.height(), size.width(), size.height());
-    painter.save();
-    painter.translate(0, -view.top());
-    painter.setClipRect(view);
-    QAbstractTextDocumentLayout::PaintContext context;
-    context.clip = view;
-    // Black on paper, whatever the desktop's palette says text is.
-    context.palette.setColor(QPalette::Text, Qt::black);
-    part.documentLayout()->draw(&painter, context);
-    painter.restore();
+QRectF paintRect(const QPagedPaintDevice& device) {
+    return device.pageLayout().paintRectPixels(device.logicalDpiX());
+}
+
+// How many pages the document takes: a one-page sheet takes one, a list
+// what it runs on to.
+int pageCount(const SheetDocument& document, QPagedPaintDevice& device, QSizeF area) {
+    int pages = 0;
+    for (std::size_t i = 0; i < document.sheets; ++i) {
+        const Sheet sheet = document.sheetAt(i);
+        pages +=
+            sheet.onePage ? 1 : SheetLayout(sheet, device, area, LargestSheetPoints).pageCount();
+    }
+    return pages;
 }
 
 } // namespace
@@ -46,73 +43,47 @@ QPageLayout sheetPageLayout() {
     return QPageLayout(paper, QPageLayout::Landscape, margins, QPageLayout::Millimeter);
 }
 
-void layOutSheet(QTextDocument& sheet, const QString& html, QPagedPaintDevice& device,
-                 qreal footHeight, double largestPoints) {
-    // Laid out with the device's own metrics, on its page, so that what is
-    // measured here is what prints.
-    sheet.documentLayout()->setPaintDevice(&device);
-    const QRectF page = device.pageLayout().paintRectPixels(device.logicalDpiX());
-    sheet.setPageSize(QSizeF(page.width(), page.height() - footHeight));
-    QFont font = sheet.defaultFont();
-    for (double points = largestPoints;; points -= PointStep) {
-        font.setPointSizeF(points);
-        sheet.setDefaultFont(font);
-        sheet.setHtml(html);
-        if (sheet.idealWidth() <= page.width() || points - PointStep < SmallestPoints) {
-            return;
-        }
-    }
+SheetFit fitSheet(const Sheet& sheet, QPagedPaintDevice& device) {
+    const SheetLayout layout(sheet, device, paintRect(device).size(), LargestSheetPoints);
+    return {layout.points(), layout.pageCount(), layout.whole()};
 }
 
-void paintSheet(const QString& html, QPagedPaintDevice& printer) {
-    QTextDocument sheet;
-    layOutSheet(sheet, html, printer);
-    sheet.print(&printer);
-}
-
-namespace {
-
-// Paints the document's parts, one after another, on the writer's pages.
-void paintDocument(const SheetDocument& document, QPdfWriter& writer) {
-    QFont footFont;
-    footFont.setPointSizeF(FootPoints);
-    const QFontMetricsF footMetrics(footFont, &writer);
+void paintSheets(const SheetDocument& document, QPagedPaintDevice& device) {
+    const SheetFonts foot(FootPoints, device);
+    const QFontMetricsF footMetrics(foot.plain, &device);
+    const QRectF page = paintRect(device);
     const qreal footHeight = document.numbered ? footMetrics.height() * FootLines : 0;
-
-    // Every part laid out first, so that each foot can say how many pages
-    // there are.
-    std::vector<std::unique_ptr<QTextDocument>> parts;
-    int pages = 0;
-    double points = LargestSheetPoints;
-    for (const SheetPart& part : document.parts) {
-        parts.push_back(std::make_unique<QTextDocument>());
-        layOutSheet(*parts.back(), part.html, writer, footHeight,
-                    part.previousSize ? points : LargestSheetPoints);
-        points = parts.back()->defaultFont().pointSizeF();
-        pages += parts.back()->pageCount();
-    }
-    QPainter painter(&writer);
-    painter.setFont(footFont);
-    const QRectF page = writer.pageLayout().paintRectPixels(writer.logicalDpiX());
-    const QRectF foot(0, page.height() - footMetrics.height(), page.width(), footMetrics.height());
+    const QSizeF area(page.width(), page.height() - footHeight);
+    const QRectF footLine(0, page.height() - footMetrics.height(), page.width(),
+                          footMetrics.height());
+    // Counted first, so that each foot can say how many pages there are;
+    // then each sheet is made, drawn and let go in turn.
+    const int pages = document.numbered ? pageCount(document, device, area) : 0;
+    QPainter painter(&device);
     int number = 0;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        for (int partPage = 0; partPage < parts[i]->pageCount(); ++partPage) {
+    double shared = LargestSheetPoints;
+    for (std::size_t i = 0; i < document.sheets; ++i) {
+        const Sheet sheet = document.sheetAt(i);
+        const SheetLayout layout(sheet, device, area,
+                                 document.oneSize && sheet.onePage ? shared : LargestSheetPoints);
+        if (document.oneSize && sheet.onePage) {
+            shared = layout.points();
+        }
+        for (int sheetPage = 0; sheetPage < layout.pageCount(); ++sheetPage) {
             if (number++ > 0) {
-                writer.newPage();
+                device.newPage();
             }
-            paintPage(painter, *parts[i], partPage);
+            layout.drawPage(painter, sheetPage);
             if (document.numbered) {
-                painter.setPen(Qt::black);
-                painter.drawText(foot, Qt::AlignLeft | Qt::AlignVCenter, document.parts[i].label);
-                painter.drawText(foot, Qt::AlignRight | Qt::AlignVCenter,
+                painter.setFont(foot.plain);
+                painter.drawText(footLine, Qt::AlignLeft | Qt::AlignVCenter,
+                                 QString::fromStdString(sheet.foot));
+                painter.drawText(footLine, Qt::AlignRight | Qt::AlignVCenter,
                                  QString("Page %1 of %2").arg(number).arg(pages));
             }
         }
     }
 }
-
-} // namespace
 
 QByteArray sheetPdf(const SheetDocument& document, const QPageLayout& layout) {
     QByteArray pdf;
@@ -122,9 +93,9 @@ QByteArray sheetPdf(const SheetDocument& document, const QPageLayout& layout) {
         // The writer finishes the document when it goes.
         QPdfWriter writer(&buffer);
         writer.setPageLayout(layout);
-        writer.setTitle(document.title);
+        writer.setTitle(QString::fromStdString(document.title));
         writer.setCreator("MX_config");
-        paintDocument(document, writer);
+        paintSheets(document, writer);
     }
     return pdf;
 }

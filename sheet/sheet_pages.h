@@ -1,18 +1,16 @@
 #pragma once
 
-// The configuration sheet on paper and in PDF: the sheet's HTML laid out by
-// Qt's rich text on landscape pages, so that what prints, what the editor
-// saves as PDF and what mxcfg writes are one layout of one sheet. QtGui
-// only: the editor and mxcfg's PDF module both link it.
+// The configuration sheet on paper and in PDF: each sheet drawn straight
+// onto landscape pages, so that what prints, what the editor saves as PDF
+// and what mxcfg writes are one drawing of one sheet. QtGui only: the
+// editor and mxcfg's PDF module both link it.
 
-#include "sheet_document.h"
+#include "sheet.h"
 
 #include <QByteArray>
 #include <QPageLayout>
-#include <QString>
 
 class QPagedPaintDevice;
-class QTextDocument;
 
 namespace mx {
 
@@ -21,17 +19,21 @@ namespace mx {
 // print within.
 QPageLayout sheetPageLayout();
 
-// The largest text a sheet is laid out with, in points.
-inline constexpr double LargestSheetPoints = 11;
+// The largest text a sheet is drawn with, in points.
+inline constexpr double LargestSheetPoints = 12;
 
-// Lays the sheet out on the device's pages, less `footHeight` at the foot
-// of each, its text as large as fits across a page up to `largestPoints`;
-// sheet.pageCount() then says how many pages it takes.
-void layOutSheet(QTextDocument& sheet, const QString& html, QPagedPaintDevice& device,
-                 qreal footHeight = 0, double largestPoints = LargestSheetPoints);
+// How a sheet lies on a device's pages.
+struct SheetFit {
+    double points = 0;
+    int pages = 0;
+    // Nothing runs off a page.
+    bool whole = false;
+};
+SheetFit fitSheet(const Sheet& sheet, QPagedPaintDevice& device);
 
-// Lays the sheet out on the printer's pages and prints it there.
-void paintSheet(const QString& html, QPagedPaintDevice& printer);
+// Draws the document's sheets on the device's pages, from its current
+// page on: a printer's, or a PDF writer's.
+void paintSheets(const SheetDocument& document, QPagedPaintDevice& device);
 
 // The document as PDF on pages of `layout`.
 QByteArray sheetPdf(const SheetDocument& document, const QPageLayout& layout);

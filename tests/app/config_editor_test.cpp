@@ -335,7 +335,7 @@ TEST_F(ConfigEditorTest, NamesAreOneStepSavedBesideTheUnitAndKeptThroughAKill) {
     QApplication::processEvents();
     EXPECT_EQ(caption(*window_), Base + path + "*");
     EXPECT_EQ(window_->findChild<QListWidget*>()->item(2)->toolTip(), "Guest 2");
-    EXPECT_TRUE(editor_->sheetHtml().contains("<h1>Studio A</h1>"));
+    EXPECT_EQ(editor_->sheet().above.front().text, "Studio A");
 
     // Kept for recovery with the edits, and brought back at the next start.
     window_->setCloseGuard({});
@@ -879,11 +879,19 @@ TEST_F(ConfigEditorTest, TheSheetIsPrintedOrSavedAsPdfWholeAndOnOnePage) {
         QPageLayout layout = sheetPageLayout();
         layout.setPageSize(QPageSize(paper));
         writer.setPageLayout(layout);
-        QTextDocument sheet;
-        layOutSheet(sheet, editor_->sheetHtml(), writer);
-        EXPECT_EQ(sheet.pageCount(), 1);
-        EXPECT_LE(sheet.idealWidth(), sheet.pageSize().width()) << "nothing cut off";
+        const SheetFit fit = fitSheet(editor_->sheet(), writer);
+        EXPECT_EQ(fit.pages, 1);
+        EXPECT_TRUE(fit.whole) << "nothing cut off";
     }
+    // While the window compares, the sheet frames what it marks.
+    document_.compareWithSaved();
+    int framed = 0;
+    for (const SheetRow& row : editor_->sheet().table.body) {
+        framed += static_cast<int>(std::count_if(
+            row.begin(), row.end(), [](const SheetCell& cell) { return cell.differs; }));
+    }
+    EXPECT_EQ(framed, 1);
+    document_.stopComparing();
 
     // ".pdf" added; a file replaced only when the user agrees; a failure told.
     const QString pdf = root_.filePath("sheet.pdf");

@@ -293,7 +293,7 @@ std::vector<double> latchingHeights(const QString& pdf) {
     return heights;
 }
 
-TEST_F(MxcfgTest, TheBindersSheetsShareTheFirstSheetsTextSize) {
+TEST_F(MxcfgTest, TheBindersSheetsShareTheFirstSheetsTextSizeAndSayWhatDiffers) {
     if (QStandardPaths::findExecutable("pdftotext").isEmpty()) {
         GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
     }
@@ -313,6 +313,23 @@ TEST_F(MxcfgTest, TheBindersSheetsShareTheFirstSheetsTextSize) {
     ASSERT_EQ(alone.size(), 1U);
     EXPECT_DOUBLE_EQ(binder[1], binder[0]) << "one size through the binder";
     EXPECT_LT(binder[1], alone[0]) << "the first sheet's size, not its own";
+
+    // The contents, then a page for each unit; the list names the first
+    // groups that differ, and the sheet says what its frames mark.
+    const QStringList pages =
+        QString::fromUtf8(run("pdftotext", {root_.filePath("binder.pdf"), "-"}).out)
+            .split('\f', Qt::SkipEmptyParts);
+    ASSERT_EQ(pages.size(), 3);
+    EXPECT_TRUE(pages[0].simplified().contains(
+        "Differs from wide in 48 switches on channels 1, 2, 3, 4, 5, 6, 7 and 8: channel 1 "
+        "Latching: bit 32, bit 64; channel 1 Always on: bit 32, bit 64; channel 1 TB 2 "
+        "Delatches: bit 32, bit 64; and 21 more"))
+        << pages[0].toStdString();
+    EXPECT_TRUE(pages[2].simplified().contains(
+        "Cells framed in a heavy line differ from wide: 48 switches on channels 1, 2, 3, 4, 5, "
+        "6, 7 and 8."))
+        << pages[2].toStdString();
+    EXPECT_FALSE(pages[1].contains("framed")) << "the reference's own sheet";
 }
 
 TEST_F(MxcfgTest, EveryHunkOfAGitDiffOfTwoExportsNamesItsChannel) {
