@@ -80,8 +80,8 @@ struct SheetDocument {
     std::function<Sheet(std::size_t)> sheetAt{};
     // Each page's foot names its sheet and says "Page N of M".
     bool numbered = false;
-    // The one-page sheets share the first one's text size, smaller only
-    // where a sheet needs it: a binder reads alike throughout.
+    // The one-page sheets are drawn at the first one's text size, smaller
+    // only where a sheet needs it: a binder reads alike throughout.
     bool oneSize = false;
 };
 

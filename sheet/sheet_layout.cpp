@@ -125,25 +125,39 @@ private:
     std::array<QHash<QString, qreal>, 2> known_;
 };
 
-// The left edges of the columns, and the table's right edge last. As HTML
-// lays out a table: each column as wide as its text on one line where the
-// width allows, else the room there is shared out in proportion to what
-// each column would take beyond its narrowest.
-std::vector<qreal> columnEdges(const std::vector<qreal>& least, std::vector<qreal> most,
-                               qreal available) {
+// The widths of the columns: each as wide as its text on one line where the
+// width allows, as HTML lays a table out. Else a column whose text fits on
+// one line within an even share of the width gets its line, and the room
+// left is shared out among the others in proportion to what each would
+// take beyond its narrowest, so that a short name is not broken for the
+// sake of a long sentence beside it.
+std::vector<qreal> columnWidths(const std::vector<qreal>& least, const std::vector<qreal>& most,
+                                qreal available) {
+    const auto sum = [](const std::vector<qreal>& widths, auto&& which) {
+        qreal total = 0;
+        for (std::size_t column = 0; column < widths.size(); ++column) {
+            total += which(column) ? widths[column] : 0;
+        }
+        return total;
+    };
+    const qreal share = available / static_cast<qreal>(std::max<std::size_t>(most.size(), 1));
+    const auto fits = [&](std::size_t column) { return most[column] <= share; };
+    const auto rest = [&](std::size_t column) { return !fits(column); };
+    const auto all = [](std::size_t) { return true; };
+    const bool shortFirst = available - sum(most, fits) >= sum(least, rest);
+    const qreal room = shortFirst ? available - sum(most, fits) : available;
+    const qreal narrowest = shortFirst ? sum(least, rest) : sum(least, all);
+    const qreal widest = shortFirst ? sum(most, rest) : sum(most, all);
+    const qreal part = widest <= room      ? 1
+                       : narrowest >= room ? 0
+                                           : (room - narrowest) / (widest - narrowest);
+    std::vector<qreal> widths;
     for (std::size_t column = 0; column < most.size(); ++column) {
-        most[column] = std::max(most[column], least[column]);
+        widths.push_back(shortFirst && fits(column)
+                             ? most[column]
+                             : least[column] + (most[column] - least[column]) * part);
     }
-    const qreal narrowest = std::accumulate(least.begin(), least.end(), 0.0);
-    const qreal widest = std::accumulate(most.begin(), most.end(), 0.0);
-    const qreal share = widest <= available      ? 1
-                        : narrowest >= available ? 0
-                                                 : (available - narrowest) / (widest - narrowest);
-    std::vector<qreal> edges{0};
-    for (std::size_t column = 0; column < most.size(); ++column) {
-        edges.push_back(edges.back() + least[column] + (most[column] - least[column]) * share);
-    }
-    return edges;
+    return widths;
 }
 
 // The lines between a table's cells, each cell's right and bottom edge
@@ -288,8 +302,14 @@ void SheetLayout::measureColumns() {
         widen(least, cell->column, cell->columns, extent.first);
         widen(most, cell->column, cell->columns, extent.second);
     }
+    for (std::size_t column = 0; column < columnCount_; ++column) {
+        most[column] = std::max(most[column], least[column]);
+    }
     narrowest_ = std::accumulate(least.begin(), least.end(), 0.0);
-    columnX_ = columnEdges(least, most, area_.width());
+    columnX_.assign(1, 0);
+    for (const qreal width : columnWidths(least, most, area_.width())) {
+        columnX_.push_back(columnX_.back() + width);
+    }
 }
 
 qreal SheetLayout::cellWidth(const Cell& cell) const {

@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPdfWriter>
+#include <optional>
 
 namespace mx {
 
@@ -61,12 +62,14 @@ void paintSheets(const SheetDocument& document, QPagedPaintDevice& device) {
     const int pages = document.numbered ? pageCount(document, device, area) : 0;
     QPainter painter(&device);
     int number = 0;
-    double shared = LargestSheetPoints;
+    std::optional<double> shared;
     for (std::size_t i = 0; i < document.sheets; ++i) {
         const Sheet sheet = document.sheetAt(i);
+        const bool sharing = document.oneSize && sheet.onePage;
         const SheetLayout layout(sheet, device, area,
-                                 document.oneSize && sheet.onePage ? shared : LargestSheetPoints);
-        if (document.oneSize && sheet.onePage) {
+                                 sharing ? shared.value_or(LargestSheetPoints)
+                                         : LargestSheetPoints);
+        if (sharing && !shared) {
             shared = layout.points();
         }
         for (int sheetPage = 0; sheetPage < layout.pageCount(); ++sheetPage) {
