@@ -315,9 +315,10 @@ TEST_F(MxcfgTest, TheBindersSheetsShareTheFirstSheetsTextSizeAndSayWhatDiffers) 
     EXPECT_LT(binder[1], alone[0]) << "the first sheet's size, not its own";
 
     // The contents, then a page for each unit; the list names the first
-    // groups that differ, and the sheet says what its frames mark.
+    // groups that differ, and the sheet says what its frames mark. Read in
+    // the order drawn, as the list's columns stand side by side.
     const QStringList pages =
-        QString::fromUtf8(run("pdftotext", {root_.filePath("binder.pdf"), "-"}).out)
+        QString::fromUtf8(run("pdftotext", {"-raw", root_.filePath("binder.pdf"), "-"}).out)
             .split('\f', Qt::SkipEmptyParts);
     ASSERT_EQ(pages.size(), 3);
     EXPECT_TRUE(pages[0].simplified().contains(
