@@ -200,7 +200,10 @@ Sheet configSheet(const ChannelConfig& config, const SheetHeading& heading) {
                           " off; shaded, greyed in the editor (shown as loaded, not changed "
                           "there): " +
                           SheetGreyedOn + " on, " + SheetGreyedOff + " off.";
-    const bool unnamed = hasUnnamedBits(config);
+    // The reference's bits 32 and 64 too: a difference in them is framed
+    // in that column.
+    const bool unnamed = hasUnnamedBits(config) ||
+                         (heading.reference != nullptr && hasUnnamedBits(*heading.reference));
     sheet.table.head = headRows(unnamed, heading.names);
     for (const SwitchField field : AllSwitchFields) {
         sheet.table.body.push_back(switchRow(config, field, unnamed, heading));

@@ -3,7 +3,8 @@
 # and writes docs/screenshot.png at the default font and
 # docs/screenshot-kde-12pt.png at a KDE desktop's 12 pt font (the pictures in
 # the README), docs/screenshot-compare.png: the same unit compared with
-# another, and docs/sheet.png: its sheet as Export sheet as PDF writes it.
+# another, and docs/sheet.png: its sheet as Export sheet as PDF writes it
+# while the two are compared.
 # Run it again whenever the window or the sheet changes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -98,7 +99,7 @@ shoot() {
         xdotool key Return
         sleep 0.5
     fi
-        if [ -n "${SHEET:-}" ]; then
+    if [ -n "${SHEET:-}" ]; then
         # Exported through the editor's own dialog, then drawn as a picture.
         xdotool windowactivate --sync "$window" key ctrl+e
         wait_for_window 'Export sheet' >/dev/null
@@ -126,5 +127,6 @@ shoot docs/screenshot.png
 shoot docs/screenshot-kde-12pt.png XDG_CURRENT_DESKTOP=KDE KDE_SESSION_VERSION=5 \
     XDG_CONFIG_HOME="$work/kde"
 COMPARE=1 shoot docs/screenshot-compare.png
-# Printed in the time zone of the pictures' examples, whatever the machine's.
-SHEET=1 shoot docs/sheet.png TZ=UTC
+# Printed in the time zone of the pictures' examples, whatever the machine's;
+# compared with unitB, so that it shows the frames of what differs.
+COMPARE=1 SHEET=1 shoot docs/sheet.png TZ=UTC

@@ -105,6 +105,8 @@ TEST(ConfigSheet, NamesBits32And64AndAnyFolderAsTheyAre) {
     EXPECT_EQ(cellAt(configSheet(only64, {unit, "now"}), 3, 49).text, "64: 6"); // Always on
     sheet = configSheet(ChannelConfig{}, {unit, "now"});
     EXPECT_EQ(sheet.table.head[0].size(), 9U) << "no column for bits 32 and 64 when none is set";
+    const Sheet compared = configSheet(ChannelConfig{}, {unit, "now", false, false, {}, &only64});
+    EXPECT_TRUE(cellAt(compared, 3, 49).differs) << "the reference's bit 64 asks for it too";
     EXPECT_NE(sheet.above.back().style, SheetLineStyle::Strong);
 }
 
