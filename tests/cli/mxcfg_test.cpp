@@ -333,6 +333,31 @@ TEST_F(MxcfgTest, TheBindersSheetsShareTheFirstSheetsTextSizeAndSayWhatDiffers) 
     EXPECT_FALSE(pages[1].contains("framed")) << "the reference's own sheet";
 }
 
+TEST_F(MxcfgTest, ALongBinderListRunsOnUnderItsHeadAndEveryPageIsCounted) {
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty()) {
+        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    }
+    // Every other unit differs, so that its line in the list runs long.
+    constexpr int Units = 90;
+    QStringList arguments{"binder", "-o", root_.filePath("rack.pdf")};
+    for (int unit = 0; unit < Units; ++unit) {
+        arguments << saved(QString("unit%1").arg(unit),
+                           unit % 2 ? distinctConfig() : ChannelConfig{});
+    }
+    ASSERT_EQ(mxcfg(arguments).status, 0);
+    const QStringList pages =
+        QString::fromUtf8(run("pdftotext", {"-raw", root_.filePath("rack.pdf"), "-"}).out)
+            .split('\f', Qt::SkipEmptyParts);
+    const qsizetype contents = pages.size() - Units;
+    ASSERT_GT(contents, 1);
+    for (qsizetype page = 0; page < pages.size(); ++page) {
+        EXPECT_TRUE(pages[page].contains(QString("Page %1 of %2").arg(page + 1).arg(pages.size())));
+        EXPECT_EQ(pages[page].contains("Folder or file"), page < contents) << "the list's head";
+    }
+    EXPECT_TRUE(pages[contents - 1].contains(root_.filePath("unit89")));
+    EXPECT_TRUE(pages[contents].startsWith("unit0\n")) << "the first sheet follows the list";
+}
+
 TEST_F(MxcfgTest, EveryHunkOfAGitDiffOfTwoExportsNamesItsChannel) {
     if (QProcess::execute("git", {"--version"}) != 0) {
         GTEST_SKIP() << "git is not installed";
