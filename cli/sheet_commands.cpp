@@ -243,12 +243,14 @@ int sheet(const QCommandLineParser& parser, const QStringList& arguments, const 
             documents.push_back({sheetOf(unit, madeAt).title, 1,
                                  [&unit, &madeAt](std::size_t) { return sheetOf(unit, madeAt); }});
         }
-        const auto pdfs = renderPdfs(context, documents);
+        auto pdfs = renderPdfs(context, documents);
         if (!pdfs) {
             return Trouble;
         }
-        for (const QByteArray& file : *pdfs) {
+        // Each PDF let go once copied: a thousand sheets are held once.
+        for (QByteArray& file : *pdfs) {
             contents.emplace_back(bytesOfPdf(file));
+            file = {};
         }
     } else {
         for (const BinderUnit& unit : *units) {
