@@ -338,8 +338,7 @@ void ConfigEditor::PrintSheet() {
          }).value_or(false)) {
         return;
     }
-    const Sheet printed = sheet(true);
-    paintSheets({printed.title, 1, [&printed](std::size_t) { return printed; }}, printer);
+    paintSheets(oneSheet(sheet(true)), printer);
     if (printer.printerState() == QPrinter::Error) {
         ask_.tell().showError(&window_,
                               "The sheet was not printed: the printer reported an error.");
@@ -370,9 +369,7 @@ void ConfigEditor::ExportSheet() {
         !ask_([&](Dialogs& d) { return d.askReplaceFile(&window_, path); }).value_or(false)) {
         return;
     }
-    const Sheet made = sheet(false);
-    const QByteArray pdf =
-        sheetPdf({made.title, 1, [&made](std::size_t) { return made; }}, sheetPageLayout());
+    const QByteArray pdf = sheetPdf(oneSheet(sheet(false)), sheetPageLayout());
     // Written whole or not at all, so that a failure leaves no sheet that
     // looks complete and is not.
     if (const auto error =

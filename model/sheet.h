@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace mx {
@@ -84,5 +85,11 @@ struct SheetDocument {
     // only where a sheet needs it: a binder reads alike throughout.
     bool oneSize = false;
 };
+
+// A document of one sheet, made already.
+inline SheetDocument oneSheet(Sheet sheet) {
+    std::string title = sheet.title;
+    return {std::move(title), 1, [sheet = std::move(sheet)](std::size_t) { return sheet; }};
+}
 
 } // namespace mx
